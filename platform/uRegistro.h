@@ -1,0 +1,25 @@
+// Registry concern. Windows: the real registry. POSIX: an in-memory registry
+// that records what was written, for tests.
+#pragma once
+
+#include <string>
+
+#include "platform/uSeam.h"
+
+class IRegistro {
+ public:
+  virtual ~IRegistro() = default;
+  // Opens (creating when missing) HKEY_CURRENT_USER\ASubchave with read and write
+  // access and writes a string value; false on any failure.
+  virtual bool GravarTextoUsuario(const std::string& ASubchave, const std::string& ANome,
+                                  const std::string& AValor) = 0;
+  virtual bool LerTextoUsuario(const std::string& ASubchave, const std::string& ANome,
+                               std::string& AValor) = 0;
+  // HKEY_LOCAL_MACHINE\ASubchave, read-only; false when the key or a string
+  // value of that name is missing.
+  virtual bool LerTextoMaquina(const std::string& ASubchave, const std::string& ANome,
+                               std::string& AValor) = 0;
+};
+
+IRegistro& ImplementacaoPadrao(SeamTag<IRegistro>);
+inline IRegistro& Registro() { return Seam<IRegistro>::Atual(); }

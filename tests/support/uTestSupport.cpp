@@ -1,0 +1,84 @@
+// Doubles and fixtures shared by the tests.
+#include "tests/support/uTestSupport.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Sep() {
+#ifdef _WIN32
+  return "\\";
+#else
+  return "/";
+#endif
+}
+
+void DefinirAmbiente(const char* ANome, const std::string& AValor, bool AApagar) {
+#ifdef _WIN32
+  _putenv_s(ANome, AApagar ? "" : AValor.c_str());
+#else
+  if (AApagar)
+    unsetenv(ANome);
+  else
+    setenv(ANome, AValor.c_str(), 1);
+#endif
+}
+
+}  // namespace
+
+TPastaTemporaria::TPastaTemporaria() {
+  static std::atomic<int> contador{0};
+  std::random_device rd;
+  const fs::path raiz = fs::temp_directory_path();
+  for (;;) {
+    std::ostringstream nome;
+    nome << "vesk_teste_" << rd() << "_" << contador++;
+    fs::path p = raiz / nome.str();
+    std::error_code ec;
+    if (fs::create_directories(p, ec)) {
+      FCaminho = p.string() + Sep();
+      break;
+    }
+  }
+}
+
+TPastaTemporaria::~TPastaTemporaria() {
+  std::error_code ec;
+  fs::permissions(FCaminho, fs::perms::owner_all, fs::perm_options::add, ec);
+  for (auto it = fs::recursive_directory_iterator(FCaminho, ec); !ec && it != fs::recursive_directory_iterator();
+       it.increment(ec))
+    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+  fs::remove_all(FCaminho, ec);
+}
+
+TBaseTemporaria::TBaseTemporaria() {
+  FBase = FPasta.Caminho() + "VESKINTRANET" + Sep();
+  if (const char* v = std::getenv("VESK_PASTA_BASE")) {
+    FHaviaAnterior = true;
+    FAnterior = v;
+  }
+  DefinirAmbiente("VESK_PASTA_BASE", FBase, false);
+}
+
+TBaseTemporaria::~TBaseTemporaria() { DefinirAmbiente("VESK_PASTA_BASE", FAnterior, !FHaviaAnterior); }
+
+std::string LerArquivoTeste(const std::string& ACaminho) {
+  std::ifstream f(fs::u8path(ACaminho), std::ios::binary);
+  if (!f) return {};
+  std::ostringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+void GravarArquivoTeste(const std::string& ACaminho, const std::string& ABytes) {
+  fs::create_directories(fs::u8path(ACaminho).parent_path());
+  std::ofstream f(fs::u8path(ACaminho), std::ios::binary | std::ios::trunc);
+  f << ABytes;
+}
