@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Runs one test program in its environment: starts the development server on a
+# free loopback port (when built) and exports its address as VESK_DEVSERVER;
+# a Windows program (.exe) runs under Wine in a throwaway prefix of its own.
+#   tools/testenv.sh PROGRAM [ARGS...]
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+prog=$1; shift
+
+work=$(mktemp -d /tmp/vesk-testenv.XXXXXX)
+srv_pid=""
+cleanup() {
+  [ -n "$srv_pid" ] && kill "$srv_pid" 2>/dev/null && wait "$srv_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+if [ -n "${VESK_DEVSERVER_BIN:-}" ] && [ -x "$VESK_DEVSERVER_BIN" ]; then
+  "$VESK_DEVSERVER_BIN" --port 0 --port-file "$work/port" \
+      --scenario "$here/devserver/scenarios/test.json" >"$work/devserver.log" 2>&1 &
+  srv_pid=$!
+  for _ in $(seq 1 100); do [ -s "$work/port" ] && break; sleep 0.05; done
+  if [ -s "$work/port" ]; then
+    export VESK_DEVSERVER="http://127.0.0.1:$(cat "$work/port")/"
+  else
+    echo "testenv: development server did not start" >&2
+    cat "$work/devserver.log" >&2
+  fi
+fi
+
+case "$prog" in
+  *.exe) exec_cmd=("$here/wine/run-wine.sh" "$prog" "$@") ;;
+  *) exec_cmd=("$prog" "$@") ;;
+esac
+"${exec_cmd[@]}"
+rc=$?
+exit $rc
