@@ -1,0 +1,76 @@
+// The agent's configuration file: base folder, config.ini, its record and key access.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "uBuildConfig.h"
+
+// The settings of [SERVIDOR], [SEGURANCA] and [LOG], copied by value.
+struct TConfigAgente {
+  std::string URL = VESK_URL_SERVIDOR_PADRAO;
+  std::string ApiToken;
+  std::string SenhaAgenteHash;
+  bool UsarSSL = true;
+  int32_t IntervaloSegundos = 10;
+  bool LogDetalhado = false;
+};
+
+// Every operation reads or writes the file afresh; nothing is kept in memory.
+// Writes raise EIniErro("Unable to write to <path>") when the platform refuses
+// them; reads never fail and give the default instead.
+class TConfigINI {
+ public:
+  // The base folder with its trailing separator; creates it and its "cache",
+  // "logs" and "update" folders when missing (silently ignoring failures).
+  static std::string PastaBase();
+  // The base folder's path without creating anything (for the log writer).
+  static std::string PastaBaseSemCriar();
+  // PastaBase + "config.ini".
+  static std::string ArquivoConfig();
+
+  static TConfigAgente Carregar();
+  static void Salvar(const TConfigAgente& Cfg);
+  // The server's base URL for requests: trimmed, with a scheme, ending in "/".
+  static std::string NormalizarURL(const std::string& AURL, bool AUsarSSL);
+
+  // Key access on ArquivoConfig for the sections other services own.
+  static std::string LerTexto(const std::string& ASecao, const std::string& AChave,
+                              const std::string& APadrao);
+  // Decimal, or hexadecimal after "0x"; anything else that is not a 32-bit
+  // integer gives the default.
+  static int32_t LerInteiro(const std::string& ASecao, const std::string& AChave, int32_t APadrao);
+  // Read as an integer: non-zero is true; not an integer gives the default.
+  static bool LerBooleano(const std::string& ASecao, const std::string& AChave, bool APadrao);
+  static void EscreverTexto(const std::string& ASecao, const std::string& AChave,
+                            const std::string& AValor);
+  static void EscreverInteiro(const std::string& ASecao, const std::string& AChave, int32_t AValor);
+  // Written as "1" or "0".
+  static void EscreverBooleano(const std::string& ASecao, const std::string& AChave, bool AValor);
+  // True when the section holds the key, whatever its value (even empty).
+  static bool ChaveExiste(const std::string& ASecao, const std::string& AChave);
+  // Key names of the section in file order.
+  static std::vector<std::string> Chaves(const std::string& ASecao);
+  // Flushes the file; never raises.
+  static void Descarregar();
+
+  // The same on an explicit file (AArquivo is a full path); these create no
+  // folder.
+  static std::string LerTexto(const std::string& AArquivo, const std::string& ASecao,
+                              const std::string& AChave, const std::string& APadrao);
+  static int32_t LerInteiro(const std::string& AArquivo, const std::string& ASecao,
+                            const std::string& AChave, int32_t APadrao);
+  static bool LerBooleano(const std::string& AArquivo, const std::string& ASecao,
+                          const std::string& AChave, bool APadrao);
+  static void EscreverTexto(const std::string& AArquivo, const std::string& ASecao,
+                            const std::string& AChave, const std::string& AValor);
+  static void EscreverInteiro(const std::string& AArquivo, const std::string& ASecao,
+                              const std::string& AChave, int32_t AValor);
+  static void EscreverBooleano(const std::string& AArquivo, const std::string& ASecao,
+                               const std::string& AChave, bool AValor);
+  static bool ChaveExiste(const std::string& AArquivo, const std::string& ASecao,
+                          const std::string& AChave);
+  static std::vector<std::string> Chaves(const std::string& AArquivo, const std::string& ASecao);
+  static void Descarregar(const std::string& AArquivo);
+};
