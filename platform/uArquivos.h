@@ -17,7 +17,7 @@ inline constexpr char kSep = '/';
 #endif
 
 struct TInfoArquivo {
-  std::string Nome;        // file name without folder
+  std::string Nome;  // file name without folder
   int64_t Tamanho = 0;
   TDateTime Modificado = 0;  // last write, local time
 };
@@ -42,7 +42,8 @@ class IArquivos {
   virtual bool LimparAtributos(const std::string& ACaminho) = 0;
   // Files (not folders) directly in the folder whose names match the mask
   // ("*", "*.log"); the mask compares without regard to case.
-  virtual std::vector<TInfoArquivo> Listar(const std::string& APasta, const std::string& AMascara) = 0;
+  virtual std::vector<TInfoArquivo> Listar(const std::string& APasta,
+                                           const std::string& AMascara) = 0;
   virtual bool LerTudo(const std::string& ACaminho, std::string& ABytes) = 0;
   // Creates or truncates, writes the bytes, closes.
   virtual bool Gravar(const std::string& ACaminho, std::string_view ABytes) = 0;
@@ -54,15 +55,19 @@ class IArquivos {
 };
 
 IArquivos& ImplementacaoPadrao(SeamTag<IArquivos>);
-inline IArquivos& Arquivos() { return Seam<IArquivos>::Atual(); }
+inline IArquivos& Arquivos() {
+  return Seam<IArquivos>::Atual();
+}
 
 // Path helpers (portable string work).
-std::string PastaDe(const std::string& ACaminho);       // with trailing kSep, "" when none
-std::string NomeDe(const std::string& ACaminho);        // last component
-std::string SemExtensao(const std::string& ACaminho);   // drops ".ext" of the last component
-std::string ExtensaoDe(const std::string& ACaminho);    // ".ext" or ""
+std::string PastaDe(const std::string& ACaminho);      // with trailing kSep, "" when none
+std::string NomeDe(const std::string& ACaminho);       // last component
+std::string SemExtensao(const std::string& ACaminho);  // drops ".ext" of the last component
+std::string ExtensaoDe(const std::string& ACaminho);   // ".ext" or ""
 std::string IncluirSeparador(const std::string& APasta);
-std::string PastaDoExecutavel();                        // with trailing kSep
+std::string PastaDoExecutavel();  // with trailing kSep
+// File-name mask with "*" and "?", compared without regard to ASCII case.
+bool CorrespondeMascara(std::string_view ANome, std::string_view AMascara);
 
 // Writes the bytes to a temporary file beside the target, then renames it over
 // the target, so that a crash never leaves half a file behind.

@@ -1,0 +1,119 @@
+// The agent log: one UTF-8 file a day in the base folder's "logs" folder.
+#include "log/uLogger.h"
+
+#include <string_view>
+
+#include "config/uConfigINI.h"
+#include "platform/uArquivos.h"
+#include "platform/uRelogio.h"
+#include "platform/uTexto.h"
+
+namespace {
+
+// Texts that make a line worth keeping when detailed logging is off. They are
+// matched against the message with only A-Z lowered, so the accented forms are
+// listed on their own.
+// clang-format off
+constexpr std::string_view kPalavrasChave[] = {
+    "erro", "falha", "exception", "exce", "ack mensagem", "mensagem recebida", "aviso", "vinculo",
+    "vínculo", "cpf pendente", "senha do agente sincronizada", "comando executado", "auto update",
+    "atualizacao", "atualização", "wallpaper aplicado", "cache antigo removido"};
+// clang-format on
+
+constexpr double kRetencaoDias = 30.0;
+
+// Lives for the process: the first line written after start-up always cleans.
+TDateTime GUltimaLimpeza = 0;
+
+}  // namespace
+
+bool TLogger::MensagemRelevante(const std::string& AMsg) {
+  const std::string m = MinusculasAscii(AMsg);
+  for (std::string_view p : kPalavrasChave)
+    if (Contem(m, p)) return true;
+  return false;
+}
+
+bool TLogger::LogDetalhadoAtivo() {
+  try {
+    // The same file as ArquivoConfig, reached without creating any folder.
+    const std::string arq = TConfigINI::PastaBaseSemCriar() + "config.ini";
+    if (!Arquivos().ArquivoExiste(arq)) return false;
+    const bool debug = TConfigINI::LerBooleano(arq, "LOG", "DEBUG", false);
+    return TConfigINI::LerBooleano(arq, "LOG", "DETALHADO", debug);
+  } catch (...) {
+    return false;
+  }
+}
+
+std::string TLogger::PastaLogs() {
+  const std::string pasta = TConfigINI::PastaBaseSemCriar() + "logs" + kSep;
+  Arquivos().CriarPastas(pasta);
+  return pasta;
+}
+
+std::string TLogger::ArquivoLogDoDia() {
+  return PastaLogs() + "Zelvan_" + FormatarDataHora("yyyy_mm_dd", Agora()) + ".log";
+}
+
+void TLogger::LimparLogsAntigos() {
+  try {
+    const TDateTime agora = Agora();
+    // A clock set back must not hold the cleanup off until it catches up again.
+    if (GUltimaLimpeza > 0 && agora >= GUltimaLimpeza && agora - GUltimaLimpeza < kUmaHora) return;
+    GUltimaLimpeza = agora;
+    const TDateTime limite = agora - kRetencaoDias;
+    IArquivos& fs = Arquivos();
+    const std::string pasta = PastaLogs();
+    for (const char* mascara : {"*.log", "*.old"}) {
+      for (const TInfoArquivo& f : fs.Listar(pasta, mascara)) {
+        // A file that is locked, gone or protected is just left alone.
+        if (f.Modificado < limite) fs.Apagar(pasta + f.Nome);
+      }
+    }
+  } catch (...) {
+  }
+}
+
+void TLogger::RotacionarLog(const std::string& ACaminho) {
+  try {
+    IArquivos& fs = Arquivos();
+    const int64_t tamanho = fs.Tamanho(ACaminho);
+    if (tamanho < kTamanhoMaximo) return;  // also when there is no file (-1)
+    const TDateTime agora = Agora();
+    const std::string base = SemExtensao(ACaminho) + "_";
+    std::string novo = base + FormatarDataHora("hhnnss", agora) + ".old";
+    if (fs.ArquivoExiste(novo)) novo = base + FormatarDataHora("hhnnsszzz", agora) + ".old";
+    // When this fails the line still goes to the large file.
+    fs.Renomear(ACaminho, novo);
+  } catch (...) {
+  }
+}
+
+void TLogger::Log(const std::string& AMsg) noexcept {
+  try {
+    if (!LogDetalhadoAtivo() && !MensagemRelevante(AMsg)) return;
+    LimparLogsAntigos();
+    const std::string caminho = ArquivoLogDoDia();
+    RotacionarLog(caminho);
+    const std::string linha =
+        FormatarDataHora("yyyy-mm-dd hh:nn:ss", Agora()) + " - " + AMsg + "\r\n";
+    Arquivos().Anexar(caminho, linha);
+  } catch (...) {
+  }
+}
+
+void TLogger::Debug(const std::string& AMsg) noexcept {
+  try {
+    if (LogDetalhadoAtivo()) Log("[DEBUG] " + AMsg);
+  } catch (...) {
+  }
+}
+
+TDateTime TLogger::UltimaLimpezaLogs() {
+  return GUltimaLimpeza;
+}
+
+void TLogger::ReiniciarUltimaLimpeza() {
+  GUltimaLimpeza = 0;
+}

@@ -1,0 +1,63 @@
+// Profile file (INI) on Windows through the profile API, with UTF-16 names.
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/uPerfil.h"
+#include "platform/uWin32Texto.h"
+
+namespace {
+
+class TPerfilWin32 final : public IPerfil {
+ public:
+  std::string LerTexto(const std::string& AArquivo, const std::string& ASecao,
+                       const std::string& AChave, const std::string& APadrao) override {
+    wchar_t buf[2048] = {};  // 2047 characters and the terminator
+    const DWORD n =
+        GetPrivateProfileStringW(ParaWide(ASecao).c_str(), ParaWide(AChave).c_str(),
+                                 ParaWide(APadrao).c_str(), buf, 2048, ParaWide(AArquivo).c_str());
+    return DeWide(std::wstring_view(buf, n));
+  }
+
+  bool EscreverTexto(const std::string& AArquivo, const std::string& ASecao,
+                     const std::string& AChave, const std::string& AValor) override {
+    return WritePrivateProfileStringW(ParaWide(ASecao).c_str(), ParaWide(AChave).c_str(),
+                                      ParaWide(AValor).c_str(), ParaWide(AArquivo).c_str()) != 0;
+  }
+
+  std::vector<std::string> Chaves(const std::string& AArquivo, const std::string& ASecao) override {
+    // With no key name the API returns the names, each ended by NUL, then a
+    // second NUL; a buffer that is too small is reported as size - 2.
+    const std::wstring secao = ParaWide(ASecao), arquivo = ParaWide(AArquivo);
+    std::vector<wchar_t> buf(16384);
+    DWORD n = 0;
+    for (;;) {
+      n = GetPrivateProfileStringW(secao.c_str(), nullptr, L"", buf.data(),
+                                   static_cast<DWORD>(buf.size()), arquivo.c_str());
+      if (n + 2 < buf.size() || buf.size() >= (1u << 26)) break;
+      buf.assign(buf.size() * 4, L'\0');
+    }
+    std::vector<std::string> r;
+    size_t ini = 0;
+    for (size_t i = 0; i < n; ++i) {
+      if (buf[i] != L'\0') continue;
+      if (i > ini) r.push_back(DeWide(std::wstring_view(buf.data() + ini, i - ini)));
+      ini = i + 1;
+    }
+    if (n > ini) r.push_back(DeWide(std::wstring_view(buf.data() + ini, n - ini)));
+    return r;
+  }
+
+  bool Descarregar(const std::string& AArquivo) override {
+    // The documented flush call; its result says nothing about the file.
+    WritePrivateProfileStringW(nullptr, nullptr, nullptr, ParaWide(AArquivo).c_str());
+    return true;
+  }
+};
+
+}  // namespace
+
+IPerfil& ImplementacaoPadrao(SeamTag<IPerfil>) {
+  static TPerfilWin32 p;
+  return p;
+}
