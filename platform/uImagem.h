@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Straight (not premultiplied) 0xAARRGGBB pixels, rows top to bottom.
@@ -18,6 +19,34 @@ using TBitmapPtr = std::shared_ptr<const TBitmap>;
 
 enum class TFormatoImagem { PeloNome, Png, Jpeg, Bmp };
 
+// A decoded picture never holds more pixels than this (64 MiB of pixels): a
+// larger one is reduced by a whole factor while it is decoded, so that a
+// 10,000 x 10,000 picture costs tens of megabytes instead of hundreds.
+inline constexpr int64_t kMaxPixelsImagem = 16 * 1024 * 1024;
+// Pictures whose header claims more than this are refused outright (damaged or
+// hostile headers).
+inline constexpr int64_t kMaxPixelsDeclarados = 1024LL * 1024 * 1024;
+inline constexpr int kMaxLadoImagem = 65535;
+
 // Decodes the file; false (and an empty picture) when it is missing, damaged or
-// of another format than asked. PeloNome chooses by the file name's extension.
+// of another format than asked. PeloNome chooses by the file name's extension
+// (".png", ".jpg", ".jpeg", ".bmp", any case); another extension gives false.
 bool CarregarImagemArquivo(const std::string& ACaminho, TFormatoImagem AFormato, TBitmap& AImagem);
+// The same from bytes in memory; PeloNome recognises the format by its signature.
+bool DecodificarImagemMemoria(std::string_view ABytes, TFormatoImagem AFormato, TBitmap& AImagem);
+
+// Format by the file name's extension, PeloNome when it is none of the three.
+TFormatoImagem FormatoPelaExtensao(const std::string& ACaminho);
+// Format by the first bytes, PeloNome when unknown.
+TFormatoImagem FormatoPelaAssinatura(std::string_view ABytes);
+
+// Whole factor by which a picture of that size is reduced on decode (1: none);
+// 0 when the size is refused.
+int FatorReducao(int64_t ALargura, int64_t AAltura);
+
+// Each pixel's colour blended onto white by its alpha; the result is opaque.
+void MisturarSobreBranco(TBitmap& AImagem);
+// A 24-bit bottom-up Windows bitmap file of the picture (alpha blended on white).
+std::string CodificarBmp24(const TBitmap& AImagem);
+// Writes CodificarBmp24 to the file; false when the write fails or the picture is empty.
+bool GravarBmp24(const std::string& ACaminho, const TBitmap& AImagem);
