@@ -28,17 +28,42 @@ constexpr size_t kMaxValor = 2047;
 
 enum class TCodificacao { Ansi, Utf8, Utf8Bom, Utf16Le, Utf16Be };
 
+// The decoded file; the lines are views into Texto, so it is never copied.
 struct TConteudo {
+  TConteudo() = default;
+  TConteudo(const TConteudo&) = delete;
+  TConteudo& operator=(const TConteudo&) = delete;
   TCodificacao Codificacao = TCodificacao::Ansi;
-  std::vector<std::string> Linhas;  // UTF-8, without line ends
+  std::string Texto;                     // UTF-8
+  std::vector<std::string_view> Linhas;  // without line ends
 };
 
 // One line as the parser sees it.
 struct TLinha {
   enum TTipo { Outra, Secao, Chave } Tipo = Outra;
-  std::string Nome;   // section or key name
-  std::string Valor;  // trimmed value of a key
+  std::string_view Nome;   // section or key name
+  std::string_view Valor;  // trimmed value of a key
 };
+
+std::string_view AparaVista(std::string_view s) {
+  while (!s.empty() && static_cast<unsigned char>(s.front()) <= 32) s.remove_prefix(1);
+  while (!s.empty() && static_cast<unsigned char>(s.back()) <= 32) s.remove_suffix(1);
+  return s;
+}
+
+// Splits at CR LF, LF or CR; a last line without its end counts too.
+std::vector<std::string_view> DividirEmLinhas(std::string_view ATexto) {
+  std::vector<std::string_view> r;
+  size_t ini = 0;
+  for (size_t i = 0; i < ATexto.size(); ++i) {
+    if (ATexto[i] != '\r' && ATexto[i] != '\n') continue;
+    r.push_back(ATexto.substr(ini, i - ini));
+    if (ATexto[i] == '\r' && i + 1 < ATexto.size() && ATexto[i + 1] == '\n') ++i;
+    ini = i + 1;
+  }
+  if (ini < ATexto.size()) r.push_back(ATexto.substr(ini));
+  return r;
+}
 
 bool LerBytes(const std::string& AArquivo, std::string& ABytes) {
   const int fd = open(AArquivo.c_str(), O_RDONLY | O_CLOEXEC);
@@ -78,9 +103,8 @@ bool SoAscii(std::string_view ABytes) {
   return true;
 }
 
-TConteudo Decodificar(std::string_view ABytes) {
-  TConteudo c;
-  std::string texto;
+void Decodificar(std::string_view ABytes, TConteudo& c) {
+  std::string& texto = c.Texto;
   if (ABytes.starts_with("\xFF\xFE")) {
     c.Codificacao = TCodificacao::Utf16Le;
     texto = DeUtf16(ABytes.substr(2), false);
@@ -96,8 +120,7 @@ TConteudo Decodificar(std::string_view ABytes) {
   } else {
     texto = Cp1252ParaUtf8(ABytes);
   }
-  c.Linhas = DividirLinhas(texto);
-  return c;
+  c.Linhas = DividirEmLinhas(texto);
 }
 
 std::string ParaUtf16(std::string_view ATexto, bool ABigEndian) {
@@ -110,10 +133,13 @@ std::string ParaUtf16(std::string_view ATexto, bool ABigEndian) {
   return out;
 }
 
-std::string Codificar(const TConteudo& AConteudo) {
+std::string Codificar(TCodificacao ACodificacao, const std::vector<std::string>& ALinhas) {
   std::string texto;
-  for (const std::string& l : AConteudo.Linhas) texto += l + "\r\n";
-  switch (AConteudo.Codificacao) {
+  for (const std::string& l : ALinhas) {
+    texto += l;
+    texto += "\r\n";
+  }
+  switch (ACodificacao) {
     case TCodificacao::Utf16Le:
       return ParaUtf16(texto, false);
     case TCodificacao::Utf16Be:
@@ -133,28 +159,28 @@ TLinha Analisar(std::string_view ALinha) {
   // The text ends at a NUL, as it does for the Windows reader.
   const size_t nul = ALinha.find('\0');
   if (nul != std::string_view::npos) ALinha = ALinha.substr(0, nul);
-  const std::string l = Aparar(ALinha);
+  const std::string_view l = AparaVista(ALinha);
   if (l.empty() || l[0] == ';') return r;
   if (l[0] == '[') {
     const size_t fim = l.find(']');
-    if (fim != std::string::npos) {
+    if (fim != std::string_view::npos) {
       r.Tipo = TLinha::Secao;
       r.Nome = l.substr(1, fim - 1);
       return r;
     }
   }
   const size_t igual = l.find('=');
-  if (igual == std::string::npos) return r;
-  r.Nome = Aparar(std::string_view(l).substr(0, igual));
+  if (igual == std::string_view::npos) return r;
+  r.Nome = AparaVista(l.substr(0, igual));
   if (r.Nome.empty()) return r;
   r.Tipo = TLinha::Chave;
-  r.Valor = Aparar(std::string_view(l).substr(igual + 1));
+  r.Valor = AparaVista(l.substr(igual + 1));
   return r;
 }
 
 // Lines [AInicio, AFim) of the first section with the name; false when none.
-bool AcharSecao(const std::vector<std::string>& ALinhas, const std::string& ASecao, size_t& AInicio,
-                size_t& AFim) {
+template <class TLinhas>
+bool AcharSecao(const TLinhas& ALinhas, std::string_view ASecao, size_t& AInicio, size_t& AFim) {
   for (size_t i = 0; i < ALinhas.size(); ++i) {
     const TLinha l = Analisar(ALinhas[i]);
     if (l.Tipo != TLinha::Secao || !IgualSemCaixa(l.Nome, ASecao)) continue;
@@ -166,7 +192,7 @@ bool AcharSecao(const std::vector<std::string>& ALinhas, const std::string& ASec
   return false;
 }
 
-std::string RemoverAspas(std::string AValor) {
+std::string_view RemoverAspas(std::string_view AValor) {
   if (AValor.size() >= 2 && (AValor[0] == '"' || AValor[0] == '\'') && AValor.back() == AValor[0])
     return AValor.substr(1, AValor.size() - 2);
   return AValor;
@@ -239,7 +265,8 @@ class TPerfilPosix final : public IPerfil {
     padrao = CortarUtf16(padrao, kMaxValor);
     std::string bytes;
     if (!LerBytes(AArquivo, bytes)) return padrao;
-    const TConteudo c = Decodificar(bytes);
+    TConteudo c;
+    Decodificar(bytes, c);
     size_t ini = 0, fim = 0;
     if (!AcharSecao(c.Linhas, Aparar(ASecao), ini, fim)) return padrao;
     const std::string chave = Aparar(AChave);
@@ -258,41 +285,42 @@ class TPerfilPosix final : public IPerfil {
     if (secao.empty() || chave.empty() || SomenteLeitura(AArquivo)) return false;
     TConteudo c;
     std::string bytes;
-    if (LerBytes(AArquivo, bytes)) c = Decodificar(bytes);
+    if (LerBytes(AArquivo, bytes)) Decodificar(bytes, c);
+    std::vector<std::string> linhas(c.Linhas.begin(), c.Linhas.end());
     const std::string valor = SemQuebras(AValor);
     size_t ini = 0, fim = 0;
-    if (!AcharSecao(c.Linhas, secao, ini, fim)) {
-      c.Linhas.push_back("[" + secao + "]");
-      c.Linhas.push_back(chave + "=" + valor);
+    if (!AcharSecao(linhas, secao, ini, fim)) {
+      linhas.push_back("[" + secao + "]");
+      linhas.push_back(chave + "=" + valor);
     } else {
       size_t ultima = ini;  // after the section's last non-blank line
       bool trocada = false;
       for (size_t i = ini; i < fim && !trocada; ++i) {
-        const TLinha l = Analisar(c.Linhas[i]);
+        const TLinha l = Analisar(linhas[i]);
         if (l.Tipo == TLinha::Chave && IgualSemCaixa(l.Nome, chave)) {
-          c.Linhas[i] = l.Nome + "=" + valor;  // the name keeps its spelling in the file
+          linhas[i] = std::string(l.Nome) + "=" + valor;  // the name keeps its spelling
           trocada = true;
-        } else if (!EmBranco(c.Linhas[i])) {
+        } else if (!EmBranco(linhas[i])) {
           ultima = i + 1;
         }
       }
       if (!trocada)
-        c.Linhas.insert(c.Linhas.begin() + static_cast<std::ptrdiff_t>(ultima),
-                        chave + "=" + valor);
+        linhas.insert(linhas.begin() + static_cast<std::ptrdiff_t>(ultima), chave + "=" + valor);
     }
-    return GravarArquivo(AArquivo, Codificar(c));
+    return GravarArquivo(AArquivo, Codificar(c.Codificacao, linhas));
   }
 
   std::vector<std::string> Chaves(const std::string& AArquivo, const std::string& ASecao) override {
     std::vector<std::string> r;
     std::string bytes;
     if (!LerBytes(AArquivo, bytes)) return r;
-    const TConteudo c = Decodificar(bytes);
+    TConteudo c;
+    Decodificar(bytes, c);
     size_t ini = 0, fim = 0;
     if (!AcharSecao(c.Linhas, Aparar(ASecao), ini, fim)) return r;
     for (size_t i = ini; i < fim; ++i) {
-      TLinha l = Analisar(c.Linhas[i]);
-      if (l.Tipo == TLinha::Chave) r.push_back(std::move(l.Nome));
+      const TLinha l = Analisar(c.Linhas[i]);
+      if (l.Tipo == TLinha::Chave) r.emplace_back(l.Nome);
     }
     return r;
   }

@@ -1,6 +1,8 @@
 // Doubles and fixtures shared by the tests.
 #include "tests/support/uTestSupport.h"
 
+#include "uBuildConfig.h"
+
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
@@ -20,7 +22,7 @@ std::string Sep() {
 #endif
 }
 
-void DefinirAmbiente(const char* ANome, const std::string& AValor, bool AApagar) {
+[[maybe_unused]] void DefinirAmbiente(const char* ANome, const std::string& AValor, bool AApagar) {
 #ifdef _WIN32
   _putenv_s(ANome, AApagar ? "" : AValor.c_str());
 #else
@@ -29,6 +31,20 @@ void DefinirAmbiente(const char* ANome, const std::string& AValor, bool AApagar)
   else
     setenv(ANome, AValor.c_str(), 1);
 #endif
+}
+
+// Removes everything under the folder (the folder itself stays), read-only
+// entries included.
+[[maybe_unused]] void EsvaziarPasta(const fs::path& APasta) {
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(APasta, ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+  for (auto it = fs::directory_iterator(APasta, ec); !ec && it != fs::directory_iterator();
+       it.increment(ec)) {
+    std::error_code ec2;
+    fs::remove_all(it->path(), ec2);
+  }
 }
 
 }  // namespace
@@ -52,22 +68,36 @@ TPastaTemporaria::TPastaTemporaria() {
 TPastaTemporaria::~TPastaTemporaria() {
   std::error_code ec;
   fs::permissions(FCaminho, fs::perms::owner_all, fs::perm_options::add, ec);
-  for (auto it = fs::recursive_directory_iterator(FCaminho, ec); !ec && it != fs::recursive_directory_iterator();
-       it.increment(ec))
+  for (auto it = fs::recursive_directory_iterator(FCaminho, ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
     fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
   fs::remove_all(FCaminho, ec);
 }
 
 TBaseTemporaria::TBaseTemporaria() {
+#ifdef _WIN32
+  // The base folder is compiled in; start from an empty one.
+  FBase = VESK_PASTA_BASE_WINDOWS;
+  std::error_code ec;
+  fs::create_directories(fs::u8path(FBase), ec);
+  EsvaziarPasta(fs::u8path(FBase));
+#else
   FBase = FPasta.Caminho() + "VESKINTRANET" + Sep();
   if (const char* v = std::getenv("VESK_PASTA_BASE")) {
     FHaviaAnterior = true;
     FAnterior = v;
   }
   DefinirAmbiente("VESK_PASTA_BASE", FBase, false);
+#endif
 }
 
-TBaseTemporaria::~TBaseTemporaria() { DefinirAmbiente("VESK_PASTA_BASE", FAnterior, !FHaviaAnterior); }
+TBaseTemporaria::~TBaseTemporaria() {
+#ifdef _WIN32
+  EsvaziarPasta(fs::u8path(FBase));
+#else
+  DefinirAmbiente("VESK_PASTA_BASE", FAnterior, !FHaviaAnterior);
+#endif
+}
 
 std::string LerArquivoTeste(const std::string& ACaminho) {
   std::ifstream f(fs::u8path(ACaminho), std::ios::binary);
@@ -81,4 +111,10 @@ void GravarArquivoTeste(const std::string& ACaminho, const std::string& ABytes) 
   fs::create_directories(fs::u8path(ACaminho).parent_path());
   std::ofstream f(fs::u8path(ACaminho), std::ios::binary | std::ios::trunc);
   f << ABytes;
+}
+
+void DefinirSomenteLeitura(const std::string& ACaminho, bool ASomenteLeitura) {
+  const auto escrita = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+  fs::permissions(fs::u8path(ACaminho), escrita,
+                  ASomenteLeitura ? fs::perm_options::remove : fs::perm_options::add);
 }

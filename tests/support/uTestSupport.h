@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 
+#include "platform/uArquivos.h"
 #include "platform/uRelogio.h"
 #include "platform/uSistema.h"
 
@@ -75,9 +76,10 @@ class TPastaTemporaria {
   std::string FCaminho;
 };
 
-// Points the agent's base folder at a temporary folder for the test's lifetime
-// (the environment variable VESK_PASTA_BASE natively; on Windows the tests run in
-// a throwaway Wine prefix, so the real C:\Talmeq is used).
+// Gives the test an empty base folder for its lifetime. Natively the
+// environment variable VESK_PASTA_BASE points at a temporary folder; on Windows
+// the base folder is fixed, so C:\Talmeq\VESKINTRANET is emptied before and after
+// the test (the tests run in a throwaway Wine prefix).
 class TBaseTemporaria {
  public:
   TBaseTemporaria();
@@ -91,6 +93,60 @@ class TBaseTemporaria {
   bool FHaviaAnterior = false;
 };
 
+// The real files concern with faults on demand: each Recusar* flag makes that
+// operation fail without touching the disk; the counters tell what was asked.
+class TArquivosComFalhas : public IArquivos {
+ public:
+  bool ArquivoExiste(const std::string& C) override { return FReal.ArquivoExiste(C); }
+  bool PastaExiste(const std::string& C) override { return FReal.PastaExiste(C); }
+  bool CriarPastas(const std::string& C) override {
+    return !RecusarCriarPastas && FReal.CriarPastas(C);
+  }
+  int64_t Tamanho(const std::string& C) override { return FReal.Tamanho(C); }
+  bool DataModificacao(const std::string& C, TDateTime& D) override {
+    return FReal.DataModificacao(C, D);
+  }
+  bool DefinirDataModificacao(const std::string& C, TDateTime D) override {
+    return FReal.DefinirDataModificacao(C, D);
+  }
+  bool Apagar(const std::string& C) override {
+    ++Apagamentos;
+    return !RecusarApagar && FReal.Apagar(C);
+  }
+  bool Renomear(const std::string& De, const std::string& Para) override {
+    ++Renomeacoes;
+    return !RecusarRenomear && FReal.Renomear(De, Para);
+  }
+  bool Substituir(const std::string& De, const std::string& Para) override {
+    return !RecusarSubstituir && FReal.Substituir(De, Para);
+  }
+  bool LimparAtributos(const std::string& C) override { return FReal.LimparAtributos(C); }
+  std::vector<TInfoArquivo> Listar(const std::string& P, const std::string& M) override {
+    ++Listagens;
+    return FReal.Listar(P, M);
+  }
+  bool LerTudo(const std::string& C, std::string& B) override { return FReal.LerTudo(C, B); }
+  bool Gravar(const std::string& C, std::string_view B) override {
+    return !RecusarGravar && FReal.Gravar(C, B);
+  }
+  bool Anexar(const std::string& C, std::string_view B) override {
+    ++Anexacoes;
+    return !RecusarAnexar && FReal.Anexar(C, B);
+  }
+  std::string CaminhoExecutavel() override { return FReal.CaminhoExecutavel(); }
+  std::string PastaTemporaria() override { return FReal.PastaTemporaria(); }
+
+  bool RecusarCriarPastas = false, RecusarApagar = false, RecusarRenomear = false,
+       RecusarSubstituir = false, RecusarGravar = false, RecusarAnexar = false;
+  int Apagamentos = 0, Renomeacoes = 0, Listagens = 0, Anexacoes = 0;
+
+ private:
+  IArquivos& FReal = ImplementacaoPadrao(SeamTag<IArquivos>{});
+};
+
 // Reads a whole file ("" when missing).
 std::string LerArquivoTeste(const std::string& ACaminho);
 void GravarArquivoTeste(const std::string& ACaminho, const std::string& ABytes);
+// Sets or clears the read-only state of a file (write permission natively,
+// the read-only attribute on Windows).
+void DefinirSomenteLeitura(const std::string& ACaminho, bool ASomenteLeitura);

@@ -1,0 +1,186 @@
+// TConfigINI: the base folder, the record's defaults and fallbacks, Salvar and
+// the server URL.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "config/uConfigINI.h"
+#include "platform/uArquivos.h"
+#include "platform/uErros.h"
+#include "tests/support/uTestSupport.h"
+
+namespace {
+
+void ExpectPadroes(const TConfigAgente& c) {
+  EXPECT_EQ(c.URL, VESK_URL_SERVIDOR_PADRAO);
+  EXPECT_EQ(c.ApiToken, "");
+  EXPECT_EQ(c.SenhaAgenteHash, "");
+  EXPECT_TRUE(c.UsarSSL);
+  EXPECT_EQ(c.IntervaloSegundos, 10);
+  EXPECT_FALSE(c.LogDetalhado);
+}
+
+TEST(ConfigINI, SemArquivoDaOsPadroesCriaAsPastasENaoCriaOArquivo) {
+  TBaseTemporaria base;
+  ExpectPadroes(TConfigINI::Carregar());
+  IArquivos& fs = Arquivos();
+  for (const char* sub : {"cache", "logs", "update"})
+    EXPECT_TRUE(fs.PastaExiste(base.Base() + sub)) << sub;
+  EXPECT_FALSE(fs.ArquivoExiste(base.Base() + "config.ini"));
+  EXPECT_EQ(TConfigINI::ArquivoConfig(), base.Base() + "config.ini");
+  EXPECT_EQ(TConfigINI::PastaBase().back(), kSep);
+}
+
+TEST(ConfigINI, LeORegistroComAsChavesDeReserva) {
+  struct {
+    const char* Conteudo;
+    int32_t Intervalo;
+    bool Detalhado;
+    bool Ssl;
+  } casos[] = {
+      {"[SERVIDOR]\r\nINTERVALO=30\r\n", 30, false, true},
+      {"[SERVIDOR]\r\nINTERVALO=30\r\nINTERVALO_SEGUNDOS=60\r\n", 60, false, true},
+      {"[SERVIDOR]\r\nINTERVALO_SEGUNDOS=0x3C\r\n", 60, false, true},
+      {"[SERVIDOR]\r\nINTERVALO=30\r\nINTERVALO_SEGUNDOS=abc\r\n", 30, false, true},
+      {"[SERVIDOR]\r\nINTERVALO_SEGUNDOS=abc\r\n", 10, false, true},
+      {"[SERVIDOR]\r\nUSAR_SSL=yes\r\n[LOG]\r\nDEBUG=1\r\n", 10, true, true},
+      {"[SERVIDOR]\r\nUSAR_SSL=0\r\n[LOG]\r\nDEBUG=1\r\nDETALHADO=0\r\n", 10, false, false},
+  };
+  for (const auto& c : casos) {
+    TBaseTemporaria base;
+    GravarArquivoTeste(base.Base() + "config.ini", c.Conteudo);
+    const TConfigAgente cfg = TConfigINI::Carregar();
+    EXPECT_EQ(cfg.IntervaloSegundos, c.Intervalo) << c.Conteudo;
+    EXPECT_EQ(cfg.LogDetalhado, c.Detalhado) << c.Conteudo;
+    EXPECT_EQ(cfg.UsarSSL, c.Ssl) << c.Conteudo;
+  }
+}
+
+TEST(ConfigINI, SalvarGravaTudoEDesligaODebugAntigo) {
+  TBaseTemporaria base;
+  GravarArquivoTeste(base.Base() + "config.ini", "[LOG]\r\nDEBUG=1\r\n");
+  ASSERT_TRUE(TConfigINI::Carregar().LogDetalhado);
+  TConfigAgente cfg;
+  cfg.URL = "  servidor/app  ";
+  cfg.ApiToken = "tok";
+  cfg.SenhaAgenteHash = "abc123";
+  cfg.UsarSSL = false;
+  cfg.IntervaloSegundos = 45;
+  cfg.LogDetalhado = false;
+  TConfigINI::Salvar(cfg);
+
+  const std::string arq = base.Base() + "config.ini";
+  EXPECT_EQ(TConfigINI::Chaves(arq, "SERVIDOR"),
+            (std::vector<std::string>{"URL", "API_TOKEN", "USAR_SSL", "INTERVALO_SEGUNDOS",
+                                      "INTERVALO"}));
+  EXPECT_EQ(TConfigINI::LerTexto(arq, "SERVIDOR", "INTERVALO", ""), "45");
+  EXPECT_EQ(TConfigINI::LerTexto(arq, "SERVIDOR", "USAR_SSL", ""), "0");
+  EXPECT_EQ(TConfigINI::LerTexto(arq, "LOG", "DETALHADO", ""), "0");
+  EXPECT_EQ(TConfigINI::LerTexto(arq, "LOG", "DEBUG", ""), "1") << "DEBUG is never written";
+
+  const TConfigAgente lido = TConfigINI::Carregar();
+  EXPECT_EQ(lido.URL, "servidor/app") << "the file format trims what it reads back";
+  EXPECT_EQ(lido.ApiToken, "tok");
+  EXPECT_EQ(lido.SenhaAgenteHash, "abc123");
+  EXPECT_FALSE(lido.UsarSSL);
+  EXPECT_EQ(lido.IntervaloSegundos, 45);
+  EXPECT_FALSE(lido.LogDetalhado);
+}
+
+TEST(ConfigINI, SalvarNumArquivoSomenteLeituraLevantaErro) {
+  TBaseTemporaria base;
+  const std::string arq = base.Base() + "config.ini";
+  GravarArquivoTeste(arq, "[SERVIDOR]\r\nURL=http://a/\r\n");
+  DefinirSomenteLeitura(arq, true);
+  try {
+    TConfigINI::Salvar(TConfigAgente{});
+    FAIL() << "Salvar accepted a read-only file";
+  } catch (const EIniErro& e) {
+    EXPECT_EQ(e.Mensagem(), "Unable to write to " + arq);
+    EXPECT_EQ(e.Classe(), "EIniFileException");
+  }
+  DefinirSomenteLeitura(arq, false);
+  EXPECT_EQ(TConfigINI::Carregar().URL, "http://a/");
+}
+
+// A hash or token from the server must not be able to add entries to the file.
+TEST(ConfigINI, QuebraDeLinhaNumValorNaoCriaOutrasChaves) {
+  TBaseTemporaria base;
+  TConfigAgente cfg;
+  cfg.SenhaAgenteHash = "abc\r\n[SERVIDOR]\r\nURL=http://intruso/";
+  cfg.ApiToken = "tok\nINTERVALO_SEGUNDOS=1";
+  TConfigINI::Salvar(cfg);
+  const TConfigAgente lido = TConfigINI::Carregar();
+  EXPECT_EQ(lido.URL, VESK_URL_SERVIDOR_PADRAO);
+  EXPECT_EQ(lido.IntervaloSegundos, 10);
+  EXPECT_EQ(lido.SenhaAgenteHash, "abc  [SERVIDOR]  URL=http://intruso/");
+}
+
+TEST(ConfigINI, ArquivoIlegivelOuEstragadoDaOsPadroes) {
+  std::string grande(10 * 1024 * 1024, '\0');
+  for (size_t i = 0; i < grande.size(); ++i) grande[i] = static_cast<char>((i * 7919) % 251);
+  const std::string casos[] = {
+      std::string("\x00\x01\x02[SERV\x00IDOR]\xFF\xFE\x80", 12),
+      "[SERVIDOR",
+      "[SERVIDOR]\r\nINTERVALO_SEGUNDOS",
+      "\xEF\xBB\xBF",
+      "\xFF\xFE[",
+  };
+  for (const std::string& c : casos) {
+    TBaseTemporaria base;
+    GravarArquivoTeste(base.Base() + "config.ini", c);
+    ExpectPadroes(TConfigINI::Carregar());
+  }
+  {
+    // One read is enough to show that 10 MB of junk neither crashes nor
+    // yields a value; each read decodes the whole file.
+    TBaseTemporaria base;
+    GravarArquivoTeste(base.Base() + "config.ini",
+                       grande + "\r\n[SERVIDOR]\r\nURL=http://fim/\r\n");
+    EXPECT_EQ(TConfigINI::LerTexto("SERVIDOR", "API_TOKEN", "padrao"), "padrao");
+    EXPECT_EQ(TConfigINI::LerTexto("SERVIDOR", "URL", ""), "http://fim/");
+  }
+  TBaseTemporaria base;
+  Arquivos().CriarPastas(base.Base() + "config.ini");  // a folder where the file should be
+  ExpectPadroes(TConfigINI::Carregar());
+  EXPECT_THROW(TConfigINI::Salvar(TConfigAgente{}), EIniErro);
+}
+
+TEST(ConfigINI, NormalizarURL) {
+  struct {
+    const char* Entrada;
+    bool Ssl;
+    const char* Esperado;
+  } casos[] = {
+      {"  servidor/app \t", true, "https://servidor/app/"},
+      {"servidor/app/", false, "http://servidor/app/"},
+      {"HTTP://Servidor/x", true, "HTTP://Servidor/x/"},
+      {"http://servidor", true, "http://servidor/"},
+      {"hTTps://s/", false, "hTTps://s/"},
+      {"ftp://servidor", false, "http://ftp://servidor/"},
+      {"   ", true, ""},
+      {"", false, ""},
+      {"http://", true, "http://"},
+      {"\r\nservidor\x01", true, "https://servidor/"},
+  };
+  for (const auto& c : casos)
+    EXPECT_EQ(TConfigINI::NormalizarURL(c.Entrada, c.Ssl), c.Esperado) << c.Entrada;
+}
+
+TEST(ConfigINI, AcessoPorChaveNoConfigIni) {
+  TBaseTemporaria base;
+  EXPECT_FALSE(TConfigINI::ChaveExiste("CHAT_FLOAT", "LEFT"));
+  EXPECT_EQ(TConfigINI::LerInteiro("CHAT_FLOAT", "LEFT", -1), -1);
+  TConfigINI::EscreverInteiro("CHAT_FLOAT", "LEFT", 120);
+  TConfigINI::EscreverTexto("MENSAGENS_PROCESSADAS", "avisos:57:FIN-03", "");
+  TConfigINI::EscreverBooleano("LOG", "DETALHADO", true);
+  TConfigINI::Descarregar();
+  EXPECT_EQ(TConfigINI::LerInteiro("chat_float", "left", -1), 120);
+  EXPECT_TRUE(TConfigINI::ChaveExiste("MENSAGENS_PROCESSADAS", "AVISOS:57:FIN-03"));
+  EXPECT_EQ(TConfigINI::Chaves("MENSAGENS_PROCESSADAS"),
+            std::vector<std::string>{"avisos:57:FIN-03"});
+  EXPECT_TRUE(TConfigINI::LerBooleano("LOG", "DETALHADO", false));
+  EXPECT_EQ(TConfigINI::LerTexto("LOG", "NADA", "x"), "x");
+}
+
+}  // namespace
