@@ -1,0 +1,29 @@
+// Single-attempt HTTP helpers.
+#include "net/uHttpNet.h"
+
+#include "net/uHttpClientVesk.h"
+#include "net/uHttpCorpo.h"
+#include "platform/uArquivos.h"
+#include "platform/uErros.h"
+
+std::string THttpNet::GetText(const std::string& AURL) {
+  const TVeskHttpClient cliente(kConexaoMs, kRespostaMs, true);
+  return DecodificarTexto(cliente.Get(AURL).Corpo, "");
+}
+
+void THttpNet::DownloadFile(const std::string& AURL, const std::string& ADestino) {
+  const std::string pasta = PastaDe(ADestino);
+  if (!pasta.empty()) Arquivos().CriarPastas(pasta);
+  if (!Arquivos().Gravar(ADestino, ""))
+    throw EVesk("Nao foi possivel criar o arquivo " + ADestino, "EFCreateError");
+  const TVeskHttpClient cliente(kConexaoMs, kRespostaDownloadMs, true);
+  const TRespostaHttp r = cliente.Get(AURL);
+  if (!Arquivos().Gravar(ADestino, r.Corpo))
+    throw EVesk("Nao foi possivel gravar o arquivo " + ADestino, "EWriteError");
+}
+
+std::string THttpNet::PostForm(const std::string& AURL, const std::vector<std::string>& AParams) {
+  const TVeskHttpClient cliente(kConexaoMs, kRespostaMs, true);
+  const TRespostaHttp r = cliente.Post(AURL, CodificarFormulario(AParams), kTipoFormulario);
+  return DecodificarTexto(r.Corpo, "");
+}

@@ -1,0 +1,21 @@
+// Single-attempt HTTP helpers with their own time-outs (the chat bubble's):
+// nothing is logged or retried, failures reach the caller.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class THttpNet {
+ public:
+  // GET with connect 20000 ms and response 30000 ms; the body as UTF-8.
+  static std::string GetText(const std::string& AURL);
+  // GET into ADestino (created or truncated before the request) with response
+  // 60000 ms; a failure may leave the file empty.
+  static void DownloadFile(const std::string& AURL, const std::string& ADestino);
+  // POST of the form built from the name=value lines; the answer as UTF-8.
+  static std::string PostForm(const std::string& AURL, const std::vector<std::string>& AParams);
+
+  static constexpr unsigned kConexaoMs = 20000;
+  static constexpr unsigned kRespostaMs = 30000;
+  static constexpr unsigned kRespostaDownloadMs = 60000;
+};

@@ -1,0 +1,77 @@
+// The services' HTTP helper with attempts, log lines and pauses.
+#include "net/uHttpRetry.h"
+
+#include <functional>
+
+#include "log/uLogger.h"
+#include "net/uHttpClientVesk.h"
+#include "net/uHttpCorpo.h"
+#include "net/uJsonHelper.h"
+#include "platform/uArquivos.h"
+#include "platform/uErros.h"
+#include "platform/uRelogio.h"
+#include "platform/uTexto.h"
+
+namespace {
+
+// Runs the attempts of GetText and PostForm: logs each failure with the prefix,
+// pauses between attempts and raises the last failure.
+std::string ComTentativas(const std::string& APrefixo, int ATentativas,
+                          const std::function<std::string()>& APedido) {
+  for (int i = 1; i <= ATentativas; ++i) {
+    try {
+      return APedido();
+    } catch (const std::exception& E) {
+      // The transport's message may quote the address with its token.
+      TLogger::Log(APrefixo + std::to_string(i) + ": " + OcultarToken(MensagemDoErro(E)));
+      if (i == ATentativas) throw;
+    }
+    Relogio().Dormir(THttpRetry::kPausaMs);
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string THttpRetry::GetText(const std::string& URL, int Tentativas) {
+  return ComTentativas("GET erro tentativa ", Tentativas, [&] {
+    const TRespostaHttp r = TVeskHttpClient::CreateVesk()->Get(URL);
+    return DecodificarTexto(r.Corpo, r.TipoConteudo);
+  });
+}
+
+std::string THttpRetry::PostForm(const std::string& URL, const std::vector<std::string>& Params,
+                                 int Tentativas) {
+  const std::string corpo = CodificarFormulario(Params);
+  return ComTentativas("POST erro tentativa ", Tentativas, [&] {
+    const TRespostaHttp r = TVeskHttpClient::CreateVesk()->Post(URL, corpo, kTipoFormulario);
+    return DecodificarTexto(r.Corpo, r.TipoConteudo);
+  });
+}
+
+bool THttpRetry::DownloadFile(const std::string& URL, const std::string& Destino, int Tentativas) {
+  try {
+    if (EmBranco(URL)) return false;
+    const std::string pasta = PastaDe(Destino);
+    if (!pasta.empty()) Arquivos().CriarPastas(pasta);
+    for (int i = 1; i <= Tentativas; ++i) {
+      try {
+        const TRespostaHttp r = TVeskHttpClient::CreateVesk()->Get(URL);
+        if (r.Corpo.empty()) continue;
+        // Written beside the target and renamed over it, so a failed write
+        // leaves the previous file whole.
+        if (!GravarAtomico(Destino, r.Corpo))
+          throw EVesk("Nao foi possivel gravar o arquivo " + Destino);
+        return true;
+      } catch (const std::exception& E) {
+        TLogger::Log("Download erro tentativa " + std::to_string(i) + ": " +
+                     OcultarToken(MensagemDoErro(E)) + " URL=" + OcultarToken(URL));
+        if (i == Tentativas) return false;
+      }
+      Relogio().Dormir(kPausaMs);
+    }
+  } catch (const std::exception&) {
+    // Reports false; nothing escapes a download.
+  }
+  return false;
+}

@@ -1,0 +1,81 @@
+// What every server call shares: query encoding, the JSON member readers, the
+// judging of an answer, the computer and user names, and token masking.
+#pragma once
+
+#include <rapidjson/document.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// --- encoding ----------------------------------------------------------------
+
+// A query value: UTF-8 bytes with letters, digits and ! $ ' ( ) * - . @ _ kept,
+// space as "+", every other byte as %XX (upper-case hex).
+std::string CodificarURL(std::string_view ATexto);
+
+// --- JSON readers --------------------------------------------------------------
+// AObj may be null or not an object: the default applies. Of two members with
+// the same name the first counts.
+
+// The member as text: strings as they are, integers in digits, fractions with
+// the system's decimal separator, true/false/null as words, objects and arrays
+// as "".
+std::string LerTextoJson(const rapidjson::Value* AObj, std::string_view ANome,
+                         const std::string& APadrao);
+// LerTextoJson as a decimal 32-bit integer, the default when it is not one.
+int32_t LerInteiroJson(const rapidjson::Value* AObj, std::string_view ANome, int32_t APadrao);
+// LerTextoJson trimmed and lowered: the default when empty; true for "1",
+// "true", "sim", "yes"; false for any other text.
+bool LerBooleanoJson(const rapidjson::Value* AObj, std::string_view ANome, bool APadrao);
+// LerTextoJson trimmed; the default only when there is no such member.
+std::string ObterJsonTexto(const rapidjson::Value* AObj, std::string_view ANome,
+                           const std::string& APadrao);
+// ObterJsonTexto as a decimal 32-bit integer, the default when it is not one.
+int32_t ObterJsonInteiro(const rapidjson::Value* AObj, std::string_view ANome, int32_t APadrao);
+// One JSON value as LerTextoJson gives it.
+std::string TextoDoValorJson(const rapidjson::Value& AValor);
+
+// --- judging an answer -----------------------------------------------------------
+
+enum class TTipoResposta { Vazia, ConteudoInvalido, ObjetoJson };
+
+// A body judged the way the services judge it: empty after trimming, not a JSON
+// object (an HTML page, a PHP warning before the JSON, an array), or an object.
+// A UTF-8 byte-order mark in front is dropped first.
+class TRespostaJson {
+ public:
+  explicit TRespostaJson(std::string_view ACorpo);
+  TTipoResposta Tipo() const { return FTipo; }
+  // The body without its byte-order mark, for the log lines that quote it.
+  const std::string& Corpo() const { return FCorpo; }
+  // The object, or null unless Tipo() is ObjetoJson.
+  const rapidjson::Value* Objeto() const;
+
+ private:
+  std::string FCorpo;
+  rapidjson::Document FDoc;
+  TTipoResposta FTipo = TTipoResposta::Vazia;
+};
+
+// The first AMax characters (UTF-16 code units, no character split), for the
+// log lines that quote only part of an answer.
+std::string PrimeirosCaracteres(std::string_view ATexto, size_t AMax);
+
+// --- computer and user names ------------------------------------------------------
+
+std::string ObterNomeComputador();           // as the system gives it; "PC" when unavailable
+std::string ObterNomeComputadorMaiusculo();  // trimmed, A-Z upper case; "PC" when unavailable
+std::string ObterNomeUsuario();              // USERNAME as it is, "" when unset
+std::string ObterUsuarioTarefas();           // USERNAME, "USER" when blank
+std::string ObterUsuarioWindows();           // the logon name, "Usuario" when unavailable
+
+// --- the API token in log lines -------------------------------------------------
+
+// First 6 characters, "...", last 4; "***" for a token of 12 characters or fewer.
+std::string MascararToken(std::string_view AToken);
+// The text with every occurrence of the token, raw or query-encoded, masked.
+std::string MascararTokenNoTexto(std::string_view ATexto, std::string_view AToken);
+// The text with the configured token masked, and with the value of every
+// "api_token=" parameter masked, for lines that quote addresses or answers.
+std::string OcultarToken(std::string_view ATexto);

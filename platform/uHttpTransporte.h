@@ -1,0 +1,70 @@
+// HTTP transport concern: one request, one answer with its raw body (WinHTTP on
+// Windows, libcurl elsewhere). Inflating and decoding the body happen above it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/uErros.h"
+#include "platform/uSeam.h"
+
+// Redirects followed in a row before the request fails.
+inline constexpr int kMaxRedirecionamentos = 5;
+
+struct TPedidoHttp {
+  std::string Metodo = "GET";  // "GET" or "POST"
+  std::string URL;
+  std::string Corpo;                 // sent as it is (POST)
+  std::string TipoConteudo;          // Content-Type of the body; empty sends none
+  uint32_t TempoConexaoMs = 15000;   // name resolution and connection
+  uint32_t TempoEnvioMs = 60000;     // sending the request
+  uint32_t TempoRespostaMs = 30000;  // each wait for response data
+  bool SeguirRedirecionamentos = true;
+};
+
+struct TRespostaHttp {
+  int Status = 0;
+  std::string TipoConteudo;         // the Content-Type header, "" when absent
+  std::string CodificacaoConteudo;  // the Content-Encoding header, "" when absent
+  std::string Corpo;                // the body bytes exactly as received
+};
+
+class IHttpTransporte {
+ public:
+  virtual ~IHttpTransporte() = default;
+  // Any answer that arrives is returned, whatever its status. Raises EHttpErro
+  // when none arrives or it cannot be read; the message is the transport's.
+  virtual TRespostaHttp Executar(const TPedidoHttp& APedido) = 0;
+};
+
+IHttpTransporte& ImplementacaoPadrao(SeamTag<IHttpTransporte>);
+inline IHttpTransporte& HttpTransporte() {
+  return Seam<IHttpTransporte>::Atual();
+}
+
+// --- shared by both transports so that they agree on what they accept ---------
+
+// Parts of an absolute http(s) address.
+struct TPartesUrl {
+  bool Seguro = false;  // https
+  std::string Host;     // without brackets for IPv6
+  uint16_t Porta = 0;   // the scheme's default when not given
+  std::string Caminho;  // path and query, starting with "/", no fragment
+};
+
+// Checks and splits the address; spaces and bytes outside printable ASCII are
+// percent-encoded. Raises EHttpErro "Invalid URL: \"<address>\"" otherwise.
+TPartesUrl AnalisarUrlHttp(const std::string& AURL);
+// The same parts joined again as an absolute address.
+std::string MontarUrlHttp(const TPartesUrl& AUrl);
+// The address a Location header points to, resolved against the current one.
+std::string ResolverRedirecionamento(const std::string& AAtual, const std::string& ALocation);
+// True for the statuses that are followed when they carry a Location.
+bool StatusRedirecionamento(int AStatus);
+// The request that follows a redirect: 301, 302 and 303 turn a POST into a GET
+// without body; 307 and 308 repeat it as it was.
+TPedidoHttp PedidoRedirecionado(const TPedidoHttp& AAnterior, int AStatus,
+                                const std::string& ANovaUrl);
+
+// Message of the failure after too many redirects.
+std::string MensagemExcessoRedirecionamentos();

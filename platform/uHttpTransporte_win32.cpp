@@ -1,0 +1,220 @@
+// HTTP transport on Windows: WinHTTP, one session per request, redirects followed
+// here so that the limit and the POST-to-GET rule match the other platforms.
+#include <windows.h>
+#include <winhttp.h>
+
+#include <vector>
+
+#include "platform/uHttpTransporte.h"
+#include "platform/uTexto.h"
+#include "platform/uWin32Texto.h"
+
+namespace {
+
+class THandleInternet {
+ public:
+  explicit THandleInternet(HINTERNET AH = nullptr) : FH(AH) {}
+  ~THandleInternet() {
+    if (FH) WinHttpCloseHandle(FH);
+  }
+  THandleInternet(const THandleInternet&) = delete;
+  THandleInternet& operator=(const THandleInternet&) = delete;
+  HINTERNET Get() const { return FH; }
+  explicit operator bool() const { return FH != nullptr; }
+
+ private:
+  HINTERNET FH;
+};
+
+std::string TextoDoErro(DWORD ACodigo) {
+  wchar_t* buf = nullptr;
+  DWORD n = 0;
+  if (ACodigo >= WINHTTP_ERROR_BASE && ACodigo <= WINHTTP_ERROR_LAST)
+    n = FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ALLOCATE_BUFFER |
+                           FORMAT_MESSAGE_IGNORE_INSERTS,
+                       GetModuleHandleW(L"winhttp.dll"), ACodigo, 0,
+                       reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
+  if (n == 0)
+    n = FormatMessageW(
+        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, ACodigo, 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
+  std::string texto;
+  if (n > 0 && buf) texto = Aparar(DeWide(std::wstring(buf, n)));
+  if (buf) LocalFree(buf);
+  if (texto.empty()) {
+    if (ACodigo == ERROR_WINHTTP_TIMEOUT) return "The operation timed out";
+    if (ACodigo == ERROR_WINHTTP_CANNOT_CONNECT)
+      return "A connection with the server could not be established";
+    if (ACodigo == ERROR_WINHTTP_NAME_NOT_RESOLVED)
+      return "The server name or address could not be resolved";
+    if (ACodigo == ERROR_WINHTTP_CONNECTION_ERROR)
+      return "The connection with the server was terminated abnormally";
+    texto = "WinHTTP error";
+  }
+  return texto;
+}
+
+[[noreturn]] void Falhar(const char* AFase, DWORD ACodigo) {
+  throw EHttpErro(std::string(AFase) + ": (" + std::to_string(ACodigo) + ") " +
+                  TextoDoErro(ACodigo));
+}
+
+std::string Cabecalho(HINTERNET ARequisicao, DWORD AId) {
+  DWORD bytes = 0;
+  WinHttpQueryHeaders(ARequisicao, AId, WINHTTP_HEADER_NAME_BY_INDEX, nullptr, &bytes,
+                      WINHTTP_NO_HEADER_INDEX);
+  if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || bytes == 0) return {};
+  std::vector<wchar_t> buf(bytes / sizeof(wchar_t) + 1);
+  if (!WinHttpQueryHeaders(ARequisicao, AId, WINHTTP_HEADER_NAME_BY_INDEX, buf.data(), &bytes,
+                           WINHTTP_NO_HEADER_INDEX))
+    return {};
+  return DeWide(std::wstring(buf.data(), bytes / sizeof(wchar_t)));
+}
+
+// The user's proxy settings: automatic configuration (script or detection)
+// first, then a fixed proxy; nothing set means a direct connection.
+void AplicarProxy(HINTERNET ASessao, HINTERNET ARequisicao, const std::wstring& AURL) {
+  WINHTTP_CURRENT_USER_IE_PROXY_CONFIG ie{};
+  if (!WinHttpGetIEProxyConfigForCurrentUser(&ie)) return;
+  bool aplicado = false;
+  if (ie.fAutoDetect || ie.lpszAutoConfigUrl) {
+    WINHTTP_AUTOPROXY_OPTIONS opcoes{};
+    if (ie.lpszAutoConfigUrl) {
+      opcoes.dwFlags |= WINHTTP_AUTOPROXY_CONFIG_URL;
+      opcoes.lpszAutoConfigUrl = ie.lpszAutoConfigUrl;
+    }
+    if (ie.fAutoDetect) {
+      opcoes.dwFlags |= WINHTTP_AUTOPROXY_AUTO_DETECT;
+      opcoes.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
+    }
+    opcoes.fAutoLogonIfChallenged = TRUE;
+    WINHTTP_PROXY_INFO info{};
+    if (WinHttpGetProxyForUrl(ASessao, AURL.c_str(), &opcoes, &info)) {
+      aplicado = WinHttpSetOption(ARequisicao, WINHTTP_OPTION_PROXY, &info, sizeof info) != FALSE;
+      if (info.lpszProxy) GlobalFree(info.lpszProxy);
+      if (info.lpszProxyBypass) GlobalFree(info.lpszProxyBypass);
+    }
+  }
+  if (!aplicado && ie.lpszProxy) {
+    WINHTTP_PROXY_INFO info{};
+    info.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
+    info.lpszProxy = ie.lpszProxy;
+    info.lpszProxyBypass = ie.lpszProxyBypass;
+    WinHttpSetOption(ARequisicao, WINHTTP_OPTION_PROXY, &info, sizeof info);
+  }
+  if (ie.lpszAutoConfigUrl) GlobalFree(ie.lpszAutoConfigUrl);
+  if (ie.lpszProxy) GlobalFree(ie.lpszProxy);
+  if (ie.lpszProxyBypass) GlobalFree(ie.lpszProxyBypass);
+}
+
+// Offers the logged-on user's credentials when the server or the proxy asks
+// for integrated authentication; false when it asked for something else.
+bool OferecerCredenciais(HINTERNET ARequisicao, int AStatus) {
+  DWORD suportados = 0, primeiro = 0, alvo = 0;
+  if (!WinHttpQueryAuthSchemes(ARequisicao, &suportados, &primeiro, &alvo)) return false;
+  DWORD esquema = 0;
+  if (suportados & WINHTTP_AUTH_SCHEME_NEGOTIATE)
+    esquema = WINHTTP_AUTH_SCHEME_NEGOTIATE;
+  else if (suportados & WINHTTP_AUTH_SCHEME_NTLM)
+    esquema = WINHTTP_AUTH_SCHEME_NTLM;
+  if (esquema == 0) return false;
+  const DWORD destino = AStatus == 407 ? WINHTTP_AUTH_TARGET_PROXY : WINHTTP_AUTH_TARGET_SERVER;
+  return WinHttpSetCredentials(ARequisicao, destino, esquema, nullptr, nullptr, nullptr) != FALSE;
+}
+
+void DefinirDword(HINTERNET AH, DWORD AOpcao, DWORD AValor) {
+  WinHttpSetOption(AH, AOpcao, &AValor, sizeof AValor);
+}
+
+class THttpTransporteWinHttp final : public IHttpTransporte {
+ public:
+  TRespostaHttp Executar(const TPedidoHttp& APedido) override {
+    TPedidoHttp pedido = APedido;
+    TPartesUrl partes = AnalisarUrlHttp(pedido.URL);
+    // One session per request: its cookie store lives as long as the request.
+    THandleInternet sessao(WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                       WINHTTP_NO_PROXY_BYPASS, 0));
+    if (!sessao) Falhar("Error creating the HTTP session", GetLastError());
+    const int conexao = static_cast<int>(pedido.TempoConexaoMs);
+    WinHttpSetTimeouts(sessao.Get(), conexao, conexao, static_cast<int>(pedido.TempoEnvioMs),
+                       static_cast<int>(pedido.TempoRespostaMs));
+    int redirecionamentos = 0;
+    for (;;) {
+      const std::string url = MontarUrlHttp(partes);
+      THandleInternet conn(
+          WinHttpConnect(sessao.Get(), ParaWide(partes.Host).c_str(), partes.Porta, 0));
+      if (!conn) Falhar("Error sending data", GetLastError());
+      const std::wstring metodo = ParaWide(pedido.Metodo);
+      THandleInternet req(WinHttpOpenRequest(
+          conn.Get(), metodo.c_str(), ParaWide(partes.Caminho).c_str(), nullptr, WINHTTP_NO_REFERER,
+          WINHTTP_DEFAULT_ACCEPT_TYPES, partes.Seguro ? WINHTTP_FLAG_SECURE : 0));
+      if (!req) Falhar("Error sending data", GetLastError());
+      WinHttpSetTimeouts(req.Get(), conexao, conexao, static_cast<int>(pedido.TempoEnvioMs),
+                         static_cast<int>(pedido.TempoRespostaMs));
+      DefinirDword(req.Get(), WINHTTP_OPTION_REDIRECT_POLICY, WINHTTP_OPTION_REDIRECT_POLICY_NEVER);
+      DefinirDword(req.Get(), WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS);
+      DefinirDword(req.Get(), WINHTTP_OPTION_AUTOLOGON_POLICY,
+                   WINHTTP_AUTOLOGON_SECURITY_LEVEL_LOW);
+      AplicarProxy(sessao.Get(), req.Get(), ParaWide(url));
+
+      std::wstring cabecalhos;
+      if (!pedido.TipoConteudo.empty())
+        cabecalhos = L"Content-Type: " + ParaWide(pedido.TipoConteudo) + L"\r\n";
+      const DWORD tamanho = static_cast<DWORD>(pedido.Corpo.size());
+      int status = 0;
+      for (int rodada = 0;; ++rodada) {
+        if (!WinHttpSendRequest(
+                req.Get(), cabecalhos.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : cabecalhos.c_str(),
+                cabecalhos.empty() ? 0 : static_cast<DWORD>(-1L),
+                tamanho ? const_cast<char*>(pedido.Corpo.data()) : nullptr, tamanho, tamanho, 0))
+          Falhar("Error sending data", GetLastError());
+        if (!WinHttpReceiveResponse(req.Get(), nullptr))
+          Falhar("Error receiving data", GetLastError());
+        DWORD codigo = 0, n = sizeof codigo;
+        WinHttpQueryHeaders(req.Get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                            WINHTTP_HEADER_NAME_BY_INDEX, &codigo, &n, WINHTTP_NO_HEADER_INDEX);
+        status = static_cast<int>(codigo);
+        if ((status == 401 || status == 407) && rodada < 2 &&
+            OferecerCredenciais(req.Get(), status))
+          continue;
+        break;
+      }
+
+      const std::string location = Cabecalho(req.Get(), WINHTTP_QUERY_LOCATION);
+      if (pedido.SeguirRedirecionamentos && StatusRedirecionamento(status) && !location.empty()) {
+        if (redirecionamentos >= kMaxRedirecionamentos)
+          throw EHttpErro(MensagemExcessoRedirecionamentos());
+        ++redirecionamentos;
+        pedido = PedidoRedirecionado(pedido, status, ResolverRedirecionamento(url, location));
+        partes = AnalisarUrlHttp(pedido.URL);
+        continue;
+      }
+
+      TRespostaHttp r;
+      r.Status = status;
+      r.TipoConteudo = Cabecalho(req.Get(), WINHTTP_QUERY_CONTENT_TYPE);
+      r.CodificacaoConteudo = Cabecalho(req.Get(), WINHTTP_QUERY_CONTENT_ENCODING);
+      for (;;) {
+        DWORD disponivel = 0;
+        if (!WinHttpQueryDataAvailable(req.Get(), &disponivel))
+          Falhar("Error receiving data", GetLastError());
+        if (disponivel == 0) break;
+        const size_t antes = r.Corpo.size();
+        r.Corpo.resize(antes + disponivel);
+        DWORD lidos = 0;
+        if (!WinHttpReadData(req.Get(), r.Corpo.data() + antes, disponivel, &lidos))
+          Falhar("Error receiving data", GetLastError());
+        r.Corpo.resize(antes + lidos);
+        if (lidos == 0) break;
+      }
+      return r;
+    }
+  }
+};
+
+}  // namespace
+
+IHttpTransporte& ImplementacaoPadrao(SeamTag<IHttpTransporte>) {
+  static THttpTransporteWinHttp t;
+  return t;
+}
