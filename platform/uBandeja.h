@@ -29,7 +29,29 @@ class IBandeja {
 };
 
 IBandeja& ImplementacaoPadrao(SeamTag<IBandeja>);
-inline IBandeja& Bandeja() { return Seam<IBandeja>::Atual(); }
+inline IBandeja& Bandeja() {
+  return Seam<IBandeja>::Atual();
+}
+
+// Records every call and answers with a fixed result: the POSIX default and a
+// test double on Windows.
+class TBandejaGravador : public IBandeja {
+ public:
+  struct TChamada {
+    TAcaoIcone Acao;
+    TDadosIcone Dados;
+  };
+  bool Notificar(TAcaoIcone AAcao, const TDadosIcone& ADados) override {
+    Chamadas.push_back({AAcao, ADados});
+    return Resultado;
+  }
+  uint32_t TamanhoEstrutura() override { return Tamanho; }
+  void* IconeAplicacao() override { return Icone; }
+  std::vector<TChamada> Chamadas;
+  bool Resultado = true;
+  uint32_t Tamanho = 956;
+  void* Icone = reinterpret_cast<void*>(uintptr_t{0x1C0});
+};
 
 inline constexpr uint32_t kNifMessage = 1, kNifIcon = 2;
 inline constexpr uint32_t kWmUser = 0x0400;

@@ -2,6 +2,7 @@
 // that records what was written, for tests.
 #pragma once
 
+#include <map>
 #include <string>
 
 #include "platform/uSeam.h"
@@ -22,4 +23,27 @@ class IRegistro {
 };
 
 IRegistro& ImplementacaoPadrao(SeamTag<IRegistro>);
-inline IRegistro& Registro() { return Seam<IRegistro>::Atual(); }
+inline IRegistro& Registro() {
+  return Seam<IRegistro>::Atual();
+}
+
+// A registry in memory: the POSIX default and a test double on Windows. Key
+// paths and value names compare without regard to ASCII case, as Windows does.
+class TRegistroMemoria : public IRegistro {
+ public:
+  bool GravarTextoUsuario(const std::string& ASubchave, const std::string& ANome,
+                          const std::string& AValor) override;
+  bool LerTextoUsuario(const std::string& ASubchave, const std::string& ANome,
+                       std::string& AValor) override;
+  bool LerTextoMaquina(const std::string& ASubchave, const std::string& ANome,
+                       std::string& AValor) override;
+  // Seeds a machine value (BIOS facts and the like).
+  void DefinirMaquina(const std::string& ASubchave, const std::string& ANome,
+                      const std::string& AValor);
+  bool RecusarGravacao = false;  // every write fails, as without access
+  int Gravacoes = 0;
+
+ private:
+  static std::string Chave(const std::string& ASubchave, const std::string& ANome);
+  std::map<std::string, std::string> FUsuario, FMaquina;
+};
