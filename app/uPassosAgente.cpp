@@ -1,0 +1,9 @@
+// The agent's real services, wired into the main window's steps.
+#include "app/uPassosAgente.h"
+
+TPassosAgente PassosAgentePadrao() {
+  TPassosAgente p;
+  // Each service joins the list here as it is built; until then its step stays
+  // empty and the pass skips it.
+  return p;
+}
