@@ -88,6 +88,7 @@ TEST(ConfigINI, SalvarGravaTudoEDesligaODebugAntigo) {
 }
 
 TEST(ConfigINI, SalvarNumArquivoSomenteLeituraLevantaErro) {
+  if (!SomenteLeituraRespeitado()) GTEST_SKIP() << "read-only files are writable here";
   TBaseTemporaria base;
   const std::string arq = base.Base() + "config.ini";
   GravarArquivoTeste(arq, "[SERVIDOR]\r\nURL=http://a/\r\n");

@@ -145,6 +145,7 @@ TEST(IniEscrita, TextoComAcentosVoltaIgual) {
 }
 
 TEST(IniEscrita, ArquivoSomenteLeituraRecusaAEscrita) {
+  if (!SomenteLeituraRespeitado()) GTEST_SKIP() << "read-only files are writable here";
   TPastaTemporaria pasta;
   const std::string arq = pasta / "config.ini";
   GravarArquivoTeste(arq, "[S]\r\nK=antes\r\n");
@@ -158,6 +159,21 @@ TEST(IniEscrita, ArquivoSomenteLeituraRecusaAEscrita) {
   DefinirSomenteLeitura(arq, false);
   EXPECT_EQ(TConfigINI::LerTexto(arq, "S", "K", ""), "antes");
 }
+
+#ifdef _WIN32
+// Another program holding the file open for writing refuses the write too.
+TEST(IniEscrita, ArquivoTravadoRecusaAEscrita) {
+  TPastaTemporaria pasta;
+  const std::string arq = pasta / "config.ini";
+  GravarArquivoTeste(arq, "[S]\r\nK=antes\r\n");
+  {
+    TArquivoTravado trava(arq);
+    ASSERT_TRUE(trava.Ativo());
+    EXPECT_THROW(TConfigINI::EscreverTexto(arq, "S", "K", "depois"), EIniErro);
+  }
+  EXPECT_EQ(TConfigINI::LerTexto(arq, "S", "K", ""), "antes");
+}
+#endif
 
 TEST(IniEscrita, PastaInexistenteRecusaAEscrita) {
   TPastaTemporaria pasta;

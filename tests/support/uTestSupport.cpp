@@ -1,7 +1,15 @@
 // Doubles and fixtures shared by the tests.
 #include "tests/support/uTestSupport.h"
 
+#include "platform/uTexto.h"
 #include "uBuildConfig.h"
+
+#include <cstdio>
+#ifdef _WIN32
+#include <share.h>
+#else
+#include <sys/file.h>
+#endif
 
 #include <atomic>
 #include <cstdlib>
@@ -117,4 +125,38 @@ void DefinirSomenteLeitura(const std::string& ACaminho, bool ASomenteLeitura) {
   const auto escrita = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
   fs::permissions(fs::u8path(ACaminho), escrita,
                   ASomenteLeitura ? fs::perm_options::remove : fs::perm_options::add);
+}
+
+TArquivoTravado::TArquivoTravado(const std::string& ACaminho) {
+#ifdef _WIN32
+  const std::u16string w = Utf8ParaUtf16(ACaminho);
+  FArquivo = _wfsopen(reinterpret_cast<const wchar_t*>(w.c_str()), L"ab", _SH_DENYWR);
+#else
+  FILE* f = std::fopen(ACaminho.c_str(), "ab");
+  if (f && flock(fileno(f), LOCK_EX | LOCK_NB) != 0) {
+    std::fclose(f);
+    f = nullptr;
+  }
+  FArquivo = f;
+#endif
+}
+
+TArquivoTravado::~TArquivoTravado() {
+  if (FArquivo) std::fclose(static_cast<FILE*>(FArquivo));
+}
+
+bool SomenteLeituraRespeitado() {
+  TPastaTemporaria pasta;
+  const std::string arq = pasta / "sonda.txt";
+  GravarArquivoTeste(arq, "x");
+  DefinirSomenteLeitura(arq, true);
+  const bool aceito = Arquivos().Gravar(arq, "y");
+  DefinirSomenteLeitura(arq, false);
+#ifdef _WIN32
+  return !aceito;
+#else
+  // Natively the profile writer itself honours the permission bits.
+  (void)aceito;
+  return true;
+#endif
 }

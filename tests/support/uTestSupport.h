@@ -147,6 +147,25 @@ class TArquivosComFalhas : public IArquivos {
 // Reads a whole file ("" when missing).
 std::string LerArquivoTeste(const std::string& ACaminho);
 void GravarArquivoTeste(const std::string& ACaminho, const std::string& ABytes);
+// Holds a file open for writing, as another program would, so that no other
+// writer gets in: on Windows by its share mode (denies writing); natively by an
+// exclusive advisory lock, which the files concern's Anexar respects.
+class TArquivoTravado {
+ public:
+  explicit TArquivoTravado(const std::string& ACaminho);
+  ~TArquivoTravado();
+  TArquivoTravado(const TArquivoTravado&) = delete;
+  TArquivoTravado& operator=(const TArquivoTravado&) = delete;
+  bool Ativo() const { return FArquivo != nullptr; }
+
+ private:
+  void* FArquivo = nullptr;
+};
+
+// True when the platform refuses writes to a read-only file (Wine run as root
+// does not).
+bool SomenteLeituraRespeitado();
+
 // Sets or clears the read-only state of a file (write permission natively,
 // the read-only attribute on Windows).
 void DefinirSomenteLeitura(const std::string& ACaminho, bool ASomenteLeitura);
