@@ -1,0 +1,194 @@
+// The watchdog's policy: find the agent by its path, wait for it, and decide on each exit.
+#include "tools/watchdog/uWatchdog.h"
+
+#include <utility>
+
+#include "platform/uTexto.h"
+
+namespace {
+
+constexpr int32_t kMaximoAmbienteMs = 600000;
+
+uint32_t LerMs(const std::function<std::string(const std::string&)>& AVariavel,
+               const std::string& ANome, uint32_t APadrao) {
+  int32_t v = 0;
+  if (!LerInteiroDecimal32(Aparar(AVariavel(ANome)), v) || v < 0 || v > kMaximoAmbienteMs)
+    return APadrao;
+  return static_cast<uint32_t>(v);
+}
+
+// Quotes left around the path by a caller that quoted it twice.
+std::string SemAspas(std::string ATexto) {
+  while (ATexto.size() >= 2 && ATexto.front() == '"' && ATexto.back() == '"')
+    ATexto = Aparar(ATexto.substr(1, ATexto.size() - 2));
+  return ATexto;
+}
+
+}  // namespace
+
+TConfigWatchdog ConfigWatchdogDoAmbiente(
+    const std::function<std::string(const std::string&)>& AVariavel) {
+  TConfigWatchdog c;
+  c.EsperaReinicioMs = LerMs(AVariavel, "VESK_WATCHDOG_ESPERA_MS", c.EsperaReinicioMs);
+  c.ToleranciaMs = LerMs(AVariavel, "VESK_WATCHDOG_TOLERANCIA_MS", c.ToleranciaMs);
+  if (c.IntervaloBuscaMs > c.ToleranciaMs) c.IntervaloBuscaMs = c.ToleranciaMs;
+  if (c.IntervaloBuscaMs == 0) c.IntervaloBuscaMs = 50;
+  return c;
+}
+
+TWatchdog::TWatchdog(IProcessos& AProcessos, IRelogio& ARelogio, TLog ALog, TConfigWatchdog AConfig)
+    : FProcessos(AProcessos), FRelogio(ARelogio), FLog(std::move(ALog)), FConfig(AConfig) {}
+
+bool TWatchdog::ValidarArgumentos(const std::vector<std::string>& AArgumentos) {
+  if (AArgumentos.empty()) {
+    FLog("Watchdog: erro: argumento ausente; esperado o caminho completo do agente");
+    return false;
+  }
+  if (AArgumentos.size() > 1) {
+    FLog("Watchdog: erro: argumentos demais (" + std::to_string(AArgumentos.size()) +
+         "); esperado apenas o caminho do agente entre aspas");
+    return false;
+  }
+  FCaminho = SemAspas(Aparar(AArgumentos[0]));
+  if (FCaminho.empty()) {
+    FLog("Watchdog: erro: caminho do agente vazio");
+    return false;
+  }
+  if (!FProcessos.ArquivoExiste(FCaminho)) {
+    FLog("Watchdog: erro: agente nao encontrado em " + FCaminho);
+    return false;
+  }
+  // Watching itself would find its own process and never end.
+  if (IgualSemCaixa(FCaminho, FProcessos.CaminhoExecutavel())) {
+    FLog("Watchdog: erro: o caminho informado e o do proprio watchdog: " + FCaminho);
+    return false;
+  }
+  return true;
+}
+
+TWatchdog::TBusca TWatchdog::ProcurarAgente(uint32_t AToleranciaMs) {
+  const uint32_t inicio = FRelogio.TickCount();
+  for (;;) {
+    TBusca b;
+    for (uint32_t id : FProcessos.ProcessosDoExecutavel(FCaminho)) {
+      const THandleProcesso h = FProcessos.Abrir(id);
+      if (h == 0) {
+        b.SemAcesso = true;
+        continue;
+      }
+      // A process that has ended may still be listed while someone holds a
+      // handle to it; following it would spin on an exit that already happened.
+      if (FProcessos.Aguardar(h, 0) == TResultadoEspera::TempoEsgotado) {
+        b.Processo = h;
+        b.SemAcesso = false;
+        return b;
+      }
+      FProcessos.Fechar(h);
+    }
+    if (static_cast<uint32_t>(FRelogio.TickCount() - inicio) >= AToleranciaMs) return b;
+    FRelogio.Dormir(FConfig.IntervaloBuscaMs);
+  }
+}
+
+bool TWatchdog::LimiteAtingido() {
+  const uint32_t agora = FRelogio.TickCount();
+  while (!FReinicios.empty() &&
+         static_cast<uint32_t>(agora - FReinicios.front()) >= FConfig.JanelaLimiteMs)
+    FReinicios.pop_front();
+  return static_cast<int>(FReinicios.size()) >= FConfig.LimiteReinicios;
+}
+
+THandleProcesso TWatchdog::TratarFalha(uint32_t ACodigo, int& ASaida) {
+  const std::string codigo = "codigo " + std::to_string(ACodigo);
+  for (;;) {
+    FRelogio.Dormir(FConfig.EsperaReinicioMs);
+    // Someone else (the update script, the employee) may have started it meanwhile.
+    TBusca b = ProcurarAgente(0);
+    if (b.Processo != 0) {
+      FLog("Watchdog: aviso: agente terminou com falha (" + codigo +
+           "), mas ja ha outra instancia em execucao; sem reinicio");
+      return b.Processo;
+    }
+    if (b.SemAcesso) {
+      FLog("Watchdog: erro: agente em execucao sem acesso ao processo; watchdog encerrado");
+      ASaida = kSaidaFalha;
+      return 0;
+    }
+    if (LimiteAtingido()) {
+      FLog("Watchdog: limite de " + std::to_string(FConfig.LimiteReinicios) +
+           " reinicios por hora atingido; watchdog encerrado");
+      ASaida = kSaidaLimite;
+      return 0;
+    }
+    if (!FProcessos.ArquivoExiste(FCaminho)) {
+      FLog("Watchdog: erro: executavel do agente nao existe mais (" + FCaminho +
+           "); watchdog encerrado");
+      ASaida = kSaidaFalha;
+      return 0;
+    }
+    // A failed start counts too, so that a broken executable is not retried forever.
+    FReinicios.push_back(FRelogio.TickCount());
+    const THandleProcesso h = FProcessos.Iniciar(FCaminho);
+    if (h != 0) {
+      FLog("Watchdog: agente reiniciado apos falha (" + codigo + ")");
+      return h;
+    }
+    FLog("Watchdog: erro ao reiniciar o agente apos falha (" + codigo + "): " + FCaminho);
+  }
+}
+
+int TWatchdog::Executar(const std::vector<std::string>& AArgumentos) {
+  if (!ValidarArgumentos(AArgumentos)) return kSaidaArgumento;
+
+  switch (FProcessos.AdquirirInstanciaUnica(kMutexWatchdog)) {
+    case TInstanciaUnica::JaExiste:
+      FLog("Watchdog: aviso: outro watchdog ja esta em execucao nesta sessao; encerrando");
+      return kSaidaNormal;
+    case TInstanciaUnica::Falha:
+      FLog("Watchdog: aviso: falha ao criar o mutex da sessao; seguindo sem ele");
+      break;
+    case TInstanciaUnica::Primeira:
+      break;
+  }
+  FLog("Watchdog: iniciado para " + FCaminho);
+
+  TBusca b = ProcurarAgente(FConfig.ToleranciaMs);
+  if (b.Processo == 0) {
+    if (b.SemAcesso) {
+      FLog("Watchdog: erro: sem acesso ao processo do agente; watchdog encerrado");
+      return kSaidaFalha;
+    }
+    FLog("Watchdog: aviso: agente nao esta em execucao; watchdog encerrado");
+    return kSaidaNormal;
+  }
+
+  THandleProcesso agente = b.Processo;
+  for (;;) {
+    if (FProcessos.Aguardar(agente, kEsperaInfinita) != TResultadoEspera::Terminou) {
+      FProcessos.Fechar(agente);
+      FLog("Watchdog: erro ao aguardar o agente; watchdog encerrado");
+      return kSaidaFalha;
+    }
+    uint32_t codigo = 0;
+    // An unreadable exit code is no proof of a deliberate exit.
+    if (!FProcessos.CodigoSaida(agente, codigo) || codigo == 259) codigo = 0xFFFFFFFFu;
+    FProcessos.Fechar(agente);
+
+    if (codigo == 0) {
+      // Closed on purpose; the restart command and the update script start a
+      // new copy a little later, which is then the one to watch.
+      b = ProcurarAgente(FConfig.ToleranciaMs);
+      if (b.Processo == 0) {
+        FLog("Watchdog: agente encerrado normalmente; watchdog encerrado");
+        return kSaidaNormal;
+      }
+      FLog("Watchdog: agente encerrado normalmente; acompanhando a nova instancia");
+      agente = b.Processo;
+      continue;
+    }
+
+    int saida = kSaidaNormal;
+    agente = TratarFalha(codigo, saida);
+    if (agente == 0) return saida;
+  }
+}
