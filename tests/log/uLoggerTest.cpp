@@ -86,7 +86,9 @@ TEST_F(Logger, LinhasEmUtf8SemBomEUmArquivoPorDia) {
 
 TEST_F(Logger, ChaveDetalhadaLidaACadaLinha) {
   EXPECT_FALSE(TLogger::LogDetalhadoAtivo());
-  EXPECT_FALSE(Arquivos().PastaExiste(FBase.Base())) << "reading the switch creates nothing";
+  for (const char* sub : {"logs", "cache", "update"})
+    EXPECT_FALSE(Arquivos().PastaExiste(FBase.Base() + sub))
+        << "reading the switch created " << sub;
 
   Config("[LOG]\r\nDEBUG=1\r\n");
   TLogger::Log("Agente iniciado.");
