@@ -46,7 +46,17 @@ export WINEARCH=win64
 
 wine_version=$("$wine_bin" --version 2>/dev/null | tr -c 'A-Za-z0-9.\n-' '_' | head -1)
 cache=${VESK_WINE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/vesk-wine-template}
-template=$cache/$wine_version
+# On an Xvfb of our own there is no window manager: Wine then draws the window
+# frames itself (so screenshots show them) and does not wait for a manager that
+# never answers when a window is shown or destroyed. On a real desktop the
+# manager stays in charge. Each way has its own template.
+if [ -z "${DISPLAY:-}" ]; then
+  xvfb_propria=1
+  template=$cache/$wine_version-xvfb
+else
+  xvfb_propria=0
+  template=$cache/$wine_version
+fi
 mkdir -p "$cache/runs"
 
 # --- the template prefix, once per machine ------------------------------------
@@ -70,6 +80,9 @@ Windows Registry Editor Version 5.00
 [HKEY_LOCAL_MACHINE\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts]
 "LogPixels"=dword:00000060
 EOF
+  if [ $xvfb_propria = 1 ]; then
+    printf '\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Managed"="N"\n' >>"$tmp.reg"
+  fi
   (
     export WINEPREFIX=$tmp
     unset DISPLAY
@@ -139,7 +152,7 @@ else
 fi
 
 # --- screen -----------------------------------------------------------------------
-if [ -z "${DISPLAY:-}" ]; then
+if [ $xvfb_propria = 1 ]; then
   if ! command -v Xvfb >/dev/null; then
     echo "run-wine: DISPLAY is unset and Xvfb is not installed" >&2
     exit 127
