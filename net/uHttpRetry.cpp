@@ -22,9 +22,15 @@ std::string ComTentativas(const std::string& APrefixo, int ATentativas,
     try {
       return APedido();
     } catch (const std::exception& E) {
-      // The transport's message may quote the address with its token.
-      TLogger::Log(APrefixo + std::to_string(i) + ": " + OcultarToken(MensagemDoErro(E)));
-      if (i == ATentativas) throw;
+      // The transport's message may quote the address with its token; neither
+      // this line nor the callers' lines that quote the failure may show it.
+      const std::string mensagem = OcultarToken(MensagemDoErro(E));
+      TLogger::Log(APrefixo + std::to_string(i) + ": " + mensagem);
+      if (i == ATentativas) {
+        if (dynamic_cast<const EHttpErro*>(&E) && mensagem != MensagemDoErro(E))
+          throw EHttpErro(mensagem);
+        throw;
+      }
     }
     Relogio().Dormir(THttpRetry::kPausaMs);
   }

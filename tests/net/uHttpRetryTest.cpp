@@ -1,0 +1,295 @@
+// THttpRetry and THttpNet against the development server: attempts, log lines,
+// pauses, redirects, compressed and encoded bodies, downloads.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "net/uHttpNet.h"
+#include "net/uHttpRetry.h"
+#include "net/uJsonHelper.h"
+#include "platform/uArquivos.h"
+#include "platform/uErros.h"
+#include "tests/net/uAmbienteHttp.h"
+
+namespace {
+
+class THttpRetryTest : public TAmbienteHttp {
+ protected:
+  int Chamadas(const std::string& AChave) {
+    return std::stoi(Admin("test/contador/ver?chave=" + AChave));
+  }
+  // A key of its own for each test, so that counters never carry over.
+  std::string Chave(const std::string& ANome) const {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    return std::string(info->name()) + "_" + ANome;
+  }
+};
+
+std::string Membro(const std::string& AJson, const char* ANome) {
+  const TRespostaJson r(AJson);
+  return LerTextoJson(r.Objeto(), ANome, "<ausente>");
+}
+
+}  // namespace
+
+TEST_F(THttpRetryTest, PaginaDeErroEhRespostaNaPrimeiraTentativa) {
+  for (const char* status : {"404", "500"}) {
+    const std::string corpo = THttpRetry::GetText(Url("test/status/") + status, 3);
+    EXPECT_NE(corpo.find(std::string("<h1>Erro ") + status), std::string::npos) << corpo;
+  }
+  EXPECT_TRUE(Linhas().empty());
+  EXPECT_EQ(RelogioTeste().Pausas, 0);
+}
+
+TEST_F(THttpRetryTest, PortaFechadaTresLinhasDuasPausasEFalha) {
+  const std::string url = EnderecoFechado() + "api/agent_config.php";
+  EXPECT_THROW(THttpRetry::GetText(url, 3), EHttpErro);
+  const auto linhas = Linhas();
+  ASSERT_EQ(linhas.size(), 3u);
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(linhas[i].rfind("GET erro tentativa " + std::to_string(i + 1) + ": ", 0), 0u)
+        << linhas[i];
+  EXPECT_EQ(RelogioTeste().Pausas, 2);
+  EXPECT_EQ(RelogioTeste().TotalDormido, 2000u);
+
+  EXPECT_THROW(THttpRetry::PostForm(url, {"a=1"}, 2), EHttpErro);
+  const auto depois = Linhas();
+  ASSERT_EQ(depois.size(), 5u);
+  EXPECT_EQ(depois[3].rfind("POST erro tentativa 1: ", 0), 0u);
+  EXPECT_EQ(depois[4].rfind("POST erro tentativa 2: ", 0), 0u);
+}
+
+TEST_F(THttpRetryTest, SemTentativasNaoHaPedido) {
+  const std::string chave = Chave("t");
+  for (int tentativas : {0, -1}) {
+    EXPECT_EQ(THttpRetry::GetText(Url("test/contador?chave=" + chave), tentativas), "");
+    EXPECT_EQ(THttpRetry::PostForm(Url("test/eco"), {"a=1"}, tentativas), "");
+    EXPECT_FALSE(THttpRetry::DownloadFile(Url("test/contador?chave=" + chave),
+                                          Base() + "x" + kSep + "a.bin", tentativas));
+  }
+  EXPECT_EQ(Chamadas(chave), 0);
+  EXPECT_TRUE(Linhas().empty());
+}
+
+TEST_F(THttpRetryTest, SegundaTentativaResolve) {
+  const std::string chave = Chave("g");
+  EXPECT_EQ(THttpRetry::GetText(Url("test/contador?modo=queda&falhas=1&chave=" + chave), 3),
+            "conteudo 2");
+  const auto linhas = Linhas();
+  ASSERT_EQ(linhas.size(), 1u);
+  EXPECT_EQ(linhas[0].rfind("GET erro tentativa 1: ", 0), 0u) << linhas[0];
+  EXPECT_EQ(RelogioTeste().Pausas, 1);
+}
+
+TEST_F(THttpRetryTest, DownloadComUrlEmBrancoNaoCriaPasta) {
+  const std::string pasta = Base() + "midia" + kSep;
+  EXPECT_FALSE(THttpRetry::DownloadFile("   ", pasta + "a.png", 3));
+  EXPECT_FALSE(THttpRetry::DownloadFile("", pasta + "a.png", 3));
+  EXPECT_FALSE(Arquivos().PastaExiste(pasta));
+  EXPECT_TRUE(Linhas().empty());
+}
+
+TEST_F(THttpRetryTest, DownloadDeCorposVaziosFalhaSemLogNemPausaEPreservaArquivo) {
+  const std::string chave = Chave("v");
+  const std::string destino = Base() + "cache" + kSep + "logo.png";
+  GravarArquivoTeste(destino, "antigo");
+  EXPECT_FALSE(THttpRetry::DownloadFile(Url("test/contador?falhas=9&chave=" + chave), destino, 3));
+  EXPECT_EQ(Chamadas(chave), 3);
+  EXPECT_TRUE(Linhas().empty());
+  EXPECT_EQ(RelogioTeste().Pausas, 0);
+  EXPECT_EQ(LerArquivoTeste(destino), "antigo");
+}
+
+TEST_F(THttpRetryTest, DownloadQueFalhaUmaVezGravaNaSegunda) {
+  const std::string chave = Chave("d");
+  const std::string destino = Base() + "nova" + kSep + "sub" + kSep + "img.jpg";
+  const std::string url = Url("test/contador?modo=queda&falhas=1&chave=" + chave);
+  EXPECT_TRUE(THttpRetry::DownloadFile(url, destino, 3));
+  EXPECT_EQ(LerArquivoTeste(destino), "conteudo 2");
+  const auto linhas = Linhas();
+  ASSERT_EQ(linhas.size(), 1u);
+  EXPECT_EQ(linhas[0].rfind("Download erro tentativa 1: ", 0), 0u) << linhas[0];
+  EXPECT_NE(linhas[0].find(" URL=" + url), std::string::npos) << linhas[0];
+  EXPECT_EQ(RelogioTeste().Pausas, 1);
+}
+
+TEST_F(THttpRetryTest, DownloadQueNuncaChegaRetornaFalso) {
+  const std::string destino = Base() + "cache" + kSep + "a.mp3";
+  GravarArquivoTeste(destino, "antigo");
+  EXPECT_FALSE(THttpRetry::DownloadFile(EnderecoFechado() + "a.mp3", destino, 3));
+  EXPECT_EQ(Linhas().size(), 3u);
+  EXPECT_EQ(RelogioTeste().Pausas, 2);
+  EXPECT_EQ(LerArquivoTeste(destino), "antigo");
+}
+
+TEST_F(THttpRetryTest, CincoRedirecionamentosSeguidosOSextoFalha) {
+  EXPECT_EQ(THttpRetry::GetText(Url("test/redir/5"), 1), "fim");
+  try {
+    THttpRetry::GetText(Url("test/redir/6"), 1);
+    FAIL() << "the sixth redirect must fail";
+  } catch (const EHttpErro& E) {
+    EXPECT_STREQ(E.what(), "Maximum number of redirections (5) exceeded");
+  }
+  const auto linhas = Linhas();
+  ASSERT_EQ(linhas.size(), 1u);
+  EXPECT_EQ(linhas[0], "GET erro tentativa 1: Maximum number of redirections (5) exceeded");
+}
+
+TEST_F(THttpRetryTest, PostRedirecionadoViraGetOu307Repete) {
+  struct Caso {
+    const char* Status;
+    const char* Metodo;
+    const char* Corpo;
+  };
+  for (const Caso& c : {Caso{"301", "GET", ""}, Caso{"302", "GET", ""}, Caso{"303", "GET", ""},
+                        Caso{"307", "POST", "a=1"}}) {
+    const std::string eco =
+        THttpRetry::PostForm(Url("test/post302?status=") + c.Status, {"a=1"}, 1);
+    EXPECT_EQ(Membro(eco, "method"), c.Metodo) << c.Status;
+    EXPECT_EQ(Membro(eco, "query"), "depois=post") << c.Status;
+    EXPECT_EQ(Membro(eco, "body"), c.Corpo) << c.Status;
+  }
+}
+
+TEST_F(THttpRetryTest, FormularioCodificadoEComTipoUtf8) {
+  struct Caso {
+    std::vector<std::string> Params;
+    const char* Corpo;
+  };
+  const Caso casos[] = {
+      {{"a=1", "b", "=c", "d=x=y"}, "a=1&d=x%3Dy"},
+      {{"nome=Jo\xC3\xA3o Silva"}, "nome=Jo%C3%A3o+Silva"},
+      {{"s=!$'()@*-._~"}, "s=%21%24%27%28%29%40*-._%7E"},
+      {{"vazio="}, "vazio="},
+      {{}, ""},
+  };
+  for (const Caso& c : casos) {
+    const std::string eco = THttpRetry::PostForm(Url("test/eco"), c.Params, 1);
+    EXPECT_EQ(Membro(eco, "body"), c.Corpo);
+    EXPECT_EQ(Membro(eco, "method"), "POST");
+    EXPECT_EQ(Membro(eco, "content_type"), "application/x-www-form-urlencoded; charset=utf-8");
+  }
+  // THttpNet sends the same body and type, once.
+  const std::string eco = THttpNet::PostForm(Url("test/eco"), {"a=1", "b", "d=x=y"});
+  EXPECT_EQ(Membro(eco, "body"), "a=1&d=x%3Dy");
+  EXPECT_EQ(Membro(eco, "content_type"), "application/x-www-form-urlencoded; charset=utf-8");
+}
+
+TEST_F(THttpRetryTest, NenhumCabecalhoProprioNemCookieEntrePedidos) {
+  const std::string eco = THttpRetry::GetText(Url("test/eco?x=1"), 1);
+  EXPECT_EQ(Membro(eco, "accept_encoding"), "");
+  EXPECT_EQ(Membro(eco, "content_type"), "");
+  // A cookie lives for the redirects of one request, never into the next one.
+  EXPECT_EQ(Membro(THttpRetry::GetText(Url("test/cookie/definir"), 1), "cookie"), "sessao=abc123");
+  EXPECT_EQ(Membro(THttpRetry::GetText(Url("test/eco"), 1), "cookie"), "");
+}
+
+TEST_F(THttpRetryTest, CorposComprimidosSemPedidoSaoInflados) {
+  for (const char* tipo : {"gzip", "deflate", "deflate-cru"}) {
+    EXPECT_EQ(THttpRetry::GetText(Url("test/comprimido?tipo=") + tipo, 1),
+              "{\"ok\":true,\"texto\":\"comprimido\"}")
+        << tipo;
+    EXPECT_EQ(THttpNet::GetText(Url("test/comprimido?tipo=") + tipo),
+              "{\"ok\":true,\"texto\":\"comprimido\"}")
+        << tipo;
+  }
+  EXPECT_TRUE(Linhas().empty());
+}
+
+TEST_F(THttpRetryTest, CorpoComprimidoCorrompidoEhFalha) {
+  for (const char* caso : {"tipo=gzip&modo=lixo", "tipo=gzip&modo=truncado",
+                           "tipo=deflate&modo=lixo", "tipo=deflate&modo=truncado"}) {
+    EXPECT_THROW(THttpRetry::GetText(Url("test/corrompido?") + caso, 1), EHttpErro) << caso;
+    EXPECT_FALSE(
+        THttpRetry::DownloadFile(Url("test/corrompido?") + caso, Base() + "c" + kSep + "x.bin", 1))
+        << caso;
+  }
+  const auto linhas = Linhas();
+  ASSERT_EQ(linhas.size(), 8u);
+  EXPECT_EQ(linhas[0].rfind("GET erro tentativa 1: ", 0), 0u);
+  EXPECT_FALSE(Arquivos().ArquivoExiste(Base() + "c" + kSep + "x.bin"));
+}
+
+TEST_F(THttpRetryTest, CorpoDecodificadoPeloCharset) {
+  const std::string acao = "A\xC3\xA7\xC3\xA3o \xC3\xA9 \xC3\xB3tima";
+  struct Caso {
+    const char* Consulta;
+    std::string Texto;
+  };
+  const Caso casos[] = {
+      {"cs=utf-8", acao},
+      {"cs=utf-8&rotulo=0", acao},
+      {"cs=iso-8859-1", acao},
+      {"cs=windows-1252", acao + " \xE2\x82\xAC"},
+      {"cs=us-ascii", "Acao e otima"},
+      {"cs=iso-8859-1&ct=text/html", acao},
+      // Latin-1 bytes with no charset are read as UTF-8: bad bytes, no crash.
+      {"cs=iso-8859-1&rotulo=0", "A\xEF\xBF\xBD\xEF\xBF\xBDo \xEF\xBF\xBD \xEF\xBF\xBDtima"},
+  };
+  for (const Caso& c : casos)
+    EXPECT_EQ(THttpRetry::GetText(Url("test/charset?") + c.Consulta, 1), c.Texto) << c.Consulta;
+  // THttpNet always reads UTF-8.
+  EXPECT_EQ(THttpNet::GetText(Url("test/charset?cs=iso-8859-1")),
+            "A\xEF\xBF\xBD\xEF\xBF\xBDo \xEF\xBF\xBD \xEF\xBF\xBDtima");
+  // Truncated and invalid sequences, and a BOM that is dropped.
+  EXPECT_EQ(THttpRetry::GetText(Url("test/bytes?hex=41C3FF42E282&ct=text/plain"), 1),
+            "A\xEF\xBF\xBD\xEF\xBF\xBD"
+            "B\xEF\xBF\xBD\xEF\xBF\xBD");
+  EXPECT_EQ(THttpRetry::GetText(Url("test/bom"), 1), "{\"ok\":true}");
+}
+
+TEST_F(THttpRetryTest, EnderecoInvalidoFalhaComOEndereco) {
+  for (const std::string& url : {std::string(""), std::string("api/agent_config.php"),
+                                std::string("ftp://servidor/x"), std::string("http://")}) {
+    try {
+      THttpRetry::GetText(url, 1);
+      ADD_FAILURE() << url;
+    } catch (const EHttpErro& E) {
+      EXPECT_EQ(std::string(E.what()), "Invalid URL: \"" + url + "\"");
+    }
+  }
+  EXPECT_EQ(Linhas().size(), 4u);
+}
+
+TEST_F(THttpRetryTest, TokenDaUrlNaoApareceNoLogNemNaFalha) {
+  const std::string token = "tok-secreto-1234567890abcd";
+  const std::string url = "api/agent_config.php?api_token=" + token;
+  try {
+    THttpRetry::GetText(url, 2);
+    FAIL();
+  } catch (const EHttpErro& E) {
+    EXPECT_EQ(std::string(E.what()).find(token), std::string::npos) << E.what();
+    EXPECT_NE(std::string(E.what()).find("api_token=tok-se...abcd"), std::string::npos);
+  }
+  for (const auto& l : Linhas()) EXPECT_EQ(l.find(token), std::string::npos) << l;
+}
+
+TEST_F(THttpRetryTest, CorpoGrandeChegaInteiro) {
+  EXPECT_EQ(THttpRetry::GetText(Url("test/grande?mb=10"), 1).size(), 10u * 1024 * 1024);
+}
+
+TEST_F(THttpRetryTest, HttpNetDownloadTruncaAntesEFalhaSemLog) {
+  const std::string destino = Base() + "chat" + kSep + "f.png";
+  THttpNet::DownloadFile(Url("test/comprimido?tipo=gzip&texto=PNGDATA"), destino);
+  EXPECT_EQ(LerArquivoTeste(destino), "PNGDATA");
+  EXPECT_THROW(THttpNet::DownloadFile(EnderecoFechado() + "f.png", destino), EHttpErro);
+  EXPECT_TRUE(Arquivos().ArquivoExiste(destino));
+  EXPECT_EQ(LerArquivoTeste(destino), "");
+  EXPECT_THROW(THttpNet::GetText(EnderecoFechado()), EHttpErro);
+  EXPECT_TRUE(Linhas().empty());
+  EXPECT_EQ(RelogioTeste().Pausas, 0);
+}
+
+TEST_F(THttpRetryTest, RespostaLentaAlemDoTempoDeRespostaFalha) {
+  const TVeskHttpClient rapido(5000, 500, true);
+  const auto inicio = std::chrono::steady_clock::now();
+  EXPECT_THROW(rapido.Get(Url("test/lento?ms=4000")), EHttpErro);
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now() - inicio)
+                      .count();
+  EXPECT_LT(ms, 3000);
+  const TVeskHttpClient paciente(5000, 3000, true);
+  EXPECT_EQ(paciente.Get(Url("test/lento?ms=300")).Corpo, "lento");
+}
