@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <climits>
-#include <cmath>
 #include <ctime>
 
 #include "platform/uArquivos.h"
