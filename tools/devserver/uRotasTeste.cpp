@@ -144,6 +144,15 @@ void RegistrarRotasTeste(httplib::Server& S) {
     Res.set_content(corpo, "application/json");
   });
 
+  // Any path below /test/quebrado/ answers a gzip body that does not inflate, so
+  // that a service's base address can point here.
+  S.Get(R"(/test/quebrado/.*)", [](const httplib::Request&, httplib::Response& Res) {
+    std::string corpo = Comprimir("{\"ok\":true,\"senha_agente_hash\":\"abc\"}", 31);
+    corpo.resize(corpo.size() - 12);
+    Res.set_header("Content-Encoding", "gzip");
+    Res.set_content(corpo, "application/json");
+  });
+
   // ?cs=utf-8|iso-8859-1|windows-1252|us-ascii&rotulo=0|1&ct=text/plain
   S.Get("/test/charset", [](const httplib::Request& R, httplib::Response& Res) {
     const std::string cs = Param(R, "cs", "utf-8");
