@@ -36,7 +36,9 @@ TControle::~TControle() {
   }
 }
 
-void TControle::CriarPeer() { FPeer = Backend().CriarPeer(*this); }
+void TControle::CriarPeer() {
+  FPeer = Backend().CriarPeer(*this);
+}
 
 void TControle::Notificar(TPropriedade AQue) {
   if (FPeer) FPeer->Sincronizar(AQue);
@@ -58,10 +60,11 @@ void TControle::DefinirLimites(int ALeft, int ATop, int AWidth, int AHeight) {
   if (novo == FLimites) return;
   FLimites = novo;
   Notificar(TPropriedade::Limites);
-  // Children docked to the top follow the parent's width.
+  // Children docked to the top follow the parent's width, pages their control's size.
   for (TControle* f : FFilhos)
     if (auto* p = dynamic_cast<TPainel*>(f); p && p->AlinhadoAoTopo())
       p->DefinirLimites(0, 0, ClientWidth(), p->Height());
+  if (FTipo == TTipoControle::Paginas) static_cast<TPaginas*>(this)->AjustarPaginas();
 }
 
 void TControle::DefinirTexto(const std::string& ATexto) {
@@ -156,7 +159,9 @@ TPonto TControle::OrigemNaTela() const {
 
 // ---------------------------------------------------------------- controls
 
-TPainel::TPainel(TControle* APai) : TControle(APai, TTipoControle::Painel) { CriarPeer(); }
+TPainel::TPainel(TControle* APai) : TControle(APai, TTipoControle::Painel) {
+  CriarPeer();
+}
 
 void TPainel::AlinharAoTopo(int AAltura) {
   FTopo = true;
@@ -169,7 +174,9 @@ void TPainel::DefinirBordaSimples(bool A) {
   Notificar(TPropriedade::Estilo);
 }
 
-TRotulo::TRotulo(TControle* APai) : TControle(APai, TTipoControle::Rotulo) { CriarPeer(); }
+TRotulo::TRotulo(TControle* APai) : TControle(APai, TTipoControle::Rotulo) {
+  CriarPeer();
+}
 
 void TRotulo::DefinirAlinhamento(TAlinhamento A) {
   if (A == FAlinhamento) return;
@@ -204,7 +211,9 @@ void TRotulo::AjustarTamanho() {
   DefinirTamanho(t.Largura, t.Altura);
 }
 
-TBotao::TBotao(TControle* APai) : TControle(APai, TTipoControle::Botao) { CriarPeer(); }
+TBotao::TBotao(TControle* APai) : TControle(APai, TTipoControle::Botao) {
+  CriarPeer();
+}
 
 void TBotao::DefinirPadrao(bool A) {
   if (A == FPadrao) return;
@@ -231,7 +240,8 @@ void TEdicao::DefinirSomenteDigitos(bool A) {
 
 void TEdicao::Digitar(const std::string& ATexto) {
   std::string t = ATexto;
-  if (FDigitos) t.erase(std::remove_if(t.begin(), t.end(), [](char c) { return c < '0' || c > '9'; }), t.end());
+  if (FDigitos)
+    t.erase(std::remove_if(t.begin(), t.end(), [](char c) { return c < '0' || c > '9'; }), t.end());
   DefinirTexto(t);
   if (AoMudar) AoMudar();
 }
@@ -275,14 +285,18 @@ void TMemo::ApagarLinha(size_t AIndice) {
   Juntar();
 }
 
-void TMemo::DefinirTexto(const std::string& ATexto) { DefinirLinhas(DividirLinhas(ATexto)); }
+void TMemo::DefinirTexto(const std::string& ATexto) {
+  DefinirLinhas(DividirLinhas(ATexto));
+}
 
 void TMemo::TextoEditado(const std::string& ATexto) {
   FLinhas = DividirLinhas(ATexto);
   TControle::DefinirTexto(ATexto);
 }
 
-std::vector<std::string> TMemo::LinhasVisuais() const { return Backend().LinhasVisuais(*this); }
+std::vector<std::string> TMemo::LinhasVisuais() const {
+  return Backend().LinhasVisuais(*this);
+}
 
 void TMemo::DefinirSomenteLeitura(bool A) {
   if (A == FLeitura) return;
@@ -305,7 +319,10 @@ void TMemo::DefinirQuebraLinha(bool A) {
   Notificar(TPropriedade::Estilo);
 }
 
-TMarcacao::TMarcacao(TControle* APai) : TControle(APai, TTipoControle::Marcacao) { CriarPeer(); }
+TMarcacao::TMarcacao(TControle* APai) : TControle(APai, TTipoControle::Marcacao) {
+  DefinirCor(kCorDoPai);
+  CriarPeer();
+}
 
 void TMarcacao::DefinirMarcado(bool A) {
   if (A == FMarcado) return;
@@ -319,7 +336,10 @@ void TMarcacao::Clicar() {
   if (AoClicar) AoClicar();
 }
 
-TImagem::TImagem(TControle* APai) : TControle(APai, TTipoControle::Imagem) { CriarPeer(); }
+TImagem::TImagem(TControle* APai) : TControle(APai, TTipoControle::Imagem) {
+  DefinirCor(kCorDoPai);
+  CriarPeer();
+}
 
 void TImagem::DefinirImagem(TBitmapPtr AImagem) {
   FImagem = std::move(AImagem);
@@ -340,7 +360,8 @@ TRetangulo TImagem::AreaDesenhada() const {
   int w = iw, h = ih;
   if (FEsticado || (FProporcional && (iw > Width() || ih > Height()))) {
     if (FProporcional) {
-      const double s = std::min(static_cast<double>(Width()) / iw, static_cast<double>(Height()) / ih);
+      const double s =
+          std::min(static_cast<double>(Width()) / iw, static_cast<double>(Height()) / ih);
       w = static_cast<int>(std::lround(iw * s));
       h = static_cast<int>(std::lround(ih * s));
     } else {
@@ -356,7 +377,9 @@ TRetangulo TImagem::AreaDesenhada() const {
   return {l, t, w, h};
 }
 
-TRolagem::TRolagem(TControle* APai) : TControle(APai, TTipoControle::Rolagem) { CriarPeer(); }
+TRolagem::TRolagem(TControle* APai) : TControle(APai, TTipoControle::Rolagem) {
+  CriarPeer();
+}
 
 void TRolagem::DefinirBordaSimples(bool A) {
   if (A == FBorda) return;
@@ -364,8 +387,12 @@ void TRolagem::DefinirBordaSimples(bool A) {
   Notificar(TPropriedade::Estilo);
 }
 
-int TRolagem::ClientWidth() const { return std::max(0, Width() - (FBorda ? 4 : 0)); }
-int TRolagem::ClientHeight() const { return std::max(0, Height() - (FBorda ? 4 : 0)); }
+int TRolagem::ClientWidth() const {
+  return std::max(0, Width() - (FBorda ? 4 : 0));
+}
+int TRolagem::ClientHeight() const {
+  return std::max(0, Height() - (FBorda ? 4 : 0));
+}
 
 int TRolagem::FaixaVertical() const {
   int m = 0;
@@ -395,7 +422,9 @@ void TRolagem::DefinirPosicaoHorizontal(int A) {
   Notificar(TPropriedade::Rolagem);
 }
 
-TPaginas::TPaginas(TControle* APai) : TControle(APai, TTipoControle::Paginas) { CriarPeer(); }
+TPaginas::TPaginas(TControle* APai) : TControle(APai, TTipoControle::Paginas) {
+  CriarPeer();
+}
 
 TPagina* TPaginas::NovaPagina(const std::string& ALegenda) {
   auto* p = new TPagina(this, ALegenda);
@@ -408,17 +437,23 @@ TPagina* TPaginas::NovaPagina(const std::string& ALegenda) {
 void TPaginas::AtivarPagina(int AIndice) {
   if (AIndice < 0 || AIndice >= static_cast<int>(FPaginas.size())) return;
   FAtiva = AIndice;
-  for (size_t i = 0; i < FPaginas.size(); ++i) FPaginas[i]->DefinirVisivel(static_cast<int>(i) == FAtiva);
+  for (size_t i = 0; i < FPaginas.size(); ++i)
+    FPaginas[i]->DefinirVisivel(static_cast<int>(i) == FAtiva);
   Notificar(TPropriedade::Conteudo);
   if (AoMudarPagina) AoMudarPagina();
 }
 
 TRetangulo TPaginas::AreaPaginas() const {
-  // Tab strip of 24 pixels and a 2-pixel frame, as the common control draws it at 96 DPI.
-  return {4, 28, std::max(0, Width() - 8), std::max(0, Height() - 32)};
+  return Backend().AreaPaginas(*this);
 }
 
-TPagina::TPagina(TPaginas* APai, const std::string& ALegenda) : TControle(APai, TTipoControle::Pagina) {
+void TPaginas::AjustarPaginas() {
+  const TRetangulo a = AreaPaginas();
+  for (TPagina* p : FPaginas) p->DefinirLimites(a.Left, a.Top, a.Width, a.Height);
+}
+
+TPagina::TPagina(TPaginas* APai, const std::string& ALegenda)
+    : TControle(APai, TTipoControle::Pagina) {
   TControle::DefinirTexto(ALegenda);
   const TRetangulo a = APai->AreaPaginas();
   DefinirLimites(a.Left, a.Top, a.Width, a.Height);
@@ -426,8 +461,12 @@ TPagina::TPagina(TPaginas* APai, const std::string& ALegenda) : TControle(APai, 
   CriarPeer();
 }
 
-int TPagina::ClientWidth() const { return Width(); }
-int TPagina::ClientHeight() const { return Height(); }
+int TPagina::ClientWidth() const {
+  return Width();
+}
+int TPagina::ClientHeight() const {
+  return Height();
+}
 
 // ---------------------------------------------------------------- TJanela
 
@@ -462,7 +501,9 @@ void TJanela::Mostrar() {
   DefinirVisivel(true);
 }
 
-void TJanela::Ocultar() { DefinirVisivel(false); }
+void TJanela::Ocultar() {
+  DefinirVisivel(false);
+}
 
 void TJanela::DefinirEstado(TEstadoJanela AEstado) {
   if (AEstado == FEstado) return;
@@ -470,8 +511,12 @@ void TJanela::DefinirEstado(TEstadoJanela AEstado) {
   Notificar(TPropriedade::Estilo);
 }
 
-void TJanela::TrazerAoTopo() { Backend().AcaoJanela(*this, TAcaoJanela::TrazerAoTopo); }
-void TJanela::PrimeiroPlano() { Backend().AcaoJanela(*this, TAcaoJanela::PrimeiroPlano); }
+void TJanela::TrazerAoTopo() {
+  Backend().AcaoJanela(*this, TAcaoJanela::TrazerAoTopo);
+}
+void TJanela::PrimeiroPlano() {
+  Backend().AcaoJanela(*this, TAcaoJanela::PrimeiroPlano);
+}
 
 bool TJanela::Fechar() {
   if (AoConsultarFechamento && !AoConsultarFechamento()) return false;
@@ -482,12 +527,7 @@ bool TJanela::Fechar() {
 }
 
 void TJanela::ExibirModal() {
-  Mostrar();
-  while (!FFechada && !Backend().Terminando()) {
-    Backend().ProcessarMensagens();
-    if (FFechada) break;
-    Relogio().Dormir(10);
-  }
+  Backend().ExibirModal(*this);
 }
 
 bool TJanela::EntregarMensagem(uint32_t AMsg, uintptr_t AWParam, intptr_t ALParam) {
@@ -507,12 +547,18 @@ void TJanela::EstadoMudou(TEstadoJanela AEstado) {
   if (AoRedimensionar) AoRedimensionar();
 }
 
-void TJanela::PosicaoMudou(int ALeft, int ATop) { DefinirPosicao(ALeft, ATop); }
+void TJanela::PosicaoMudou(int ALeft, int ATop) {
+  DefinirPosicao(ALeft, ATop);
+}
 
 // ---------------------------------------------------------------- timer, menu
 
-TTemporizador::TTemporizador() { Backend().TemporizadorMudou(*this); }
-TTemporizador::~TTemporizador() { Backend().TemporizadorDestruido(*this); }
+TTemporizador::TTemporizador() {
+  Backend().TemporizadorMudou(*this);
+}
+TTemporizador::~TTemporizador() {
+  Backend().TemporizadorDestruido(*this);
+}
 
 void TTemporizador::DefinirIntervalo(uint32_t AMilissegundos) {
   FIntervalo = AMilissegundos;
@@ -529,7 +575,9 @@ void TTemporizador::Disparar() {
   if (FHabilitado && AoDisparar) AoDisparar();
 }
 
-void TMenuPopup::Exibir(TJanela* ADono, TPonto APosicao) { Backend().ExibirMenu(*this, ADono, APosicao); }
+void TMenuPopup::Exibir(TJanela* ADono, TPonto APosicao) {
+  Backend().ExibirMenu(*this, ADono, APosicao);
+}
 
 // ---------------------------------------------------------------- application
 
@@ -542,12 +590,24 @@ std::string& TituloApp() {
 }
 }  // namespace
 
-void DefinirTitulo(const std::string& ATitulo) { TituloApp() = ATitulo; }
-const std::string& Titulo() { return TituloApp(); }
-void ProcessarMensagens() { Backend().ProcessarMensagens(); }
-void Executar() { Backend().Executar(); }
-void Terminar() { Backend().Terminar(); }
-bool Terminando() { return Backend().Terminando(); }
+void DefinirTitulo(const std::string& ATitulo) {
+  TituloApp() = ATitulo;
+}
+const std::string& Titulo() {
+  return TituloApp();
+}
+void ProcessarMensagens() {
+  Backend().ProcessarMensagens();
+}
+void Executar() {
+  Backend().Executar();
+}
+void Terminar() {
+  Backend().Terminar();
+}
+bool Terminando() {
+  return Backend().Terminando();
+}
 
 TResposta CaixaMensagem(TJanela* ADono, const std::string& ATexto, const std::string& ATitulo,
                         TTipoCaixa ATipo, TBotoesCaixa ABotoes) {
@@ -572,17 +632,37 @@ void ExecutarProtegido(const std::function<void()>& AAcao) {
   }
 }
 
-TRetangulo AreaDeTrabalho() { return Backend().AreaDeTrabalho(); }
-TPonto PosicaoCursor() { return Backend().PosicaoCursor(); }
+TRetangulo AreaDeTrabalho() {
+  return Backend().AreaDeTrabalho();
+}
+TPonto PosicaoCursor() {
+  return Backend().PosicaoCursor();
+}
 TTamanho MedirTexto(const TFonte& AFonte, const std::string& ATexto) {
   return Backend().MedirTexto(AFonte, ATexto);
 }
-uint32_t RegistrarMensagem(const std::string& ANome) { return Backend().RegistrarMensagem(ANome); }
+uint32_t RegistrarMensagem(const std::string& ANome) {
+  return Backend().RegistrarMensagem(ANome);
+}
 
 }  // namespace app
 
-std::vector<std::string> QuebrarPorLargura(const TFonte& AFonte, const std::vector<std::string>& ALinhas,
-                                           int ALargura) {
+void TBackend::ExibirModal(TJanela& AJanela) {
+  AJanela.Mostrar();
+  while (!AJanela.Fechada() && !Terminando()) {
+    ProcessarMensagens();
+    if (AJanela.Fechada()) break;
+    Relogio().Dormir(10);
+  }
+}
+
+TRetangulo TBackend::AreaPaginas(const TPaginas& APaginas) {
+  // Tab strip of 24 pixels and a 2-pixel frame, as the common control draws it at 96 DPI.
+  return {4, 28, std::max(0, APaginas.Width() - 8), std::max(0, APaginas.Height() - 32)};
+}
+
+std::vector<std::string> QuebrarPorLargura(const TFonte& AFonte,
+                                           const std::vector<std::string>& ALinhas, int ALargura) {
   std::vector<std::string> out;
   for (const std::string& linha : ALinhas) {
     if (linha.empty()) {

@@ -19,11 +19,16 @@ namespace ui {
 
 using TCor = uint32_t;  // 0x00RRGGBB, or one of the system colours below
 inline constexpr TCor kCorSistema = 0xFF000000;
-inline constexpr TCor kCorTextoJanela = kCorSistema | 8;   // COLOR_WINDOWTEXT
-inline constexpr TCor kCorTextoCinza = kCorSistema | 17;   // COLOR_GRAYTEXT
-inline constexpr TCor kCorFundoBotao = kCorSistema | 15;   // COLOR_BTNFACE
+inline constexpr TCor kCorTextoJanela = kCorSistema | 8;  // COLOR_WINDOWTEXT
+inline constexpr TCor kCorTextoCinza = kCorSistema | 17;  // COLOR_GRAYTEXT
+inline constexpr TCor kCorFundoBotao = kCorSistema | 15;  // COLOR_BTNFACE
 inline constexpr TCor kCorBranco = 0xFFFFFF;
-inline bool EhCorSistema(TCor C) { return (C & kCorSistema) == kCorSistema; }
+// The colour of the nearest parent that has one of its own (check boxes and
+// images start with it, so that they blend into the panel they sit on).
+inline constexpr TCor kCorDoPai = 0xFE000000;
+inline bool EhCorSistema(TCor C) {
+  return (C & kCorSistema) == kCorSistema;
+}
 
 struct TFonte {
   std::string Nome = "Segoe UI";
@@ -50,15 +55,36 @@ struct TTamanho {
 };
 
 enum class TTipoControle {
-  Janela, Painel, Rotulo, Botao, Edicao, Memo, Marcacao, Imagem, Rolagem, Paginas, Pagina
+  Janela,
+  Painel,
+  Rotulo,
+  Botao,
+  Edicao,
+  Memo,
+  Marcacao,
+  Imagem,
+  Rolagem,
+  Paginas,
+  Pagina
 };
 enum class TCursor { Padrao, Mao };
 enum class TAlinhamento { Esquerda, Centro, Direita };
 
 // What changed, so that a backend mirrors only that.
 enum class TPropriedade {
-  Limites, Texto, Visivel, Habilitado, Fonte, Cor, Ordem, Estilo, Conteudo, Marcado, Rolagem,
-  Pai, Cursor
+  Limites,
+  Texto,
+  Visivel,
+  Habilitado,
+  Fonte,
+  Cor,
+  Ordem,
+  Estilo,
+  Conteudo,
+  Marcado,
+  Rolagem,
+  Pai,
+  Cursor
 };
 
 class TControle;
@@ -313,6 +339,8 @@ class TPaginas : public TControle {  // page control
   void AtivarPagina(int AIndice);
   // Client area of the pages inside the control (the tab strip takes the top).
   TRetangulo AreaPaginas() const;
+  // Puts every page on AreaPaginas (after a change of size, font or DPI).
+  void AjustarPaginas();
   std::function<void()> AoMudarPagina;
 
  private:
@@ -333,7 +361,7 @@ struct TEstiloJanela {
   bool SemBorda = false;        // no border and no title bar
   bool Redimensionavel = true;  // sizeable border (when bordered)
   bool SempreNoTopo = false;
-  bool NaBarraDeTarefas = true;  // own taskbar button while visible
+  bool NaBarraDeTarefas = true;   // own taskbar button while visible
   bool JanelaFerramenta = false;  // WS_EX_TOOLWINDOW
   bool DuploBuffer = false;
   bool operator==(const TEstiloJanela&) const = default;
@@ -356,8 +384,8 @@ class TJanela : public TControle {
   void Ocultar();
   TEstadoJanela Estado() const { return FEstado; }
   void DefinirEstado(TEstadoJanela AEstado);
-  void TrazerAoTopo();     // SetWindowPos HWND_TOPMOST when on top, BringWindowToTop
-  void PrimeiroPlano();    // SetForegroundWindow
+  void TrazerAoTopo();   // SetWindowPos HWND_TOPMOST when on top, BringWindowToTop
+  void PrimeiroPlano();  // SetForegroundWindow
   bool Fechada() const { return FFechada; }
   // A close request: AoConsultarFechamento decides; when allowed the window hides
   // and AoFechar runs. True when it closed.

@@ -38,13 +38,19 @@ class TBackend {
   virtual TTamanho TamanhoExterno(const TJanela& AJanela) = 0;
   // Lines of a memo as shown (word-wrapped at its width when it wraps).
   virtual std::vector<std::string> LinhasVisuais(const TMemo& AMemo) = 0;
+  // Shows the window and runs messages until it is closed or the program ends.
+  // The default polls ProcessarMensagens; Win32 also disables the other windows.
+  virtual void ExibirModal(TJanela& AJanela);
+  // Client area of the pages inside a page control, at 96 DPI. The default is
+  // the common control's layout at 96 DPI; Win32 asks the control itself.
+  virtual TRetangulo AreaPaginas(const TPaginas& APaginas);
 };
 
 TBackend& Backend();
 
 // Greedy word wrap by measured width, shared by backends that do not ask the
 // native control.
-std::vector<std::string> QuebrarPorLargura(const TFonte& AFonte, const std::vector<std::string>& ALinhas,
-                                           int ALargura);
+std::vector<std::string> QuebrarPorLargura(const TFonte& AFonte,
+                                           const std::vector<std::string>& ALinhas, int ALargura);
 
 }  // namespace ui

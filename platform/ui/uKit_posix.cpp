@@ -64,7 +64,8 @@ class TBackendHeadless final : public TBackend {
     return ABotoes == TBotoesCaixa::SimNao ? TResposta::Sim : TResposta::Ok;
   }
 
-  bool CaixaEntrada(const std::string& ATitulo, const std::string& APrompt, std::string& AValor) override {
+  bool CaixaEntrada(const std::string& ATitulo, const std::string& APrompt,
+                    std::string& AValor) override {
     headless::TEntradaMostrada e{ATitulo, APrompt, AValor};
     Entradas.push_back(e);
     if (headless::ResponderEntrada) return headless::ResponderEntrada(e, AValor);
@@ -105,7 +106,8 @@ class TBackendHeadless final : public TBackend {
   }
 
   void AcaoJanela(TJanela& AJanela, TAcaoJanela AAcao) override {
-    if (AAcao == TAcaoJanela::PrimeiroPlano || AAcao == TAcaoJanela::TrazerAoTopo) Frente = &AJanela;
+    if (AAcao == TAcaoJanela::PrimeiroPlano || AAcao == TAcaoJanela::TrazerAoTopo)
+      Frente = &AJanela;
     if (AAcao == TAcaoJanela::Centralizar) AJanela.Centralizar();
   }
 
@@ -130,16 +132,30 @@ TBackendHeadless& B() {
 
 }  // namespace
 
-TBackend& Backend() { return B(); }
+TBackend& Backend() {
+  return B();
+}
 
 namespace headless {
 
-std::vector<TCaixaMostrada>& Caixas() { return B().Caixas; }
-std::vector<TEntradaMostrada>& Entradas() { return B().Entradas; }
-std::vector<TMenuMostrado>& Menus() { return B().Menus; }
-void DefinirAreaDeTrabalho(TRetangulo AArea) { B().Area = AArea; }
-void DefinirPosicaoCursor(TPonto APosicao) { B().Cursor = APosicao; }
-TJanela* JanelaEmPrimeiroPlano() { return B().Frente; }
+std::vector<TCaixaMostrada>& Caixas() {
+  return B().Caixas;
+}
+std::vector<TEntradaMostrada>& Entradas() {
+  return B().Entradas;
+}
+std::vector<TMenuMostrado>& Menus() {
+  return B().Menus;
+}
+void DefinirAreaDeTrabalho(TRetangulo AArea) {
+  B().Area = AArea;
+}
+void DefinirPosicaoCursor(TPonto APosicao) {
+  B().Cursor = APosicao;
+}
+TJanela* JanelaEmPrimeiroPlano() {
+  return B().Frente;
+}
 
 void Reiniciar() {
   B().Caixas.clear();

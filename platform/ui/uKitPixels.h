@@ -1,0 +1,20 @@
+// Pixel work for drawing pictures: premultiplied alpha and area-averaged scaling.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/uImagem.h"
+
+namespace ui {
+
+// The picture's straight ARGB pixels premultiplied by their alpha, as
+// AlphaBlend and layered windows take them.
+std::vector<uint32_t> Premultiplicar(const TBitmap& AImagem);
+
+// The picture scaled to ALargura x AAltura, each target pixel the average of the
+// source area it covers (weighted by alpha, so transparent pixels add no colour
+// at the edges), in premultiplied ARGB. Empty for an empty picture or size.
+std::vector<uint32_t> EscalarPremultiplicado(const TBitmap& AImagem, int ALargura, int AAltura);
+
+}  // namespace ui
