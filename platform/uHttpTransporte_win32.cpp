@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <cstdlib>
 #include <vector>
 
 #include "platform/uHttpTransporte.h"
@@ -151,6 +152,10 @@ class THttpTransporteWinHttp final : public IHttpTransporte {
       if (!req) Falhar("Error sending data", GetLastError());
       WinHttpSetTimeouts(req.Get(), conexao, conexao, static_cast<int>(pedido.TempoEnvioMs),
                          static_cast<int>(pedido.TempoRespostaMs));
+      // The wait for the status line has a time-out of its own, which some
+      // WinHTTP versions do not take from WinHttpSetTimeouts.
+      DefinirDword(req.Get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, pedido.TempoRespostaMs);
+      DefinirDword(req.Get(), WINHTTP_OPTION_RECEIVE_TIMEOUT, pedido.TempoRespostaMs);
       DefinirDword(req.Get(), WINHTTP_OPTION_REDIRECT_POLICY, WINHTTP_OPTION_REDIRECT_POLICY_NEVER);
       DefinirDword(req.Get(), WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS);
       DefinirDword(req.Get(), WINHTTP_OPTION_AUTOLOGON_POLICY,
@@ -206,6 +211,15 @@ class THttpTransporteWinHttp final : public IHttpTransporte {
           Falhar("Error receiving data", GetLastError());
         r.Corpo.resize(antes + lidos);
         if (lidos == 0) break;
+      }
+      // A connection that closes before the announced length is a failed
+      // answer, not a short one.
+      const std::string comprimento = Cabecalho(req.Get(), WINHTTP_QUERY_CONTENT_LENGTH);
+      if (!comprimento.empty() && pedido.Metodo != "HEAD") {
+        char* fim = nullptr;
+        const unsigned long long esperado = std::strtoull(comprimento.c_str(), &fim, 10);
+        if (fim && *fim == '\0' && r.Corpo.size() < esperado)
+          Falhar("Error receiving data", ERROR_WINHTTP_CONNECTION_ERROR);
       }
       return r;
     }
