@@ -156,9 +156,8 @@ TEST(EnderecosHttp, AnaliseERedirecionamento) {
   EXPECT_EQ(AnalisarUrlHttp("http://h?x=1").Caminho, "/?x=1");
   EXPECT_EQ(AnalisarUrlHttp("http://[::1]:81/").Host, "::1");
 
-  for (const char* url :
-       {"", "servidor/x", "ftp://h/", "http://", "http://:80/", "http://h:0/", "http://h:65536/",
-        "http://h:8a/", "http://u:p@h/", "http://h:/"}) {
+  for (const char* url : {"", "servidor/x", "ftp://h/", "http://", "http://:80/", "http://h:0/",
+                          "http://h:65536/", "http://h:8a/", "http://u:p@h/", "http://h:/"}) {
     try {
       AnalisarUrlHttp(url);
       ADD_FAILURE() << url;

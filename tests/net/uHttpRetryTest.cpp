@@ -242,7 +242,7 @@ TEST_F(THttpRetryTest, CorpoDecodificadoPeloCharset) {
 
 TEST_F(THttpRetryTest, EnderecoInvalidoFalhaComOEndereco) {
   for (const std::string& url : {std::string(""), std::string("api/agent_config.php"),
-                                std::string("ftp://servidor/x"), std::string("http://")}) {
+                                 std::string("ftp://servidor/x"), std::string("http://")}) {
     try {
       THttpRetry::GetText(url, 1);
       ADD_FAILURE() << url;
