@@ -37,6 +37,10 @@ const Value* Membro(const Value& O, const char* ANome) {
   return It == O.MemberEnd() ? nullptr : &It->value;
 }
 
+Value* Membro(Value& O, const char* ANome) {
+  return const_cast<Value*>(Membro(static_cast<const Value&>(O), ANome));
+}
+
 std::string Texto(const Value& O, const char* ANome, const std::string& APadrao = "") {
   const Value* V = Membro(O, ANome);
   if (!V) return APadrao;
@@ -272,7 +276,16 @@ void Tarefas(TServidor& S, const TPedido& P, TResposta& R) {
   Value Lista(rapidjson::kArrayType);
   if (const Value* T = Membro(C, "tarefas"); Vinculado && T && T->IsArray())
     for (const auto& E : T->GetArray())
-      if (!E.IsObject() || TarefaAberta(E)) Lista.PushBack(Copia(E, A), A);
+      if (!E.IsObject() || TarefaAberta(E)) {
+        Value T2 = Copia(E, A);
+        // A due date given as a word is a date only: the hour has its own member.
+        if (const Value* Dv = Membro(E, "data_vencimento"); Dv && Dv->IsString()) {
+          std::string Data = DataCenario(Dv->GetString());
+          if (Data != Dv->GetString())
+            Definir(T2, "data_vencimento", Str(Data.substr(0, 10), A), A);
+        }
+        Lista.PushBack(std::move(T2), A);
+      }
   Value Colab(rapidjson::kObjectType);
   Colab.AddMember("nome", Str(Nome, A), A);
   D.AddMember("ok", true, A);
@@ -297,7 +310,7 @@ void AcaoTarefa(TServidor& S, const TPedido& P, TResposta& R, const char* AStatu
     R.Corpo = Erro("Informe a justificativa.");
     return;
   }
-  if (Value* T = const_cast<Value*>(Membro(C, "tarefas")); T && T->IsArray()) {
+  if (Value* T = Membro(C, "tarefas"); T && T->IsArray()) {
     for (auto& E : T->GetArray()) {
       if (!E.IsObject() || Texto(E, "id") != Id || Id.empty()) continue;
       Definir(E, "status", Value(AStatus, A), A);
@@ -327,7 +340,7 @@ void Comandos(TServidor& S, const TPedido& P, TResposta& R) {
   auto& C = S.Cenario;
   auto& A = C.GetAllocator();
   std::string Token = P.Valor("token");
-  Value* Fila = const_cast<Value*>(Membro(C, "comandos"));
+  Value* Fila = Membro(C, "comandos");
   if (P.Metodo == "POST" && P.Valor("acao") == "retorno") {
     std::string Id = Aparar(P.Valor("id"));
     if (Fila && Fila->IsArray()) {

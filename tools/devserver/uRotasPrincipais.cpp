@@ -93,15 +93,13 @@ bool LerCadeia(const TPedido& P, int& K, int& N) {
 
 std::string EnderecoCadeia(const TPedido& P, int K, int N) {
   std::string Q;
-  for (const std::string& Parte : {P.Query}) {
-    size_t I = 0;
-    while (I < Parte.size()) {  // drop the previous marker, keep the rest verbatim
-      size_t F = Parte.find('&', I);
-      if (F == std::string::npos) F = Parte.size();
-      std::string Par = Parte.substr(I, F - I);
-      if (!IniciaCom(Par, "_redir=") && !Par.empty()) Q += (Q.empty() ? "" : "&") + Par;
-      I = F + 1;
-    }
+  size_t I = 0;
+  while (I < P.Query.size()) {  // drop the previous marker, keep the rest verbatim
+    size_t F = P.Query.find('&', I);
+    if (F == std::string::npos) F = P.Query.size();
+    std::string Par = P.Query.substr(I, F - I);
+    if (!Par.empty() && !IniciaCom(Par, "_redir=")) Q += (Q.empty() ? "" : "&") + Par;
+    I = F + 1;
   }
   Q +=
       (Q.empty() ? "" : "&") + std::string("_redir=") + std::to_string(K) + "-" + std::to_string(N);
