@@ -169,6 +169,32 @@ TEST_F(WatchdogReal, RestartsAKilledAgentAndEndsAfterACleanExit) {
       << log;
 }
 
+TEST_F(WatchdogReal, FollowsTheCopyThatARestartStartsLater) {
+  const TProcessoTeste velho = IniciarAgente();
+  ASSERT_TRUE(AguardarAte([&] { return Agentes().size() == 1; }, 10000));
+  const TProcessoTeste wd = IniciarWatchdog(ParametroAgente());
+  ASSERT_TRUE(AguardarAte(MutexDoWatchdogExiste, 10000));
+  Sleep(500);
+
+  // The restart command: the old copy quits with 0, the new one comes a bit later.
+  TerminateProcess(velho.H, 0);
+  Sleep(600);
+  const TProcessoTeste novo = IniciarAgente();
+  ASSERT_TRUE(novo.H);
+  Sleep(2000);  // past the grace: a watchdog that did not follow would be gone
+  ASSERT_EQ(AguardarCodigo(wd.H, 0), static_cast<DWORD>(STILL_ACTIVE));
+
+  TerminateProcess(novo.H, 1);
+  std::vector<uint32_t> ids;
+  EXPECT_TRUE(AguardarAte(
+      [&] {
+        ids = Agentes();
+        return ids.size() == 1 && ids[0] != novo.Id;
+      },
+      15000))
+      << "the followed copy was not restarted";
+}
+
 TEST_F(WatchdogReal, SecondWatchdogEndsAtOnce) {
   const TProcessoTeste agente = IniciarAgente();
   ASSERT_TRUE(agente.H);
