@@ -145,7 +145,10 @@ void TFrmAgentePrincipal::CriarControles() {
   lblTitulo->Nome = "lblTitulo";
   lblTitulo->DefinirFonte(FonteTitulo(23, ui::kCorBranco));
   lblTitulo->DefinirAlinhamento(ui::TAlinhamento::Centro);
+  // 187 x 31 is the text's size in the designed font; sizing by the text keeps
+  // it whole where the font is missing and a wider one stands in.
   lblTitulo->DefinirLimites(0, 14, 187, 31);
+  lblTitulo->DefinirAutoTamanho(true);
   lblTitulo->DefinirTexto("Vesk Intranet Agent");
 
   // Sized by its text, which grows when the full version is set.

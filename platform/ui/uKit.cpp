@@ -688,10 +688,13 @@ std::vector<std::string> QuebrarPorLargura(const TFonte& AFonte,
       while (app::MedirTexto(AFonte, AparaDireita(atual)).Largura > ALargura &&
              ComprimentoUtf16(atual) > 1) {
         size_t n = ComprimentoUtf16(atual);
-        std::string parte;
-        for (size_t k = n - 1; k >= 1; --k) {
-          parte = CortarUtf16(atual, k);
-          if (app::MedirTexto(AFonte, parte).Largura <= ALargura || k == 1) break;
+        // Longest prefix that fits, searched from the short end, so that a word of
+        // 100,000 characters costs a line's worth of measurements, not its length.
+        std::string parte = CortarUtf16(atual, 1);
+        for (size_t k = 2; k < n; ++k) {
+          std::string maior = CortarUtf16(atual, k);
+          if (app::MedirTexto(AFonte, maior).Largura > ALargura) break;
+          parte = std::move(maior);
         }
         if (parte.empty()) break;
         out.push_back(parte);

@@ -78,7 +78,6 @@ TEST_F(AgenteWin32, RetangulosDosControlesA96Dpi) {
   const Caso casos[] = {
       {f->pnlTopo, {0, 0, 760, 82}},
       {f->imgLogoAgente, {18, 11, 78, 71}},
-      {f->lblTitulo, {286, 14, 286 + 187, 45}},
       {f->pgcPrincipal, {16, 98, 744, 504}},
       {f->memLog, {24, 116, 689, 306}},
       {f->btnExecutarAgora, {24, 326, 169, 360}},
@@ -91,6 +90,12 @@ TEST_F(AgenteWin32, RetangulosDosControlesA96Dpi) {
     EXPECT_EQ(r.right, k.Esperado.right) << k.Controle->Nome;
     EXPECT_EQ(r.bottom, k.Esperado.bottom) << k.Controle->Nome;
   }
+  // The title is centred and shown whole in whatever font stands in.
+  const RECT rt = NoPai(f->lblTitulo);
+  EXPECT_EQ(rt.top, 14);
+  EXPECT_EQ(rt.left, (760 - (rt.right - rt.left)) / 2);
+  EXPECT_GE(rt.right - rt.left,
+            ui::app::MedirTexto(f->lblTitulo->Fonte(), f->lblTitulo->Texto()).Largura);
   // Settings tab controls, once it is shown.
   f->pgcPrincipal->AtivarPagina(1);
   Bombear();

@@ -17,7 +17,6 @@ TEST_F(AgenteTeste, ControlesNasPosicoesDoProjeto) {
   const Caso casos[] = {
       {f.pnlTopo, {0, 0, 760, 82}},
       {f.imgLogoAgente, {18, 11, 60, 60}},
-      {f.lblTitulo, {(760 - 187) / 2, 14, 187, 31}},
       {f.pgcPrincipal, {16, 98, 728, 406}},
       {f.memLog, {24, 116, 665, 190}},
       {f.btnExecutarAgora, {24, 326, 145, 34}},
@@ -46,6 +45,9 @@ TEST_F(AgenteTeste, ControlesNasPosicoesDoProjeto) {
     EXPECT_EQ(c->Top(), p.Y) << c->Nome;
     EXPECT_GT(c->Width(), 0) << c->Nome;
   }
+  // The header labels follow their text and are centred in the panel.
+  EXPECT_EQ(f.lblTitulo->Top(), 14);
+  EXPECT_EQ(f.lblTitulo->Left(), (760 - f.lblTitulo->Width()) / 2);
   EXPECT_EQ(f.lblVersao->Top(), 48);
 
   EXPECT_EQ(f.ClientWidth(), 760);
@@ -190,19 +192,20 @@ TEST_F(AgenteTeste, TimerRodaUmCicloACadaIntervalo) {
 
 TEST_F(AgenteTeste, CabecalhoCentradoComDivisaoTruncada) {
   auto& f = Criar();
-  const int wv = f.lblVersao->Width();
+  const int wt = f.lblTitulo->Width(), wv = f.lblVersao->Width();
   // Odd differences and a window narrower than the title, where truncation
   // toward zero differs from rounding down.
   for (int largura : {1000, 761, 100, 101}) {
     f.TamanhoMudou(largura, 520);
     EXPECT_EQ(f.pnlTopo->Width(), largura);
-    EXPECT_EQ(f.lblTitulo->Left(), (largura - 187) / 2) << largura;
+    EXPECT_EQ(f.lblTitulo->Left(), (largura - wt) / 2) << largura;
     EXPECT_EQ(f.lblVersao->Left(), (largura - wv) / 2) << largura;
     EXPECT_EQ(f.lblTitulo->Top(), 14);
     // Everything else keeps its design position.
     EXPECT_EQ(f.pgcPrincipal->Limites(), (TRetangulo{16, 98, 728, 406}));
   }
-  f.TamanhoMudou(100, 520);
+  // -87 / 2 truncates to -43 where rounding down would give -44.
+  f.TamanhoMudou(wt - 87, 520);
   EXPECT_EQ(f.lblTitulo->Left(), -43);
 }
 

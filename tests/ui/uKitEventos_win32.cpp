@@ -9,6 +9,7 @@
 
 #include "platform/ui/uKit.h"
 #include "tests/ui/uKitTesteWin32.h"
+#include "tools/wine/uCaptura.h"
 
 using namespace ui;
 using testeui::H;
@@ -268,6 +269,7 @@ TEST_F(KitEventos, CaixaEntradaRespondidaComOk) {
     wchar_t t[64]{};
     GetWindowTextW(e, t, 64);
     inicial = t;
+    CapturarJanela(d, "ui_caixa_entrada");
     EXPECT_FALSE(GetWindowLongW(e, GWL_STYLE) & ES_PASSWORD);
     SendMessageW(e, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L" motivo "));
     SendMessageW(FindWindowExW(d, nullptr, L"BUTTON", L"OK"), BM_CLICK, 0, 0);
