@@ -28,6 +28,11 @@ void LerBytesPng(png_structp APng, png_bytep ADestino, png_size_t ATamanho) {
 
 void AvisoPng(png_structp, png_const_charp) {}
 
+// Quiet: a damaged picture is an ordinary false result.
+void ErroPng(png_structp APng, png_const_charp) {
+  png_longjmp(APng, 1);
+}
+
 // Everything that libpng may jump over lives in the caller, so that the jump
 // skips no destructor.
 bool LerPng(png_structp APng, png_infop AInfo, TBitmap& AImagem, std::vector<uint8_t>& ALinha) {
@@ -86,7 +91,7 @@ bool LerPng(png_structp APng, png_infop AInfo, TBitmap& AImagem, std::vector<uin
 bool DecodificarPng(std::string_view ABytes, TBitmap& AImagem) {
   if (ABytes.size() < 8 || png_sig_cmp(reinterpret_cast<png_const_bytep>(ABytes.data()), 0, 8))
     return false;
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, AvisoPng);
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, ErroPng, AvisoPng);
   if (!png) return false;
   png_infop info = png_create_info_struct(png);
   TLeitorPng leitor{ABytes, 0};

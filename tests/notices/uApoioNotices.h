@@ -1,0 +1,15 @@
+// Fixtures of the notice tests: pictures written by the test itself.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// A PNG file's bytes (8-bit RGBA, non-interlaced) of the colours given per pixel
+// as 0xAARRGGBB.
+std::string PngRgba(int ALargura, int AAltura, const std::function<uint32_t(int, int)>& ACor);
+// A single-colour opaque PNG of any size, compressed as it is produced, so that
+// a huge picture costs the test no memory.
+bool GravarPngUniforme(const std::string& ACaminho, int ALargura, int AAltura, uint32_t ACor);
+// A 16 x 8 JPEG: the left half red, the right half blue.
+std::string JpegPequeno();

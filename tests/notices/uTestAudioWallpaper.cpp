@@ -1,0 +1,162 @@
+// Audio player commands and the wallpaper conversion, with doubles for the
+// media interface, the shell and the desktop; the files are real.
+#include <gtest/gtest.h>
+
+#include "notices/uAudioPlayer.h"
+#include "notices/uWallpaper.h"
+#include "platform/uArquivos.h"
+#include "platform/uDesktop.h"
+#include "platform/uImagem.h"
+#include "platform/uMci.h"
+#include "platform/uShell.h"
+#include "tests/notices/uApoioNotices.h"
+#include "tests/support/uTestSupport.h"
+
+namespace {
+
+class AudioPlayer : public ::testing::Test {
+ protected:
+  TMciGravador FMci;
+  TShellGravador FShell;
+  SubstituirConcern<IMci> FSubMci{FMci};
+  SubstituirConcern<IShell> FSubShell{FShell};
+  TPastaTemporaria FPasta;
+};
+
+class Wallpaper : public ::testing::Test {
+ protected:
+  TDesktopGravador FDesktop;
+  SubstituirConcern<IDesktop> FSub{FDesktop};
+  TBaseTemporaria FBase;  // the log of a failure lands here
+  TPastaTemporaria FPasta;
+};
+
+}  // namespace
+
+TEST_F(AudioPlayer, TocarParaOAnteriorAbreComAspasETocaNoAlias) {
+  const std::string arquivo = FPasta / "som com espacos.mp3";
+  GravarArquivoTeste(arquivo, "ID3");
+  TAudioPlayer::Tocar(arquivo);
+  TAudioPlayer::Tocar(arquivo);
+  const std::vector<std::string> esperado = {
+      "stop VeskAudio",
+      "close VeskAudio",
+      "open \"" + arquivo + "\" type mpegvideo alias VeskAudio",
+      "play VeskAudio",
+      "stop VeskAudio",
+      "close VeskAudio",
+      "open \"" + arquivo + "\" type mpegvideo alias VeskAudio",
+      "play VeskAudio"};
+  EXPECT_EQ(FMci.Textos(), esperado);
+  EXPECT_TRUE(FShell.Chamadas.empty());
+}
+
+TEST_F(AudioPlayer, ArquivoAusenteNaoEnviaNada) {
+  TAudioPlayer::Tocar("");
+  TAudioPlayer::Tocar(FPasta / "nao_existe.mp3");
+  EXPECT_TRUE(FMci.Comandos.empty());
+  EXPECT_TRUE(FShell.Chamadas.empty());
+}
+
+TEST_F(AudioPlayer, AberturaRecusadaVaiParaOShellSemPlay) {
+  const std::string arquivo = FPasta / "som.xyz";
+  GravarArquivoTeste(arquivo, "??");
+  FMci.Responder = [](const std::string& c, std::string&) -> uint32_t {
+    return c.rfind("open ", 0) == 0 ? 263 : 0;  // MCIERR_INVALID_DEVICE_NAME
+  };
+  TAudioPlayer::Tocar(arquivo);
+  const std::vector<std::string> esperado = {
+      "stop VeskAudio", "close VeskAudio",
+      "open \"" + arquivo + "\" type mpegvideo alias VeskAudio"};
+  EXPECT_EQ(FMci.Textos(), esperado);
+  ASSERT_EQ(FShell.Chamadas.size(), 1u);
+  EXPECT_EQ(FShell.Chamadas[0].Verbo, "open");
+  EXPECT_EQ(FShell.Chamadas[0].Arquivo, arquivo);
+  EXPECT_EQ(FShell.Chamadas[0].Parametros, "");
+  EXPECT_EQ(FShell.Chamadas[0].Pasta, "");
+  EXPECT_EQ(FShell.Chamadas[0].Mostrar, kSwShowNormal);
+}
+
+TEST_F(AudioPlayer, EstaTocandoPelaRespostaDoStatus) {
+  const struct {
+    uint32_t Resultado;
+    const char* Resposta;
+    bool Tocando;
+  } casos[] = {{0, "playing", true},   {0, "  PLAYING\r\n", true}, {0, "stopped", false},
+               {0, "paused", false},   {0, "not ready", false},    {0, "", false},
+               {263, "playing", false}};
+  for (const auto& c : casos) {
+    FMci.Comandos.clear();
+    FMci.Responder = [&c](const std::string&, std::string& r) {
+      r = c.Resposta;
+      return c.Resultado;
+    };
+    EXPECT_EQ(TAudioPlayer::EstaTocando(), c.Tocando) << c.Resposta << " " << c.Resultado;
+    ASSERT_EQ(FMci.Comandos.size(), 1u);
+    EXPECT_EQ(FMci.Comandos[0].Comando, "status VeskAudio mode");
+    EXPECT_EQ(FMci.Comandos[0].Capacidade, 64u);
+  }
+}
+
+TEST_F(AudioPlayer, PararSemDispositivoIgnoraOsErros) {
+  FMci.Responder = [](const std::string&, std::string&) -> uint32_t { return 263; };
+  TAudioPlayer::Parar();
+  EXPECT_EQ(FMci.Textos(), (std::vector<std::string>{"stop VeskAudio", "close VeskAudio"}));
+}
+
+TEST_F(Wallpaper, ConverteJpegPngEBmpParaOBmpAoLado) {
+  const std::string png =
+      PngRgba(4, 3, [](int x, int) { return x < 2 ? 0xFFFF0000u : 0x00000000u; });
+  GravarArquivoTeste(FPasta / "a.JPG", JpegPequeno());
+  GravarArquivoTeste(FPasta / "b.png", png);
+  TBitmap bmp;
+  bmp.Largura = 2;
+  bmp.Altura = 2;
+  bmp.Pixels = {0xFF0000FF, 0xFF00FF00, 0xFFFF0000, 0xFFFFFFFF};
+  ASSERT_TRUE(GravarBmp24(FPasta / "c.bmp", bmp));
+  // A bottom-up file of another layout is rewritten in place as our own.
+  const std::string antes = LerArquivoTeste(FPasta / "c.bmp");
+  GravarArquivoTeste(FPasta / "c.bmp", antes + "resto");
+
+  struct {
+    const char* Origem;
+    const char* Destino;
+    int Largura;
+  } casos[] = {{"a.JPG", "a.bmp", 16}, {"b.png", "b.bmp", 4}, {"c.bmp", "c.bmp", 2}};
+  for (const auto& c : casos) {
+    FDesktop.Chamadas.clear();
+    EXPECT_TRUE(TWallpaper::Aplicar(FPasta / c.Origem)) << c.Origem;
+    ASSERT_EQ(FDesktop.Chamadas.size(), 1u);
+    EXPECT_EQ(FDesktop.Chamadas[0], FPasta / c.Destino);
+    TBitmap lido;
+    ASSERT_TRUE(CarregarImagemArquivo(FPasta / c.Destino, TFormatoImagem::Bmp, lido)) << c.Destino;
+    EXPECT_EQ(lido.Largura, c.Largura);
+  }
+  EXPECT_EQ(LerArquivoTeste(FPasta / "c.bmp"), antes);
+  TBitmap b;
+  ASSERT_TRUE(CarregarImagemArquivo(FPasta / "b.bmp", TFormatoImagem::Bmp, b));
+  EXPECT_EQ(b.Pixels[0], 0xFFFF0000u);
+  EXPECT_EQ(b.Pixels[3], 0xFFFFFFFFu);  // transparent became white
+}
+
+TEST_F(Wallpaper, RecusasNaoEscrevemNemChamamODesktop) {
+  const std::string png = PngRgba(8, 8, [](int, int) { return 0xFF00FF00u; });
+  GravarArquivoTeste(FPasta / "x.gif", "GIF89a");
+  GravarArquivoTeste(FPasta / "png_trocado.jpg", png);
+  GravarArquivoTeste(FPasta / "truncado.png", png.substr(0, png.size() - 20));
+  GravarArquivoTeste(FPasta / "vazio.jpeg", "");
+  for (const char* nome :
+       {"x.gif", "png_trocado.jpg", "truncado.png", "vazio.jpeg", "ausente.png"}) {
+    EXPECT_FALSE(TWallpaper::Aplicar(FPasta / nome)) << nome;
+    EXPECT_FALSE(Arquivos().ArquivoExiste(SemExtensao(FPasta / nome) + ".bmp")) << nome;
+  }
+  EXPECT_FALSE(TWallpaper::Aplicar(""));
+  EXPECT_TRUE(FDesktop.Chamadas.empty());
+}
+
+TEST_F(Wallpaper, FalhaDoDesktopDaFalso) {
+  GravarArquivoTeste(FPasta / "a.jpg", JpegPequeno());
+  FDesktop.Resultado = false;
+  EXPECT_FALSE(TWallpaper::Aplicar(FPasta / "a.jpg"));
+  EXPECT_EQ(FDesktop.Chamadas.size(), 1u);
+}
