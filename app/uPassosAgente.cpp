@@ -1,9 +1,14 @@
 // The agent's real services, wired into the main window's steps.
 #include "app/uPassosAgente.h"
 
+#include "services/uAgentConfigSync.h"
+#include "services/uAgentHeartbeat.h"
+
 TPassosAgente PassosAgentePadrao() {
   TPassosAgente p;
   // Each service joins the list here as it is built; until then its step stays
   // empty and the pass skips it.
+  p.SincronizarConfig = [] { TAgentConfigSync::Sincronizar(); };
+  p.EnviarHeartbeat = [](const std::string& AVersao) { TAgentHeartbeat::EnviarHeartbeat(AVersao); };
   return p;
 }

@@ -1,13 +1,20 @@
 // Zelvan.exe end to end under Wine: the window as the employee sees it, each tab
-// on a screenshot, the Run key of the real program, and a close that asks for
-// the password.
+// on a screenshot, the Run key of the real program, a close that asks for the
+// password, and the first steps of the pass against the development server.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "config/uConfigINI.h"
+#include "config/uVersao.h"
+#include "log/uLogger.h"
+#include "net/uHttpNet.h"
+#include "net/uJsonHelper.h"
 #include "platform/uArquivos.h"
 #include "platform/uDigest.h"
 #include "platform/uWin32Texto.h"
@@ -36,18 +43,29 @@ class AgenteE2E : public ::testing::Test {
   void SetUp() override {
     if (!Arquivos().ArquivoExiste(Zelvan()))
       GTEST_SKIP() << "Zelvan.exe is not built beside the tests";
-    // A server on loopback (when the test environment runs one) and a close
-    // password, so that nothing reaches out and closing asks.
-    if (const char* srv = std::getenv("VESK_DEVSERVER"))
-      TConfigINI::EscreverTexto("SERVIDOR", "URL", srv);
-    TConfigINI::EscreverTexto("SEGURANCA", "SENHA_AGENTE_HASH", Sha256Hex("segredo"));
+    // Every test writes the configuration it needs; the prefix is shared.
+    Arquivos().Apagar(TConfigINI::ArquivoConfig());
+  }
+  void TearDown() override {
+    if (FPrograma.Valido()) FPrograma.Encerrar(99);
+  }
+
+  void Iniciar() {
     FPrograma = TDriver::Iniciar(Zelvan());
     ASSERT_TRUE(FPrograma.Valido());
     FJanela = TDriver::AguardarJanela(FPrograma.Id(), "VeskJanela", "Zelvan", kEspera, true);
     ASSERT_NE(FJanela, nullptr);
   }
-  void TearDown() override {
-    if (FPrograma.Valido()) FPrograma.Encerrar(99);
+
+  // Closes the window as the employee would and checks that the program ends
+  // with code 0, so that the watchdog lets it go.
+  void FecharComSenha(const std::string& ASenha) {
+    TDriver::Fechar(FJanela);
+    if (!ASenha.empty()) Responder(ASenha);
+    ASSERT_TRUE(FPrograma.AguardarFim(kEspera));
+    uint32_t codigo = 99;
+    EXPECT_TRUE(FPrograma.CodigoSaida(codigo));
+    EXPECT_EQ(codigo, 0u);
   }
 
   // Types the password into the box and presses OK.
@@ -69,6 +87,12 @@ class AgenteE2E : public ::testing::Test {
 };
 
 TEST_F(AgenteE2E, JanelaAbasEFechamentoComSenha) {
+  // A server on loopback (when the test environment runs one) and a close
+  // password, so that nothing reaches out and closing asks.
+  if (const char* srv = std::getenv("VESK_DEVSERVER"))
+    TConfigINI::EscreverTexto("SERVIDOR", "URL", srv);
+  TConfigINI::EscreverTexto("SEGURANCA", "SENHA_AGENTE_HASH", Sha256Hex("segredo"));
+  Iniciar();
   // The window as shown: client 760 x 520 at 96 DPI, the header and the tabs.
   const TRetanguloDriver cliente = TDriver::AreaCliente(FJanela);
   EXPECT_EQ(cliente.Largura, 760);
@@ -115,12 +139,118 @@ TEST_F(AgenteE2E, JanelaAbasEFechamentoComSenha) {
   EXPECT_TRUE(TDriver::Existe(FJanela));
 
   // The right one ends the program.
-  TDriver::Fechar(FJanela);
-  Responder("segredo");
-  ASSERT_TRUE(FPrograma.AguardarFim(kEspera));
-  uint32_t codigo = 99;
-  EXPECT_TRUE(FPrograma.CodigoSaida(codigo));
-  EXPECT_EQ(codigo, 0u);
+  FecharComSenha("segredo");
+}
+
+// The development server of the test environment, with its agent base.
+std::string Servidor() {
+  const char* v = std::getenv("VESK_DEVSERVER");
+  return v ? v : "";
+}
+
+constexpr const char* kToken = "tok-teste-1234567890";
+// SHA-256 of "zelvan123", which the test scenario publishes.
+constexpr const char* kHashCenario =
+    "20b69d0e7a3a83c0fe2ea343c0bd5e5eba1db34a8b22330a23a3bae3af2f13fb";
+
+struct TPedido {
+  std::string Caminho, Consulta, Hora;
+};
+
+// The requests the development server recorded, oldest first.
+std::vector<TPedido> Pedidos() {
+  std::vector<TPedido> r;
+  TRespostaJson resp(THttpNet::GetText(Servidor() + "admin/requests"));
+  rapidjson::Document doc;
+  doc.Parse(resp.Corpo().c_str());
+  if (!doc.IsArray()) return r;
+  for (const auto& p : doc.GetArray())
+    r.push_back({LerTextoJson(&p, "path", ""), LerTextoJson(&p, "query", ""),
+                 LerTextoJson(&p, "time", "")});
+  return r;
+}
+
+// Seconds of the day in the server's "yyyy-mm-dd hh:nn:ss.zzz".
+double SegundosDoDia(const std::string& AHora) {
+  if (AHora.size() < 23) return 0;
+  return std::stoi(AHora.substr(11, 2)) * 3600 + std::stoi(AHora.substr(14, 2)) * 60 +
+         std::stod(AHora.substr(17));
+}
+
+TEST_F(AgenteE2E, PrimeiroCicloGuardaASenhaEEnviaOHeartbeat) {
+  if (Servidor().empty()) GTEST_SKIP() << "no development server";
+  THttpNet::PostForm(Servidor() + "admin/reset", {});
+  TConfigINI::EscreverTexto("SERVIDOR", "URL", Servidor() + "demo/intranet/");
+  TConfigINI::EscreverTexto("SERVIDOR", "API_TOKEN", kToken);
+  Iniciar();
+
+  EXPECT_TRUE(TDriver::AguardarAte(
+      [&] { return TDriver::ProcurarControle(FJanela, "", "Online") != nullptr; }, kEspera));
+  bool comHora = false;
+  for (TJanela c : TDriver::Controles(FJanela)) {
+    const std::string t = TDriver::Texto(c);
+    // "Ultima comunicacao: dd/mm/yyyy hh:nn:ss"
+    if (t.rfind("Ultima comunicacao: ", 0) == 0 && t.size() == 20 + 19 && t[22] == '/' &&
+        t[25] == '/' && t[30] == ' ' && t[33] == ':' && t[36] == ':')
+      comHora = true;
+  }
+  EXPECT_TRUE(comHora) << "no time of the last communication";
+  EXPECT_EQ(TConfigINI::LerTexto("SEGURANCA", "SENHA_AGENTE_HASH", ""), kHashCenario);
+
+  // The configuration first, then the heartbeat with the computer, the user and
+  // the version in their order.
+  const std::vector<TPedido> pedidos = Pedidos();
+  ASSERT_GE(pedidos.size(), 2u);
+  EXPECT_EQ(pedidos[0].Caminho, "/demo/intranet/api/agent_config.php");
+  EXPECT_EQ(pedidos[0].Consulta, std::string("api_token=") + kToken);
+  EXPECT_EQ(pedidos[1].Caminho, "/demo/intranet/api/agent_heartbeat.php");
+  EXPECT_EQ(pedidos[1].Consulta, std::string("api_token=") + kToken +
+                                     "&computador=" + CodificarURL(ObterNomeComputador()) +
+                                     "&usuario=" + CodificarURL(ObterNomeUsuario()) +
+                                     "&versao=" + CodificarURL(VersaoAgente()));
+  std::printf("one pass against the local server: %zu requests, %.3f s from first to last\n",
+              pedidos.size(),
+              SegundosDoDia(pedidos.back().Hora) - SegundosDoDia(pedidos.front().Hora));
+
+  // The stored hash now guards the close.
+  FecharComSenha("zelvan123");
+}
+
+TEST_F(AgenteE2E, ServidorForaDoArMostraErroESemHeartbeat) {
+  // A loopback port where nothing listens.
+  TConfigINI::EscreverTexto("SERVIDOR", "URL", "http://127.0.0.1:1/demo/intranet/");
+  TConfigINI::EscreverTexto("SERVIDOR", "API_TOKEN", kToken);
+  std::string antes;
+  Arquivos().LerTudo(TLogger::ArquivoLogDoDia(), antes);
+  Iniciar();
+
+  EXPECT_TRUE(TDriver::AguardarAte(
+      [&] { return TDriver::ProcurarControle(FJanela, "", "Erro") != nullptr; }, kEspera));
+  EXPECT_NE(TDriver::ProcurarControle(FJanela, "", "Ultima comunicacao: --"), nullptr);
+  TDriver::Processar(300);
+  CapturarJanela(FJanela, "agente_status_erro");
+
+  // The label changes just before the line is written.
+  std::string log;
+  TDriver::AguardarAte(
+      [&] {
+        Arquivos().LerTudo(TLogger::ArquivoLogDoDia(), log);
+        log = log.substr(std::min(antes.size(), log.size()));
+        return log.find("Erro no ciclo: ") != std::string::npos;
+      },
+      kEspera);
+  size_t tentativas = 0;
+  for (size_t p = log.find("GET erro tentativa "); p != std::string::npos;
+       p = log.find("GET erro tentativa ", p + 1))
+    ++tentativas;
+  EXPECT_EQ(tentativas, 3u) << log;
+  EXPECT_NE(log.find("Erro no ciclo: "), std::string::npos) << log;
+  EXPECT_EQ(log.find("Heartbeat"), std::string::npos) << log;
+  // Nothing of the token reaches the log in clear.
+  EXPECT_EQ(log.find(kToken), std::string::npos) << log;
+
+  // No hash was stored: the close passes without a prompt.
+  FecharComSenha("");
 }
 
 }  // namespace
