@@ -10,7 +10,9 @@
 # (1920x1080, 24 bits, 96 DPI). Screenshots go to $VESK_SCREENS (default
 # out/screens of the repository), which the program sees as $VESK_SCREENS_WIN.
 # Environment: VESK_* passes through as it is; VESK_WINE_TIMEOUT (seconds,
-# default 840) stops a program that hangs; VESK_WINE_KEEP=1 keeps the prefix.
+# default 840) stops a program that hangs; VESK_WINE_KEEP=1 keeps the prefix;
+# VESK_CONFIG_INI names a config.ini to start from; VESK_WINE_SEM_GERENTE=1
+# makes Wine draw the window frames on a screen without a window manager.
 set -u
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -50,11 +52,15 @@ cache=${VESK_WINE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/vesk-wine-template}
 # frames itself (so screenshots show them) and does not wait for a manager that
 # never answers when a window is shown or destroyed. On a real desktop the
 # manager stays in charge. Each way has its own template.
-if [ -z "${DISPLAY:-}" ]; then
-  xvfb_propria=1
+# VESK_WINE_SEM_GERENTE=1 asks for that too on a screen that someone else
+# started without a manager (the demo's).
+xvfb_propria=0
+[ -z "${DISPLAY:-}" ] && xvfb_propria=1
+if [ $xvfb_propria = 1 ] || [ "${VESK_WINE_SEM_GERENTE:-0}" = 1 ]; then
+  sem_gerente=1
   template=$cache/$wine_version-xvfb
 else
-  xvfb_propria=0
+  sem_gerente=0
   template=$cache/$wine_version
 fi
 mkdir -p "$cache/runs"
@@ -80,7 +86,7 @@ Windows Registry Editor Version 5.00
 [HKEY_LOCAL_MACHINE\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts]
 "LogPixels"=dword:00000060
 EOF
-  if [ $xvfb_propria = 1 ]; then
+  if [ $sem_gerente = 1 ]; then
     printf '\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Managed"="N"\n' >>"$tmp.reg"
   fi
   (
@@ -149,6 +155,12 @@ if cp -al "$template" "$WINEPREFIX" 2>/dev/null; then
 else
   rm -rf "$WINEPREFIX"
   cp -a "$template" "$WINEPREFIX" || exit 1
+fi
+
+# A configuration to start from (the demo's): copied into the base folder.
+if [ -n "${VESK_CONFIG_INI:-}" ]; then
+  mkdir -p "$WINEPREFIX/drive_c/Talmeq/VESKINTRANET"
+  cp "$VESK_CONFIG_INI" "$WINEPREFIX/drive_c/Talmeq/VESKINTRANET/config.ini" || exit 1
 fi
 
 # --- screen -----------------------------------------------------------------------
