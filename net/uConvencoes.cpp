@@ -32,21 +32,26 @@ bool FimDoValor(char c) {
          static_cast<unsigned char>(c) <= 32;
 }
 
-// Masks the value after every "api_token=" (any case) in the text.
-std::string MascararParametros(std::string ATexto) {
+// Masks the value after every "api_token=" (any case) in the text. One pass:
+// a body of megabytes full of such names costs its length, not its square.
+std::string MascararParametros(const std::string& ATexto) {
   static constexpr std::string_view kNome = "api_token=";
-  size_t pos = 0;
-  for (;;) {
-    const std::string minusculo = MinusculasAscii(ATexto);
-    pos = minusculo.find(kNome, pos);
-    if (pos == std::string::npos) return ATexto;
+  const std::string minusculo = MinusculasAscii(ATexto);
+  std::string r;
+  r.reserve(ATexto.size());
+  size_t copiado = 0;
+  for (size_t pos = minusculo.find(kNome); pos != std::string::npos;
+       pos = minusculo.find(kNome, pos)) {
     const size_t inicio = pos + kNome.size();
     size_t fim = inicio;
     while (fim < ATexto.size() && !FimDoValor(ATexto[fim])) ++fim;
-    const std::string mascara = MascararToken(ATexto.substr(inicio, fim - inicio));
-    if (fim > inicio) ATexto.replace(inicio, fim - inicio, mascara);
-    pos = inicio + (fim > inicio ? mascara.size() : 0);
+    r.append(ATexto, copiado, inicio - copiado);
+    if (fim > inicio) r += MascararToken(std::string_view(ATexto).substr(inicio, fim - inicio));
+    copiado = fim;
+    pos = fim;
   }
+  r.append(ATexto, copiado, std::string::npos);
+  return r;
 }
 
 }  // namespace

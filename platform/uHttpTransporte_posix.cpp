@@ -12,6 +12,7 @@ namespace {
 using Relogio = std::chrono::steady_clock;
 
 struct TEstadoTransferencia {
+  CURL* Handle = nullptr;
   TRespostaHttp* Resposta = nullptr;
   std::string TipoConteudo;
   std::string Codificacao;
@@ -51,6 +52,13 @@ int AoProgresso(void* AEstado, curl_off_t, curl_off_t ARecebido, curl_off_t ATot
                 curl_off_t AEnviado) {
   auto* e = static_cast<TEstadoTransferencia*>(AEstado);
   const auto agora = Relogio::now();
+  // Until the connection stands, the connect time-out is the one that counts.
+  curl_off_t conectado = 0;
+  if (curl_easy_getinfo(e->Handle, CURLINFO_CONNECT_TIME_T, &conectado) != CURLE_OK ||
+      conectado == 0) {
+    e->UltimaAtividade = agora;
+    return 0;
+  }
   if (ARecebido != e->UltimoRecebido || AEnviado != e->UltimoEnviado) {
     e->UltimoRecebido = ARecebido;
     e->UltimoEnviado = AEnviado;
@@ -91,6 +99,7 @@ class THttpTransporteCurl final : public IHttpTransporte {
     if (!c.H) throw EHttpErro("Unable to create the HTTP client");
     TRespostaHttp resposta;
     TEstadoTransferencia estado;
+    estado.Handle = c.H;
     estado.Resposta = &resposta;
     estado.TempoEnvioMs = APedido.TempoEnvioMs;
     estado.TempoRespostaMs = APedido.TempoRespostaMs;
@@ -114,9 +123,10 @@ class THttpTransporteCurl final : public IHttpTransporte {
     curl_easy_setopt(c.H, CURLOPT_HTTP_CONTENT_DECODING, 0L);
     // An in-memory cookie engine that dies with this handle.
     curl_easy_setopt(c.H, CURLOPT_COOKIEFILE, "");
-    // Integrated authentication with the process's own credentials.
-    curl_easy_setopt(c.H, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
-    curl_easy_setopt(c.H, CURLOPT_PROXYAUTH, CURLAUTH_ANY);
+    // Integrated authentication with the process's own credentials, and no
+    // other scheme: a Basic challenge gets no empty credentials.
+    curl_easy_setopt(c.H, CURLOPT_HTTPAUTH, CURLAUTH_NEGOTIATE | CURLAUTH_NTLM);
+    curl_easy_setopt(c.H, CURLOPT_PROXYAUTH, CURLAUTH_NEGOTIATE | CURLAUTH_NTLM);
     curl_easy_setopt(c.H, CURLOPT_USERPWD, ":");
     curl_easy_setopt(c.H, CURLOPT_PROXYUSERPWD, ":");
     if (APedido.SeguirRedirecionamentos) {

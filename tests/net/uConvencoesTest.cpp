@@ -145,6 +145,14 @@ TEST(OcultarToken, MascaraParametrosMesmoSemConfiguracao) {
   EXPECT_EQ(OcultarToken("\"http://h/?API_TOKEN=curto\""), "\"http://h/?API_TOKEN=***\"");
   EXPECT_EQ(OcultarToken("api_token=&x"), "api_token=&x");
   EXPECT_EQ(OcultarToken("nada aqui"), "nada aqui");
+  EXPECT_EQ(OcultarToken("api_token=a&API_Token=0123456789abcdef api_token="),
+            "api_token=***&API_Token=012345...cdef api_token=");
+  // A hostile answer of megabytes made of such names is masked in one go.
+  std::string hostil;
+  for (int i = 0; i < 200000; ++i) hostil += "api_token=x&";
+  const std::string mascarado = OcultarToken(hostil);
+  EXPECT_EQ(mascarado.size(), hostil.size() + 200000 * 2);
+  EXPECT_EQ(mascarado.substr(0, 16), "api_token=***&ap");
 }
 
 TEST(EnderecosHttp, AnaliseERedirecionamento) {
