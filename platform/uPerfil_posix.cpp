@@ -78,7 +78,11 @@ bool LerBytes(const std::string& AArquivo, std::string& ABytes) {
   for (;;) {
     const ssize_t n = read(fd, buf, sizeof buf);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
+    if (n < 0) {  // half a file must never pass for the whole one
+      close(fd);
+      return false;
+    }
+    if (n == 0) break;
     out.append(buf, static_cast<size_t>(n));
   }
   close(fd);
@@ -285,7 +289,12 @@ class TPerfilPosix final : public IPerfil {
     if (secao.empty() || chave.empty() || SomenteLeitura(AArquivo)) return false;
     TConteudo c;
     std::string bytes;
-    if (LerBytes(AArquivo, bytes)) Decodificar(bytes, c);
+    if (LerBytes(AArquivo, bytes)) {
+      Decodificar(bytes, c);
+    } else if (struct stat st{}; lstat(AArquivo.c_str(), &st) == 0) {
+      // There but unreadable: writing now would replace every other key.
+      return false;
+    }
     std::vector<std::string> linhas(c.Linhas.begin(), c.Linhas.end());
     const std::string valor = SemQuebras(AValor);
     size_t ini = 0, fim = 0;

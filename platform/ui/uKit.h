@@ -465,7 +465,7 @@ bool Terminando();
 // Plain modal box, centred on the screen; ADono may be null.
 TResposta CaixaMensagem(TJanela* ADono, const std::string& ATexto, const std::string& ATitulo,
                         TTipoCaixa ATipo, TBotoesCaixa ABotoes = TBotoesCaixa::Ok);
-// Input box with OK and Cancel; false on Cancel or close. AMascarar hides the text.
+// Input box with OK and Cancel; false on Cancel or close. The text shows in clear.
 bool CaixaEntrada(const std::string& ATitulo, const std::string& APrompt, std::string& AValor);
 // The default error report: a box titled with the application title and the
 // error's text.

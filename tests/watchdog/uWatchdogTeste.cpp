@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <map>
 
+#include "log/uLogger.h"
 #include "tests/watchdog/uProcessosFalso.h"
 #include "tools/watchdog/uWatchdog.h"
 
@@ -152,7 +153,7 @@ TEST_F(WatchdogTeste, RestartLimitIsASlidingHour) {
     EXPECT_EQ(proc.TicksInicio.size(), c.Reinicios);
     const bool desistiu =
         std::find(log.begin(), log.end(),
-                  "Watchdog: limite de 5 reinicios por hora atingido; watchdog encerrado") !=
+                  "Watchdog: erro: limite de 5 reinicios por hora atingido; watchdog encerrado") !=
         log.end();
     EXPECT_EQ(desistiu, c.Saida == kSaidaLimite);
     EXPECT_TRUE(proc.Abertos.empty());
@@ -168,6 +169,14 @@ TEST_F(WatchdogTeste, FailedStartsAreRetriedAndCountTowardsTheLimit) {
     EXPECT_EQ(FProc.TicksInicio[i] - FProc.TicksInicio[i - 1], 5000u);
   EXPECT_EQ(Contar("Watchdog: erro ao reiniciar o agente apos falha (codigo 1)"), 5);
   EXPECT_TRUE(Registrou("limite de 5 reinicios por hora atingido"));
+  // The agent log keeps only lines with a keyword unless detailed logging is on:
+  // every failure and the giving up must pass that filter.
+  for (const std::string& linha : FLog) {
+    if (linha.find("encerrado normalmente") == std::string::npos &&
+        linha.find("iniciado para") == std::string::npos) {
+      EXPECT_TRUE(TLogger::MensagemRelevante(linha)) << linha;
+    }
+  }
 }
 
 TEST_F(WatchdogTeste, DoesNotRestartAnExecutableThatWasRemoved) {

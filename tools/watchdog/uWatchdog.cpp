@@ -115,7 +115,7 @@ THandleProcesso TWatchdog::TratarFalha(uint32_t ACodigo, int& ASaida) {
       return 0;
     }
     if (LimiteAtingido()) {
-      FLog("Watchdog: limite de " + std::to_string(FConfig.LimiteReinicios) +
+      FLog("Watchdog: erro: limite de " + std::to_string(FConfig.LimiteReinicios) +
            " reinicios por hora atingido; watchdog encerrado");
       ASaida = kSaidaLimite;
       return 0;
