@@ -197,7 +197,10 @@ export VESK_SCREENS_WIN
 # The server exits as soon as the last program of the prefix ends, so that the
 # wait below does not linger.
 "$server_bin" -p0
-timeout --kill-after=10 "${VESK_WINE_TIMEOUT:-840}" "$wine_bin" "$prog" "$@"
+# In the background with a wait, so that a TERM sent to this script (the demo
+# ending its agent) runs the cleanup at once instead of after the program ends.
+timeout --kill-after=10 "${VESK_WINE_TIMEOUT:-840}" "$wine_bin" "$prog" "$@" &
+wait $!
 rc=$?
 if [ $rc -eq 124 ]; then
   echo "run-wine: $(basename "$prog") did not end within ${VESK_WINE_TIMEOUT:-840} s" >&2
