@@ -111,6 +111,8 @@ TFrmPopupMensagem::TFrmPopupMensagem() {
   // No close from outside (Alt+F4, the system menu, WM_CLOSE) while the notice
   // is unconfirmed: the caller waits for this window.
   AoConsultarFechamento = [this] { return FConfirmado || ui::app::Terminando(); };
+  // An unconfirmed notice never holds up the employee's log-off or shutdown.
+  AoConsultarFimSessao = [] { return true; };
 }
 
 TFrmPopupMensagem::~TFrmPopupMensagem() {
@@ -200,8 +202,9 @@ void TFrmPopupMensagem::Aguardar() {
     ui::app::ProcessarMensagens();
     if (FConfirmado || ui::app::Terminando()) break;
     Relogio().Dormir(kPausaEsperaMs);
-    // Whatever hid the window, the caller must not wait for an invisible one.
-    if (!Visivel()) TrazerParaFrente();
+    // Whatever hid or minimised the window, the caller must not wait for an
+    // invisible one.
+    if (!Visivel() || !NaTela()) TrazerParaFrente();
   }
   FEmEspera = false;
 }
@@ -212,6 +215,7 @@ void TFrmPopupMensagem::TrazerParaFrente() {
   DefinirEstilo(e);
   Centralizar();
   try {
+    DefinirEstado(ui::TEstadoJanela::Normal);
     Mostrar();
     TrazerAoTopo();
     ui::TControle::TrazerParaFrente();

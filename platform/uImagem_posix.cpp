@@ -59,10 +59,9 @@ bool LerPng(png_structp APng, png_infop AInfo, TBitmap& AImagem, std::vector<uin
   if (entrelacado) {
     // Whole picture at once (it is within the limit here).
     ALinha.assign(static_cast<size_t>(w) * h * 4, 0);
-    std::vector<png_bytep> linhas(h);
-    for (png_uint_32 y = 0; y < h; ++y) linhas[y] = ALinha.data() + static_cast<size_t>(y) * w * 4;
     for (int p = 0; p < passes; ++p)
-      for (png_uint_32 y = 0; y < h; ++y) png_read_row(APng, linhas[y], nullptr);
+      for (png_uint_32 y = 0; y < h; ++y)
+        png_read_row(APng, ALinha.data() + static_cast<size_t>(y) * w * 4, nullptr);
   } else {
     ALinha.assign(static_cast<size_t>(w) * 4, 0);
   }

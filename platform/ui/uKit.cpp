@@ -518,6 +518,10 @@ void TJanela::PrimeiroPlano() {
   Backend().AcaoJanela(*this, TAcaoJanela::PrimeiroPlano);
 }
 
+bool TJanela::NaTela() const {
+  return Backend().JanelaNaTela(*this);
+}
+
 bool TJanela::Fechar() {
   if (AoConsultarFechamento && !AoConsultarFechamento()) return false;
   FFechada = true;
@@ -654,6 +658,10 @@ void TBackend::ExibirModal(TJanela& AJanela) {
     if (AJanela.Fechada()) break;
     Relogio().Dormir(10);
   }
+}
+
+bool TBackend::JanelaNaTela(const TJanela& AJanela) {
+  return AJanela.Visivel() && AJanela.Estado() != TEstadoJanela::Minimizada;
 }
 
 TRetangulo TBackend::AreaPaginas(const TPaginas& APaginas) {

@@ -384,7 +384,11 @@ class TJanela : public TControle {
   void Ocultar();
   TEstadoJanela Estado() const { return FEstado; }
   void DefinirEstado(TEstadoJanela AEstado);
-  void TrazerAoTopo();   // SetWindowPos HWND_TOPMOST when on top, BringWindowToTop
+  // ShowWindow SW_SHOWNORMAL when it should show (also after a minimise or hide
+  // from outside), SetWindowPos HWND_TOPMOST when on top, BringWindowToTop.
+  void TrazerAoTopo();
+  // Whether the employee can see it: shown and not minimised, as the system has it.
+  bool NaTela() const;
   void PrimeiroPlano();  // SetForegroundWindow
   bool Fechada() const { return FFechada; }
   // A close request: AoConsultarFechamento decides; when allowed the window hides
@@ -394,6 +398,9 @@ class TJanela : public TControle {
   void ExibirModal();
 
   std::function<bool()> AoConsultarFechamento;  // absent: allowed
+  // The session is ending (log-off, shutdown): true lets it end. Absent: a close
+  // request (Fechar) decides.
+  std::function<bool()> AoConsultarFimSessao;
   std::function<void()> AoFechar;
   std::function<void()> AoRedimensionar;  // size or state changed
   // Window messages the kit does not know (tray callback, registered messages);

@@ -44,6 +44,8 @@ class TBackend {
   // Client area of the pages inside a page control, at 96 DPI. The default is
   // the common control's layout at 96 DPI; Win32 asks the control itself.
   virtual TRetangulo AreaPaginas(const TPaginas& APaginas);
+  // Shown and not minimised. The default trusts the object's own state.
+  virtual bool JanelaNaTela(const TJanela& AJanela);
 };
 
 TBackend& Backend();

@@ -292,9 +292,17 @@ class TBackendWin32 final : public TBackend {
       SetForegroundWindow(h);
       return;
     }
+    // Undoes a minimise or hide that came from outside the kit.
+    if (AJanela.Visivel()) ShowWindow(h, SW_SHOWNORMAL);
     SetWindowPos(h, AJanela.Estilo().SempreNoTopo ? HWND_TOPMOST : HWND_TOP, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | (AJanela.Visivel() ? SWP_SHOWWINDOW : 0));
     BringWindowToTop(h);
+  }
+
+  bool JanelaNaTela(const TJanela& AJanela) override {
+    HWND h = HandleDe(&AJanela);
+    if (!h) return TBackend::JanelaNaTela(AJanela);
+    return IsWindowVisible(h) && !IsIconic(h);
   }
 
   TTamanho TamanhoExterno(const TJanela& J) override {

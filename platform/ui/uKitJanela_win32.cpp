@@ -82,9 +82,14 @@ LRESULT TratarJanela(TPeerWin32& P, UINT m, WPARAM w, LPARAM l, bool& ATratado) 
       return 0;
     case WM_QUERYENDSESSION: {
       bool ok = false;
-      app::ExecutarProtegido([&] { ok = J.Fechar(); });
+      app::ExecutarProtegido(
+          [&] { ok = J.AoConsultarFimSessao ? J.AoConsultarFimSessao() : J.Fechar(); });
       return ok ? TRUE : FALSE;
     }
+    case WM_ENDSESSION:
+      // The session ends for real: every wait and loop of the program lets go.
+      if (w) app::Terminar();
+      return 0;
     case WM_SIZE:
       if (P.Aplicando) return 0;
       if (w == SIZE_MINIMIZED) {

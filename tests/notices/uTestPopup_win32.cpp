@@ -311,6 +311,22 @@ TEST_P(PopupWin32, AntesEDepoisDaLiberacaoEConfirmacao) {
         EXPECT_EQ(SendMessageW(H(p->chkConfirmacao), BM_GETCHECK, 0, 0), BST_CHECKED);
         EXPECT_TRUE(IsWindowEnabled(H(p->btnOK)));
         break;
+      case 6:
+        // A log-off is never held up by the notice, and does not close it.
+        EXPECT_EQ(SendMessageW(janela, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+        EXPECT_TRUE(IsWindowVisible(janela));
+        // Minimised from outside: the wait shows it again.
+        ShowWindow(janela, SW_MINIMIZE);
+        break;
+      case 7:
+        EXPECT_TRUE(IsWindowVisible(janela) && !IsIconic(janela)) << "left minimised";
+        // Hidden from outside: the same.
+        ShowWindow(janela, SW_HIDE);
+        break;
+      case 8:
+        EXPECT_TRUE(IsWindowVisible(janela) && !IsIconic(janela)) << "left hidden";
+        EXPECT_TRUE(GetWindowLongW(janela, GWL_EXSTYLE) & WS_EX_TOPMOST);
+        break;
       default:
         PostMessageW(H(p->btnOK), BM_CLICK, 0, 0);
         ocupado = false;
@@ -332,7 +348,7 @@ TEST_P(PopupWin32, AntesEDepoisDaLiberacaoEConfirmacao) {
   TFrmPopupMensagem::Exibir("Vesk Tecnologia", "Comunicado interno", caso.Mensagem, logo, imagem,
                             "");
 
-  EXPECT_EQ(passo, 7);
+  EXPECT_EQ(passo, 10);
   EXPECT_EQ(TFrmPopupMensagem::Ativo(), nullptr);
   EXPECT_FALSE(IsWindow(janela)) << "the window outlived Exibir";
   // The link opens through the shell, owned by the popup.
