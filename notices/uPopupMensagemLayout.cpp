@@ -75,7 +75,7 @@ void TFrmPopupMensagem::PosicionarLogo() {
     imgLogo->DefinirVisivel(false);
     return;
   }
-  const int w = imgLogo->Imagem()->Largura, h = imgLogo->Imagem()->Altura;
+  const int w = imgLogo->Imagem()->LarguraNatural(), h = imgLogo->Imagem()->AlturaNatural();
   if (w <= 0 || h <= 0) return;
   const double larguraMax = std::min(ClientWidth() - 160, 230);
   const double s = std::min(1.1, std::min(66.0 / h, larguraMax / w));
@@ -146,8 +146,9 @@ void TFrmPopupMensagem::AjustarImagemInicial() {
     imgMensagem->DefinirVisivel(false);
     return;
   }
-  FImagemNaturalW = imgMensagem->Imagem()->Largura;
-  FImagemNaturalH = imgMensagem->Imagem()->Altura;
+  // The picture's own size, also when it was decoded reduced to save memory.
+  FImagemNaturalW = imgMensagem->Imagem()->LarguraNatural();
+  FImagemNaturalH = imgMensagem->Imagem()->AlturaNatural();
   // Fitted into the area as the normal layout will place it.
   const ui::TRetangulo a = AreaImagemNormal();
   FScrollImagem->DefinirLimites(a.Left, a.Top, a.Width, a.Height);

@@ -13,7 +13,13 @@ struct TBitmap {
   int Largura = 0;
   int Altura = 0;
   std::vector<uint32_t> Pixels;
+  // The picture's own size in its file, before any reduction on decode; 0 when
+  // the pixels were not decoded from a file.
+  int LarguraOriginal = 0;
+  int AlturaOriginal = 0;
   bool Vazio() const { return Largura <= 0 || Altura <= 0; }
+  int LarguraNatural() const { return LarguraOriginal > 0 ? LarguraOriginal : Largura; }
+  int AlturaNatural() const { return AlturaOriginal > 0 ? AlturaOriginal : Altura; }
 };
 using TBitmapPtr = std::shared_ptr<const TBitmap>;
 

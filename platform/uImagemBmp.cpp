@@ -122,5 +122,7 @@ bool DecodificarBmp(std::string_view B, TBitmap& AImagem) {
   }
   AImagem.Largura = w;
   AImagem.Altura = h;
+  AImagem.LarguraOriginal = static_cast<int>(largura);
+  AImagem.AlturaOriginal = static_cast<int>(altura);
   return true;
 }

@@ -84,6 +84,8 @@ bool LerPng(png_structp APng, png_infop AInfo, TBitmap& AImagem, std::vector<uin
   png_read_end(APng, nullptr);
   AImagem.Largura = wr;
   AImagem.Altura = hr;
+  AImagem.LarguraOriginal = static_cast<int>(w);
+  AImagem.AlturaOriginal = static_cast<int>(h);
   return true;
 }
 
@@ -168,6 +170,8 @@ bool LerJpeg(jpeg_decompress_struct& AInfo, TErroJpeg& AErro, std::string_view A
   if (AErro.Truncado) return false;
   AImagem.Largura = wr;
   AImagem.Altura = hr;
+  AImagem.LarguraOriginal = static_cast<int>(AInfo.image_width);
+  AImagem.AlturaOriginal = static_cast<int>(AInfo.image_height);
   return true;
 }
 

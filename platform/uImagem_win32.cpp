@@ -77,6 +77,7 @@ bool Decodificar(std::string_view ABytes, TFormatoImagem AFormato, TBitmap& AIma
   if (FAILED(quadro->GetSize(&w, &h))) return false;
   const int fator = FatorReducao(w, h);
   if (fator == 0) return false;
+  const int originalW = static_cast<int>(w), originalH = static_cast<int>(h);
 
   IWICBitmapSource* origem = quadro.get();
   TCom<IWICBitmapScaler> escala;
@@ -101,6 +102,8 @@ bool Decodificar(std::string_view ABytes, TFormatoImagem AFormato, TBitmap& AIma
   // BGRA bytes in memory are 0xAARRGGBB words on this little-endian machine.
   AImagem.Largura = static_cast<int>(w);
   AImagem.Altura = static_cast<int>(h);
+  AImagem.LarguraOriginal = originalW;
+  AImagem.AlturaOriginal = originalH;
   AImagem.Pixels = std::move(pixels);
   return true;
 }

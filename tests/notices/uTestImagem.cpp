@@ -176,6 +176,8 @@ TEST(Imagem, PngDeDezMilPorDezMilEReduzidoNaDecodificacao) {
   EXPECT_LE(static_cast<int64_t>(b.Largura) * b.Altura, kMaxPixelsImagem);
   EXPECT_EQ(b.Largura, 3334);
   EXPECT_EQ(b.Altura, 3334);
+  EXPECT_EQ(b.LarguraNatural(), 10000);
+  EXPECT_EQ(b.AlturaNatural(), 10000);
   EXPECT_EQ(b.Pixels[b.Pixels.size() / 2], 0xFF3366CCu);
 }
 

@@ -174,6 +174,18 @@ TEST_F(Layout, ImagemGrandeUsaZoomMinimoERola) {
   });
 }
 
+TEST_F(Layout, ImagemReduzidaNaDecodificacaoGuardaOTamanhoProprio) {
+  // 24 megapixels are decoded at half size; the layout still works from the
+  // picture's own 6000 x 4000.
+  VerAposLiberar("Texto", Imagem(6000, 4000), [](TFrmPopupMensagem& p) {
+    EXPECT_EQ(p.ImagemNaturalW(), 6000);
+    EXPECT_EQ(p.ImagemNaturalH(), 4000);
+    EXPECT_DOUBLE_EQ(p.ZoomImagem(), 0.25);
+    EXPECT_EQ(p.imgMensagem->Limites(), (ui::TRetangulo{0, 0, 1500, 1000}));
+    VerificarOrdem(p);
+  });
+}
+
 TEST_F(Layout, ZoomComCtrlFicaEntre025E5) {
   VerAposLiberar("Texto", Imagem(100, 50), [](TFrmPopupMensagem& p) {
     for (int i = 0; i < 3; ++i) EXPECT_TRUE(p.imgMensagem->RodarMouse(120, true));
