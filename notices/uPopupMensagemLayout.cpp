@@ -229,6 +229,8 @@ void TFrmPopupMensagem::LayoutExpandido() {
   lblEmpresa->DefinirLimites(24, 78, w - 48, 20);
   lblTitulo->DefinirLimites(24, 102, w - 48, 30);
   memMensagem->DefinirLimites(40, 134, w - 80, 26);
+  // One line high: a scroll bar's arrows would not fit; the wheel still scrolls.
+  memMensagem->DefinirBarraVertical(false);
   ConfigurarLink();
   const bool comLink = FLinkLabel && FLinkLabel->Visivel();
   if (comLink) FLinkLabel->DefinirLimites(40, 162, w - 80, 24);

@@ -216,9 +216,11 @@ TEST_F(Layout, ExpandirEVoltar) {
     EXPECT_EQ(p.btnOK->Limites(), (ui::TRetangulo{867, 964, 170, 42}));
     EXPECT_TRUE(p.btnOK->Visivel());
     EXPECT_FALSE(p.btnOK->Habilitado());  // the state survives the layout change
+    EXPECT_FALSE(p.memMensagem->BarraVertical());  // one line high
     VerificarOrdem(p);
     p.imgMensagem->Clicar();
     EXPECT_FALSE(p.ImagemExpandida());
+    EXPECT_TRUE(p.memMensagem->BarraVertical());
     EXPECT_EQ(p.ClientWidth(), 640);
     EXPECT_DOUBLE_EQ(p.ZoomImagem(), ajuste);
     EXPECT_EQ(p.Left(), (1920 - 640) / 2);
