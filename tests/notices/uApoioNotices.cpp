@@ -1,10 +1,13 @@
 // Fixtures of the notice tests: a small PNG encoder over zlib and a stored JPEG.
 #include "tests/notices/uApoioNotices.h"
 
+#include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <cstdio>
 #include <vector>
+
+#include "platform/uShell.h"
 
 namespace {
 
@@ -133,4 +136,14 @@ bool GravarPngUniforme(const std::string& ACaminho, int ALargura, int AAltura, u
 
 std::string JpegPequeno() {
   return std::string(reinterpret_cast<const char*>(kJpeg), sizeof kJpeg);
+}
+
+void VerificarAberturaPeloShell(const TShellGravador& AShell, const std::string& AArquivo) {
+  ASSERT_EQ(AShell.Chamadas.size(), 1u);
+  const TChamadaShell& c = AShell.Chamadas[0];
+  EXPECT_EQ(c.Verbo, "open");
+  EXPECT_EQ(c.Arquivo, AArquivo);
+  EXPECT_EQ(c.Parametros, "");
+  EXPECT_EQ(c.Pasta, "");
+  EXPECT_EQ(c.Mostrar, kSwShowNormal);
 }

@@ -13,3 +13,8 @@ std::string PngRgba(int ALargura, int AAltura, const std::function<uint32_t(int,
 bool GravarPngUniforme(const std::string& ACaminho, int ALargura, int AAltura, uint32_t ACor);
 // A 16 x 8 JPEG: the left half red, the right half blue.
 std::string JpegPequeno();
+
+class TShellGravador;
+// Checks that the shell was asked exactly once to open the file as it is, with
+// no parameters or folder, shown normally: the audio player's fallback.
+void VerificarAberturaPeloShell(const TShellGravador& AShell, const std::string& AArquivo);

@@ -69,12 +69,7 @@ TEST_F(AudioPlayer, AberturaRecusadaVaiParaOShellSemPlay) {
       "stop VeskAudio", "close VeskAudio",
       "open \"" + arquivo + "\" type mpegvideo alias VeskAudio"};
   EXPECT_EQ(FMci.Textos(), esperado);
-  ASSERT_EQ(FShell.Chamadas.size(), 1u);
-  EXPECT_EQ(FShell.Chamadas[0].Verbo, "open");
-  EXPECT_EQ(FShell.Chamadas[0].Arquivo, arquivo);
-  EXPECT_EQ(FShell.Chamadas[0].Parametros, "");
-  EXPECT_EQ(FShell.Chamadas[0].Pasta, "");
-  EXPECT_EQ(FShell.Chamadas[0].Mostrar, kSwShowNormal);
+  VerificarAberturaPeloShell(FShell, arquivo);
 }
 
 TEST_F(AudioPlayer, EstaTocandoPelaRespostaDoStatus) {

@@ -137,12 +137,7 @@ TEST_F(AudioReal, ArquivoQueOMciNaoAbreVaiAoShell) {
             (std::vector<std::string>{"stop VeskAudio", "close VeskAudio", Abrir(arquivo)}));
   ASSERT_EQ(FMci.Comandos.size(), 3u);
   EXPECT_NE(FMci.Comandos[2].Resultado, 0u) << "the device accepted junk";
-  ASSERT_EQ(FShell.Chamadas.size(), 1u);
-  EXPECT_EQ(FShell.Chamadas[0].Verbo, "open");
-  EXPECT_EQ(FShell.Chamadas[0].Arquivo, arquivo);
-  EXPECT_EQ(FShell.Chamadas[0].Parametros, "");
-  EXPECT_EQ(FShell.Chamadas[0].Pasta, "");
-  EXPECT_EQ(FShell.Chamadas[0].Mostrar, kSwShowNormal);
+  VerificarAberturaPeloShell(FShell, arquivo);
   EXPECT_FALSE(TAudioPlayer::EstaTocando());
 }
 

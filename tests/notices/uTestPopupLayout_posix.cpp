@@ -215,7 +215,7 @@ TEST_F(Layout, ExpandirEVoltar) {
     EXPECT_DOUBLE_EQ(p.ZoomImagem(), 1.85);
     EXPECT_EQ(p.btnOK->Limites(), (ui::TRetangulo{867, 964, 170, 42}));
     EXPECT_TRUE(p.btnOK->Visivel());
-    EXPECT_FALSE(p.btnOK->Habilitado());  // the state survives the layout change
+    EXPECT_FALSE(p.btnOK->Habilitado());           // the state survives the layout change
     EXPECT_FALSE(p.memMensagem->BarraVertical());  // one line high
     VerificarOrdem(p);
     p.imgMensagem->Clicar();
