@@ -240,8 +240,9 @@ void Vinculo(TServidor& S, const TPedido& P, TResposta& R) {
   D.AddMember("vinculado", Booleano(Vi, "vinculado", true), A);
   D.AddMember("cpf_pendente", Booleano(Vi, "cpf_pendente", false), A);
   D.AddMember("colaborador_nome", Str(Texto(Vi, "colaborador_nome"), A), A);
-  std::string Url = Texto(Vi, "cadastro_url",
-                          "{base}cadastro-colaborador.php?computador=" + P.Valor("computador"));
+  std::string Url = Texto(
+      Vi, "cadastro_url",
+      "{base}cadastro-colaborador.php?computador=" + CodificarConsulta(P.Valor("computador")));
   D.AddMember("cadastro_url", Str(Url, A), A);
   R.Corpo = JsonTexto(D);
 }
@@ -378,7 +379,12 @@ void Comandos(TServidor& S, const TPedido& P, TResposta& R) {
 void Update(TServidor& S, const TPedido&, TResposta& R) {
   std::lock_guard L(S.TravaCenario);
   const Value* U = Membro(S.Cenario, "update");
-  R.Corpo = U ? JsonTexto(*U) : "{\"versao\":\"1.0.115\",\"arquivo\":\"downloads/Zelvan.exe\"}";
+  if (!U)
+    R.Corpo = "{\"versao\":\"1.0.115\",\"arquivo\":\"downloads/Zelvan.exe\"}";
+  else if (U->IsString())  // a literal manifest, broken ones included
+    R.Corpo.assign(U->GetString(), U->GetStringLength());
+  else
+    R.Corpo = JsonTexto(*U);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Scenario store, request record, faults and the small text helpers of the server.
 #include "tools/devserver/uServidor.h"
 
+#include <cctype>
 #include <ctime>
 #include <fstream>
 #include <sstream>
@@ -272,6 +273,22 @@ std::string JsonTexto(const rapidjson::Value& AValor) {
   rapidjson::Writer<rapidjson::StringBuffer> W(B);
   AValor.Accept(W);
   return std::string(B.GetString(), B.GetSize());
+}
+
+std::string CodificarConsulta(std::string_view ATexto) {
+  static const char* kHex = "0123456789ABCDEF";
+  std::string r;
+  for (char ch : ATexto) {
+    const auto b = static_cast<unsigned char>(ch);
+    if (std::isalnum(b) || b == '-' || b == '.' || b == '_' || b == '~') {
+      r += ch;
+    } else {
+      r += '%';
+      r += kHex[b >> 4];
+      r += kHex[b & 15];
+    }
+  }
+  return r;
 }
 
 std::string EscaparHtml(std::string_view ATexto) {

@@ -96,6 +96,8 @@ std::string HoraRegistro();           // yyyy-mm-dd hh:nn:ss.zzz, local
 std::string DataHoje(int ADias = 0);  // yyyy-mm-dd, local, ADias from today
 std::string JsonTexto(const rapidjson::Value& AValor);
 std::string EscaparHtml(std::string_view ATexto);
+// A query value: letters, digits and - . _ ~ kept, every other byte as %XX.
+std::string CodificarConsulta(std::string_view ATexto);
 std::string EscaparJson(std::string_view ATexto);
 TPedido MontarPedido(const httplib::Request& ARequisicao);
 // The Accept-Encoding the client sent (taken off the request before routing).
