@@ -28,10 +28,28 @@ if [ -n "${VESK_DEVSERVER_BIN:-}" ] && [ -x "$VESK_DEVSERVER_BIN" ]; then
   fi
 fi
 
+# A test program writes its report only when it ends normally: a crash that
+# still exits 0 (Wine can end a program that overflowed its stack that way)
+# must not pass for success.
+report=""
+case "$(basename "$prog")" in
+  test_* | wtest_*)
+    report="$work/report.xml"
+    case "$prog" in
+      *.exe) set -- "--gtest_output=xml:Z:$(printf '%s' "$report" | tr / '\\')" "$@" ;;
+      *) set -- "--gtest_output=xml:$report" "$@" ;;
+    esac
+    ;;
+esac
+
 case "$prog" in
   *.exe) exec_cmd=("$here/wine/run-wine.sh" "$prog" "$@") ;;
   *) exec_cmd=("$prog" "$@") ;;
 esac
 "${exec_cmd[@]}"
 rc=$?
+if [ $rc -eq 0 ] && [ -n "$report" ] && [ ! -s "$report" ]; then
+  echo "testenv: $(basename "$prog") ended without its test report: it crashed or quit early" >&2
+  rc=1
+fi
 exit $rc

@@ -262,9 +262,13 @@ HWND CaixaEntradaAberta() {
 
 TEST_F(KitEventos, CaixaEntradaRespondidaComOk) {
   std::wstring inicial;
+  bool feito = false;
   Roteiro.AtePoder(50, [&] {
+    // The screenshot pumps messages, which would run this step inside itself.
+    if (feito) return true;
     HWND d = CaixaEntradaAberta();
     if (!d || !IsWindowVisible(d)) return false;
+    feito = true;
     HWND e = FindWindowExW(d, nullptr, L"EDIT", nullptr);
     wchar_t t[64]{};
     GetWindowTextW(e, t, 64);
