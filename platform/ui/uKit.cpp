@@ -395,7 +395,7 @@ int TRolagem::ClientHeight() const {
 }
 
 int TRolagem::FaixaVertical() const {
-  int m = 0;
+  int m = FAlturaConteudo;
   for (const TControle* f : Filhos())
     if (f->Visivel()) m = std::max(m, f->Top() + f->Height());
   return m;
@@ -413,6 +413,7 @@ void TRolagem::DefinirPosicaoVertical(int A) {
   if (A == FPosV) return;
   FPosV = A;
   Notificar(TPropriedade::Rolagem);
+  if (AoRolar) AoRolar();
 }
 
 void TRolagem::DefinirPosicaoHorizontal(int A) {
@@ -420,6 +421,16 @@ void TRolagem::DefinirPosicaoHorizontal(int A) {
   if (A == FPosH) return;
   FPosH = A;
   Notificar(TPropriedade::Rolagem);
+  if (AoRolar) AoRolar();
+}
+
+void TRolagem::DefinirAlturaConteudo(int A) {
+  A = std::max(0, A);
+  if (A == FAlturaConteudo) return;
+  FAlturaConteudo = A;
+  // The bars follow, as after a change of the children.
+  Notificar(TPropriedade::Limites);
+  DefinirPosicaoVertical(FPosV);
 }
 
 TPaginas::TPaginas(TControle* APai) : TControle(APai, TTipoControle::Paginas) {

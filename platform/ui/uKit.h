@@ -322,11 +322,18 @@ class TRolagem : public TControle {  // scroll box
   int PosicaoHorizontal() const { return FPosH; }
   void DefinirPosicaoVertical(int A);
   void DefinirPosicaoHorizontal(int A);
+  // Height of the content when it reaches below its children: content that is
+  // built only as it scrolls into view still scrolls over its whole height.
+  int AlturaConteudo() const { return FAlturaConteudo; }
+  void DefinirAlturaConteudo(int A);
+  // Runs after the content moved (bar, wheel or code).
+  std::function<void()> AoRolar;
 
  private:
   bool FBorda = false;
   int FPosV = 0;
   int FPosH = 0;
+  int FAlturaConteudo = 0;
 };
 
 class TPagina;
