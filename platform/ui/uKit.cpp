@@ -633,17 +633,17 @@ bool CaixaEntrada(const std::string& ATitulo, const std::string& APrompt, std::s
   return Backend().CaixaEntrada(ATitulo, APrompt, AValor);
 }
 
-void MostrarErro(const std::exception& E) {
-  CaixaMensagem(nullptr, E.what(), Titulo(), TTipoCaixa::Erro, TBotoesCaixa::Ok);
+void MostrarErro(const std::exception& E, TJanela* ADono) {
+  CaixaMensagem(ADono, E.what(), Titulo(), TTipoCaixa::Erro, TBotoesCaixa::Ok);
 }
 
-void ExecutarProtegido(const std::function<void()>& AAcao) {
+void ExecutarProtegido(const std::function<void()>& AAcao, TJanela* ADono) {
   try {
     AAcao();
   } catch (const std::exception& e) {
-    MostrarErro(e);
+    MostrarErro(e, ADono);
   } catch (...) {
-    MostrarErro(std::runtime_error("Erro desconhecido."));
+    MostrarErro(std::runtime_error("Erro desconhecido."), ADono);
   }
 }
 
