@@ -148,8 +148,10 @@ void TFrmPopupTarefas::Exibir(const std::string& JsonTarefas) {
     janela->AdicionarCartao(t, top);
     top += kPassoCartao;
   }
+  // Below the last card the same margin as above the first.
   if (!janela->FCartoes.empty())
-    janela->FScroll->DefinirAlturaConteudo(janela->FCartoes.back().Top + kCartaoAltura);
+    janela->FScroll->DefinirAlturaConteudo(janela->FCartoes.back().Top + kCartaoAltura +
+                                           kTopoPrimeiroCartao);
   janela->AtualizarCartoesVisiveis();
   janela->MostrarNaFrente();
   janela->ExibirModal();
@@ -184,7 +186,7 @@ void TFrmPopupTarefas::MontarJanela(const std::string& AEmpresa, const std::stri
                             std::max(0, fechar - 8 - 30), AlturaLinha(fSub));
 
   btnFechar = NovoBotao(pnlTopo, "btnFechar", "Fechar", fechar, 28, 92, 32);
-  btnFechar->AoClicar = [this] { ui::app::ExecutarProtegido([this] { BtnFecharClick(); }); };
+  btnFechar->AoClicar = [this] { ui::app::ExecutarProtegido([this] { BtnFecharClick(); }, this); };
 
   FScroll = new ui::TRolagem(this);
   FScroll->Nome = "scrTarefas";
@@ -223,16 +225,16 @@ void TFrmPopupTarefas::ConstruirCartao(size_t AIndice) {
   const ui::TFonte fTitulo = NovaFonte(12, true, kCorTituloCartao);
   const ui::TFonte fCinza = NovaFonte(10, false, kCorCinza);
   const ui::TFonte fTexto = NovaFonte(10, false, ui::kCorTextoJanela);
-  k.lblTitulo =
-      NovoRotulo(k.Painel, "lblTitulo", fTitulo, c.Titulo, 18, 14, 430, AlturaLinha(fTitulo));
+  k.lblTitulo = NovoRotulo(k.Painel, "lblTitulo", fTitulo, c.Titulo, 18, 14, kLarguraLinha,
+                           AlturaLinha(fTitulo));
   k.lblClienteTipo =
       NovoRotulo(k.Painel, "lblClienteTipo", fCinza, "Cliente: " + c.Cliente + "   Tipo: " + c.Tipo,
-                 18, 42, 430, AlturaLinha(fCinza));
+                 18, 42, kLarguraLinha, AlturaLinha(fCinza));
   k.lblVencimento = NovoRotulo(k.Painel, "lblVencimento", fCinza,
                                "Vencimento: " + c.Vencimento + "   Prioridade: " + c.Prioridade +
                                    "   Status: " + DescreverStatus(c.Status),
-                               18, 66, 430, AlturaLinha(fCinza));
-  k.lblDescricao = NovoRotulo(k.Painel, "lblDescricao", fTexto, "", 18, 94, 430, 42);
+                               18, 66, kLarguraLinha, AlturaLinha(fCinza));
+  k.lblDescricao = NovoRotulo(k.Painel, "lblDescricao", fTexto, "", 18, 94, kLarguraDescricao, 42);
   k.lblDescricao->DefinirQuebraLinha(true);
   k.lblDescricao->DefinirTexto(CortarUtf16(c.Descricao, kMaxTextoRotulo));
 
@@ -241,13 +243,20 @@ void TFrmPopupTarefas::ConstruirCartao(size_t AIndice) {
   k.btnConcluir = NovoBotao(k.Painel, "btnConcluir", "Concluir", 520, 58, 96, 30);
   k.btnJustificar = NovoBotao(k.Painel, "btnJustificar", "Justificar", 520, 96, 96, 30);
   // An error that escapes an action (a request that failed) reaches the
-  // standard error box, and the panel stays open.
+  // standard error box, owned by the panel so that it opens above it; the
+  // panel stays open.
   ui::TBotao* bi = k.btnIniciar;
   ui::TBotao* bc = k.btnConcluir;
   ui::TBotao* bj = k.btnJustificar;
-  bi->AoClicar = [this, bi] { ui::app::ExecutarProtegido([this, bi] { BtnIniciarClick(bi); }); };
-  bc->AoClicar = [this, bc] { ui::app::ExecutarProtegido([this, bc] { BtnConcluirClick(bc); }); };
-  bj->AoClicar = [this, bj] { ui::app::ExecutarProtegido([this, bj] { BtnJustificarClick(bj); }); };
+  bi->AoClicar = [this, bi] {
+    ui::app::ExecutarProtegido([this, bi] { BtnIniciarClick(bi); }, this);
+  };
+  bc->AoClicar = [this, bc] {
+    ui::app::ExecutarProtegido([this, bc] { BtnConcluirClick(bc); }, this);
+  };
+  bj->AoClicar = [this, bj] {
+    ui::app::ExecutarProtegido([this, bj] { BtnJustificarClick(bj); }, this);
+  };
   FConstruidos[AIndice] = k;
 }
 
@@ -313,7 +322,9 @@ int32_t TFrmPopupTarefas::ObterTarefaID(const ui::TControle* ASender) const {
 }
 
 void TFrmPopupTarefas::MostrarRetorno(const std::string& AResposta) {
-  ui::app::CaixaMensagem(nullptr, "Retorno: " + CortarUtf16(AResposta, 300), ui::app::Titulo(),
+  // Owned by the panel, which is centred on the screen: the box opens centred
+  // and above it, also where the system ignores MB_TOPMOST.
+  ui::app::CaixaMensagem(this, "Retorno: " + CortarUtf16(AResposta, 300), ui::app::Titulo(),
                          ui::TTipoCaixa::Informacao, ui::TBotoesCaixa::Ok);
 }
 
@@ -333,7 +344,7 @@ void TFrmPopupTarefas::BtnConcluirClick(ui::TControle* ASender) {
   const int32_t id = ObterTarefaID(ASender);
   if (id <= 0) return;
   TBandeira emAcao(FEmAcao);
-  if (ui::app::CaixaMensagem(nullptr, "Concluir esta tarefa?", ui::app::Titulo(),
+  if (ui::app::CaixaMensagem(this, "Concluir esta tarefa?", ui::app::Titulo(),
                              ui::TTipoCaixa::Pergunta,
                              ui::TBotoesCaixa::SimNao) != ui::TResposta::Sim)
     return;

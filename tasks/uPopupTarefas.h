@@ -71,6 +71,10 @@ class TFrmPopupTarefas : public ui::TJanela {
   static constexpr int kLargura = 720, kAltura = 620, kAlturaTopo = 96;
   static constexpr int kTopoPrimeiroCartao = 18, kPassoCartao = 162;
   static constexpr int kCartaoLeft = 24, kCartaoLargura = 650, kCartaoAltura = 148;
+  // The one-line texts reach to just before the buttons' column at 520, so that
+  // an ordinary status line ("Status: Em andamento") is not cut; the wrapped
+  // description keeps its 430.
+  static constexpr int kLarguraLinha = 494, kLarguraDescricao = 430;
 
  private:
   TFrmPopupTarefas();

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/uHttpTransporte.h"
 #include "platform/uTexto.h"
 #include "tests/tasks/uApoioTarefas.h"
 
@@ -68,10 +69,10 @@ TEST_F(TarefasTeste, JanelaCabecalhoECartoesNasSuasPosicoes) {
         ASSERT_EQ(p.Cartoes().size(), 10u);
         for (size_t i = 0; i < 10; ++i)
           EXPECT_EQ(p.Cartoes()[i].Top, 18 + 162 * static_cast<int>(i));
-        EXPECT_EQ(area->FaixaVertical(), 1476 + 148);
+        EXPECT_EQ(area->FaixaVertical(), 1476 + 148 + 18);
         EXPECT_GT(area->FaixaVertical(), area->ClientHeight());
         area->DefinirPosicaoVertical(100000);
-        EXPECT_EQ(area->PosicaoVertical(), 1624 - 524);
+        EXPECT_EQ(area->PosicaoVertical(), 1642 - 524);
         const auto* ultimo = p.ControlesDoCartao(9);
         ASSERT_NE(ultimo, nullptr) << "the last card is not built once in view";
         EXPECT_EQ(R(ultimo->Painel), (ui::TRetangulo{24, 1476, 650, 148}));
@@ -82,9 +83,9 @@ TEST_F(TarefasTeste, JanelaCabecalhoECartoesNasSuasPosicoes) {
           const ui::TControle* C;
           ui::TRetangulo Esperado;
         } dentro[] = {
-            {ultimo->lblTitulo, {18, 14, 430, ultimo->lblTitulo->Height()}},
-            {ultimo->lblClienteTipo, {18, 42, 430, ultimo->lblClienteTipo->Height()}},
-            {ultimo->lblVencimento, {18, 66, 430, ultimo->lblVencimento->Height()}},
+            {ultimo->lblTitulo, {18, 14, 494, ultimo->lblTitulo->Height()}},
+            {ultimo->lblClienteTipo, {18, 42, 494, ultimo->lblClienteTipo->Height()}},
+            {ultimo->lblVencimento, {18, 66, 494, ultimo->lblVencimento->Height()}},
             {ultimo->lblDescricao, {18, 94, 430, 42}},
             {ultimo->btnIniciar, {520, 20, 96, 30}},
             {ultimo->btnConcluir, {520, 58, 96, 30}},
@@ -286,7 +287,7 @@ TEST_F(TarefasTeste, CincoMilTarefasConstroemSoOQueEstaPertoDaVista) {
     EXPECT_NE(p.ControlesDoCartao(0), nullptr);
     EXPECT_EQ(p.ControlesDoCartao(100), nullptr);
     ui::TRolagem* area = p.AreaCartoes();
-    EXPECT_EQ(area->FaixaVertical(), 18 + 162 * 4999 + 148);
+    EXPECT_EQ(area->FaixaVertical(), 18 + 162 * 4999 + 148 + 18);
     area->DefinirPosicaoVertical(area->FaixaVertical());
     const auto* ultimo = p.ControlesDoCartao(4999);
     ASSERT_NE(ultimo, nullptr);
@@ -317,7 +318,8 @@ TEST_F(TarefasTeste, TextosDeCemMilCaracteresCabemNoCartao) {
     for (const ui::TRotulo* r :
          {c->lblTitulo, c->lblDescricao, c->lblClienteTipo, p.lblSubtitulo}) {
       EXPECT_LE(ComprimentoUtf16(r->Texto()), 1000u);
-      EXPECT_EQ(r->Width(), r == p.lblSubtitulo ? 560 : 430) << "the label grew with its text";
+      const int largura = r == p.lblSubtitulo ? 560 : r == c->lblDescricao ? 430 : 494;
+      EXPECT_EQ(r->Width(), largura) << "the label grew with its text";
     }
     EXPECT_EQ(c->lblTitulo->Texto(), longo.substr(0, 1000));
     p.btnFechar->Clicar();
@@ -331,7 +333,9 @@ TEST_F(TarefasTeste, IniciarEnviaMostraORetornoEFechaOPainel) {
   Lista("three", resposta);
   const std::string lista = TAgentTasks::BuscarTarefasJson();
   Admin("admin/requests/clear");
-  EXPECT_TRUE(Exibir(lista, [](TFrmPopupTarefas& p) {
+  const ui::TJanela* Painel = nullptr;
+  EXPECT_TRUE(Exibir(lista, [&](TFrmPopupTarefas& p) {
+    Painel = &p;
     const auto* c = p.ControlesDoCartao(0);
     ASSERT_NE(c, nullptr);
     c->btnIniciar->Clicar();
@@ -348,7 +352,9 @@ TEST_F(TarefasTeste, IniciarEnviaMostraORetornoEFechaOPainel) {
   EXPECT_EQ(caixa.Texto, "Retorno: " + resposta.substr(0, 300));
   EXPECT_EQ(caixa.Titulo, "Zelvan");
   EXPECT_EQ(caixa.Botoes, ui::TBotoesCaixa::Ok);
-  EXPECT_EQ(caixa.Dono, nullptr) << "centred on the screen";
+  // Owned by the panel, which is centred on the screen: above it, and centred.
+  EXPECT_EQ(caixa.Dono, Painel);
+  EXPECT_NE(Painel, nullptr);
   // The second task is under way: its "Iniciar" does nothing.
   EXPECT_TRUE(Exibir(lista, [](TFrmPopupTarefas& p) {
     const auto* c = p.ControlesDoCartao(1);
@@ -404,6 +410,7 @@ TEST_F(TarefasTeste, ConcluirPerguntaEJustificarPedeOTexto) {
       EXPECT_EQ(caixas[0].Texto, "Concluir esta tarefa?");
       EXPECT_EQ(caixas[0].Tipo, ui::TTipoCaixa::Pergunta);
       EXPECT_EQ(caixas[0].Botoes, ui::TBotoesCaixa::SimNao);
+      EXPECT_NE(caixas[0].Dono, nullptr);
     } else {
       ASSERT_EQ(ui::headless::Entradas().size(), 1u);
       const auto& e = ui::headless::Entradas()[0];
@@ -460,6 +467,8 @@ TEST_F(TarefasTeste, AcaoQueFalhaMostraOErroEMantemOPainel) {
     ASSERT_EQ(ui::headless::Caixas().size(), 1u);
     const auto& erro = ui::headless::Caixas()[0];
     EXPECT_EQ(erro.Tipo, ui::TTipoCaixa::Erro);
+    EXPECT_EQ(erro.Titulo, "Zelvan");
+    EXPECT_EQ(erro.Dono, &p) << "the error box may open behind the panel";
     EXPECT_EQ(erro.Texto.rfind("Retorno: ", 0), std::string::npos);
     EXPECT_FALSE(erro.Texto.empty());
     // The server answers again: the same button works.
@@ -468,6 +477,38 @@ TEST_F(TarefasTeste, AcaoQueFalhaMostraOErroEMantemOPainel) {
   }));
   ASSERT_EQ(ui::headless::Caixas().size(), 2u);
   EXPECT_EQ(ui::headless::Caixas()[1].Texto.rfind("Retorno: {\"ok\":true", 0), 0u);
+}
+
+// The real transport with a short wait for the answer, so that a server that
+// never answers fails in a fraction of a second instead of three times 30.
+class TTransporteImpaciente : public IHttpTransporte {
+ public:
+  TRespostaHttp Executar(const TPedidoHttp& APedido) override {
+    TPedidoHttp p = APedido;
+    p.TempoRespostaMs = 300;
+    return ImplementacaoPadrao(SeamTag<IHttpTransporte>{}).Executar(p);
+  }
+};
+
+TEST_F(TarefasTeste, AcaoSemRespostaDoServidorTambemMostraOErro) {
+  Lista("three");
+  const std::string lista = TAgentTasks::BuscarTarefasJson();
+  Admin("admin/fault",
+        R"({"endpoint":"api/justificar-tarefa.php","kind":"delay","delay_ms":3000,"times":3})");
+  TTransporteImpaciente transporte;
+  SubstituirConcern<IHttpTransporte> troca(transporte);
+  ui::headless::ResponderEntrada = [](const ui::headless::TEntradaMostrada&, std::string& v) {
+    v = "motivo";
+    return true;
+  };
+  EXPECT_TRUE(Exibir(lista, [](TFrmPopupTarefas& p) {
+    p.ControlesDoCartao(0)->btnJustificar->Clicar();
+    EXPECT_FALSE(p.Fechada());
+    p.btnFechar->Clicar();
+  }));
+  ASSERT_EQ(ui::headless::Caixas().size(), 1u);
+  EXPECT_EQ(ui::headless::Caixas()[0].Tipo, ui::TTipoCaixa::Erro);
+  EXPECT_EQ(Pedidos("api/justificar-tarefa.php").size(), 3u);
 }
 
 TEST_F(TarefasTeste, RespostasFixasAparecemComoRetorno) {
