@@ -234,3 +234,60 @@ TEST_F(PainelWin32, RetornoApareceSobreOPainelQueFechaDepois) {
   EXPECT_EQ(texto, "Retorno: {\"ok\":false,\"erro\":\"Token ausente no agente.\"}");
   EXPECT_FALSE(IsWindow(janela));
 }
+
+int JanelasFilhas(HWND AJanela) {
+  int n = 0;
+  EnumChildWindows(
+      AJanela,
+      [](HWND, LPARAM l) -> BOOL {
+        ++*reinterpret_cast<int*>(l);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&n));
+  return n;
+}
+
+TEST_F(PainelWin32, CincoMilTarefasETextosDeCemMilCaracteres) {
+  Exibir(Lista(5000), {
+                          [](TFrmPopupTarefas& p) {
+                            // A few screens of cards, not 40,000 windows.
+                            EXPECT_LT(JanelasFilhas(H(&p)), 120);
+                            SendMessageW(H(p.AreaCartoes()), WM_VSCROLL, MAKEWPARAM(SB_BOTTOM, 0),
+                                         0);
+                            const auto* ultimo = p.ControlesDoCartao(4999);
+                            ASSERT_NE(ultimo, nullptr);
+                            EXPECT_TRUE(IsWindowVisible(H(ultimo->btnJustificar)));
+                            EXPECT_TRUE(Dentro(RetanguloNaJanela(ultimo->Painel), Cliente(H(&p))));
+                            EXPECT_LT(JanelasFilhas(H(&p)), 120);
+                            PostMessageW(H(p.btnFechar), BM_CLICK, 0, 0);
+                          },
+                      });
+  std::string longo, semBrancos(100000, 'W');
+  while (longo.size() < 100000) longo += "palavra ";
+  const std::string lista =
+      "{\"ok\":true,\"empresa\":\"" + semBrancos + "\",\"colaborador\":{\"nome\":\"" + longo +
+      "\"},\"tarefas\":[{\"id\":1,\"titulo\":\"" + longo + "\",\"descricao\":\"" + semBrancos +
+      "\",\"cliente\":\"" + semBrancos + "\"},{\"id\":2,\"titulo\":\"" + semBrancos +
+      "\",\"descricao\":\"" + longo + "\",\"status\":\"" + longo + "\"}]}";
+  Exibir(lista, {
+                    [](TFrmPopupTarefas& p) {
+                      const RECT c = Cliente(H(&p));
+                      EXPECT_EQ(c.right, 720);
+                      EXPECT_EQ(c.bottom, 620);
+                      // Every text stays in its label, and the buttons stay where they are.
+                      for (size_t i = 0; i < 2; ++i) {
+                        const auto* k = p.ControlesDoCartao(i);
+                        ASSERT_NE(k, nullptr);
+                        EXPECT_LE(RetanguloNaJanela(k->lblTitulo).right,
+                                  RetanguloNaJanela(k->btnIniciar).left);
+                        EXPECT_LE(RetanguloNaJanela(k->lblVencimento).right,
+                                  RetanguloNaJanela(k->btnIniciar).left);
+                        EXPECT_EQ(RetanguloNaJanela(k->btnIniciar).left, 24 + 520);
+                      }
+                      EXPECT_LE(RetanguloNaJanela(p.lblSubtitulo).right,
+                                RetanguloNaJanela(p.btnFechar).left);
+                      EXPECT_TRUE(CapturarJanela(H(&p), "tarefas_painel_textos_longos"));
+                      PostMessageW(H(p.btnFechar), BM_CLICK, 0, 0);
+                    },
+                });
+}
