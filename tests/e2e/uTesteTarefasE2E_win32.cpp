@@ -10,6 +10,7 @@
 #include <rapidjson/writer.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -167,6 +168,10 @@ TEST_F(TarefasE2E, PainelDoPassoIniciarRetornoEProximoPassoReabre) {
                                     {"computador", ObterNomeComputador()},
                                     {"usuario", ObterUsuarioTarefas()},
                                     {"tarefa_id", "12"}}));
+  std::string gravado;
+  for (const auto& [nome, valor] : formularios[0])
+    gravado += (gravado.empty() ? "" : " ") + nome + "=" + valor;
+  std::printf("form recorded for \"Iniciar\": %s\n", gravado.c_str());
   TDriver::PressionarBotaoId(caixa, IDOK);
   EXPECT_TRUE(TDriver::AguardarDestruicao(painel, kEspera)) << "the panel stayed after the action";
 
