@@ -3,6 +3,7 @@
 
 #include "services/uAgentConfigSync.h"
 #include "services/uAgentHeartbeat.h"
+#include "tasks/uAgentTasks.h"
 
 TPassosAgente PassosAgentePadrao() {
   TPassosAgente p;
@@ -10,5 +11,8 @@ TPassosAgente PassosAgentePadrao() {
   // empty and the pass skips it.
   p.SincronizarConfig = [] { TAgentConfigSync::Sincronizar(); };
   p.EnviarHeartbeat = [](const std::string& AVersao) { TAgentHeartbeat::EnviarHeartbeat(AVersao); };
+  p.VerificarTarefas = [] { TAgentTasks::VerificarTarefas(); };
+  p.BuscarTarefasJson = [] { return TAgentTasks::BuscarTarefasJson(); };
+  p.ExibirTarefasAgora = [] { TAgentTasks::ExibirTarefasAgora(); };
   return p;
 }

@@ -50,6 +50,10 @@ std::string TextoDoValorJson(const rapidjson::Value& AValor) {
   return {};  // object or array
 }
 
+const rapidjson::Value* MembroJson(const rapidjson::Value* AObj, std::string_view ANome) {
+  return Membro(AObj, ANome);
+}
+
 std::string LerTextoJson(const rapidjson::Value* AObj, std::string_view ANome,
                          const std::string& APadrao) {
   const rapidjson::Value* v = Membro(AObj, ANome);

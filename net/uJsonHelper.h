@@ -35,6 +35,9 @@ std::string ObterJsonTexto(const rapidjson::Value* AObj, std::string_view ANome,
 int32_t ObterJsonInteiro(const rapidjson::Value* AObj, std::string_view ANome, int32_t APadrao);
 // One JSON value as LerTextoJson gives it.
 std::string TextoDoValorJson(const rapidjson::Value& AValor);
+// The member's value itself (the first of equal names), null when AObj is not
+// an object or has no such member.
+const rapidjson::Value* MembroJson(const rapidjson::Value* AObj, std::string_view ANome);
 
 // --- judging an answer -----------------------------------------------------------
 

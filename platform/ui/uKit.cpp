@@ -395,7 +395,7 @@ int TRolagem::ClientHeight() const {
 }
 
 int TRolagem::FaixaVertical() const {
-  int m = 0;
+  int m = FAlturaConteudo;
   for (const TControle* f : Filhos())
     if (f->Visivel()) m = std::max(m, f->Top() + f->Height());
   return m;
@@ -413,6 +413,7 @@ void TRolagem::DefinirPosicaoVertical(int A) {
   if (A == FPosV) return;
   FPosV = A;
   Notificar(TPropriedade::Rolagem);
+  if (AoRolar) AoRolar();
 }
 
 void TRolagem::DefinirPosicaoHorizontal(int A) {
@@ -420,6 +421,16 @@ void TRolagem::DefinirPosicaoHorizontal(int A) {
   if (A == FPosH) return;
   FPosH = A;
   Notificar(TPropriedade::Rolagem);
+  if (AoRolar) AoRolar();
+}
+
+void TRolagem::DefinirAlturaConteudo(int A) {
+  A = std::max(0, A);
+  if (A == FAlturaConteudo) return;
+  FAlturaConteudo = A;
+  // The bars follow, as after a change of the children.
+  Notificar(TPropriedade::Limites);
+  DefinirPosicaoVertical(FPosV);
 }
 
 TPaginas::TPaginas(TControle* APai) : TControle(APai, TTipoControle::Paginas) {
@@ -622,17 +633,17 @@ bool CaixaEntrada(const std::string& ATitulo, const std::string& APrompt, std::s
   return Backend().CaixaEntrada(ATitulo, APrompt, AValor);
 }
 
-void MostrarErro(const std::exception& E) {
-  CaixaMensagem(nullptr, E.what(), Titulo(), TTipoCaixa::Erro, TBotoesCaixa::Ok);
+void MostrarErro(const std::exception& E, TJanela* ADono) {
+  CaixaMensagem(ADono, E.what(), Titulo(), TTipoCaixa::Erro, TBotoesCaixa::Ok);
 }
 
-void ExecutarProtegido(const std::function<void()>& AAcao) {
+void ExecutarProtegido(const std::function<void()>& AAcao, TJanela* ADono) {
   try {
     AAcao();
   } catch (const std::exception& e) {
-    MostrarErro(e);
+    MostrarErro(e, ADono);
   } catch (...) {
-    MostrarErro(std::runtime_error("Erro desconhecido."));
+    MostrarErro(std::runtime_error("Erro desconhecido."), ADono);
   }
 }
 

@@ -322,11 +322,18 @@ class TRolagem : public TControle {  // scroll box
   int PosicaoHorizontal() const { return FPosH; }
   void DefinirPosicaoVertical(int A);
   void DefinirPosicaoHorizontal(int A);
+  // Height of the content when it reaches below its children: content that is
+  // built only as it scrolls into view still scrolls over its whole height.
+  int AlturaConteudo() const { return FAlturaConteudo; }
+  void DefinirAlturaConteudo(int A);
+  // Runs after the content moved (bar, wheel or code).
+  std::function<void()> AoRolar;
 
  private:
   bool FBorda = false;
   int FPosV = 0;
   int FPosH = 0;
+  int FAlturaConteudo = 0;
 };
 
 class TPagina;
@@ -475,10 +482,11 @@ TResposta CaixaMensagem(TJanela* ADono, const std::string& ATexto, const std::st
 // Input box with OK and Cancel; false on Cancel or close. The text shows in clear.
 bool CaixaEntrada(const std::string& ATitulo, const std::string& APrompt, std::string& AValor);
 // The default error report: a box titled with the application title and the
-// error's text.
-void MostrarErro(const std::exception& E);
+// error's text; owned by ADono when given (a window that stays on top keeps
+// its boxes above it that way).
+void MostrarErro(const std::exception& E, TJanela* ADono = nullptr);
 // Runs an event handler; an error that escapes it goes to MostrarErro.
-void ExecutarProtegido(const std::function<void()>& AAcao);
+void ExecutarProtegido(const std::function<void()>& AAcao, TJanela* ADono = nullptr);
 TRetangulo AreaDeTrabalho();
 TPonto PosicaoCursor();
 TTamanho MedirTexto(const TFonte& AFonte, const std::string& ATexto);

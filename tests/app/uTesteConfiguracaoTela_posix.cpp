@@ -182,12 +182,4 @@ TEST_F(AgenteTeste, BotoesDeTarefas) {
   EXPECT_EQ(aberturas, 1);
 }
 
-TEST_F(AgenteTeste, TarefasSemServicoLigado) {
-  auto& f = Criar();
-  f.btnAtualizarTarefasClick();
-  EXPECT_EQ(f.memTarefas->Linhas(), std::vector<std::string>{"Sem retorno da API de tarefas."});
-  f.btnAbrirTarefasClick();  // nothing to open, nothing fails
-  EXPECT_TRUE(ui::headless::Caixas().empty());
-}
-
 }  // namespace

@@ -119,6 +119,22 @@ TEST_F(KitNucleo, RolagemTemFaixaDosFilhosVisiveisEPosicaoLimitada) {
     EXPECT_EQ(r->PosicaoVertical(), k.V) << k.Pedido;
     EXPECT_EQ(r->PosicaoHorizontal(), k.H) << k.Pedido;
   }
+
+  // Content built as it scrolls into view: the extent beyond the children, and
+  // the handler after each real move only.
+  int rolagens = 0;
+  r->AoRolar = [&] { ++rolagens; };
+  r->DefinirAlturaConteudo(5000);
+  EXPECT_EQ(r->FaixaVertical(), 5000);
+  r->DefinirPosicaoVertical(4900);
+  EXPECT_EQ(r->PosicaoVertical(), 4900);
+  r->DefinirPosicaoVertical(4900);
+  EXPECT_EQ(rolagens, 1);
+  // A shorter content pulls the position back, and the handler hears of it.
+  r->DefinirAlturaConteudo(300);
+  EXPECT_EQ(r->FaixaVertical(), 420);
+  EXPECT_EQ(r->PosicaoVertical(), 320);
+  EXPECT_EQ(rolagens, 2);
 }
 
 TEST_F(KitNucleo, TemporizadoresDisparamPeloRelogioEmProcessarMensagens) {

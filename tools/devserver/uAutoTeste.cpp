@@ -122,6 +122,25 @@ int ExecutarAutoTeste(const std::string& ACenario) {
   C.Post(B + "api/concluir-tarefa.php", Tk + "&tarefa_id=7", "application/x-www-form-urlencoded");
   Verificar(Contem(Corpo(C.Get(B + "api/agent_tasks.php?" + Tk)), "\"tarefas\":[]"),
             "task concluded");
+  // Ready-made lists and the configured action answer.
+  auto Lista = [&](const std::string& AJson) {
+    return Corpo(C.Post("/admin/tasks", AJson, "application/json"));
+  };
+  Verificar(Lista(R"({"kind":"ten","answer":"Recebido."})") == "{\"ok\":true}", "task list set");
+  std::string Dez = Corpo(C.Get(B + "api/agent_tasks.php?" + Tk));
+  Verificar(Contem(Dez, "\"total\":10") && Contem(Dez, "\"id\":63"), "ten tasks", Dez);
+  Verificar(Corpo(C.Post(B + "api/iniciar-tarefa.php", Tk + "&tarefa_id=63",
+                         "application/x-www-form-urlencoded")) == "Recebido.",
+            "configured action answer");
+  Lista(R"({"kind":"unlinked"})");
+  Verificar(Contem(Corpo(C.Get(B + "api/agent_tasks.php?" + Tk)), "\"vinculado\":false"),
+            "unlinked");
+  Lista(R"({"kind":"html"})");
+  auto Html = C.Get(B + "api/agent_tasks.php?" + Tk);
+  Verificar(Html && Html->status == 500 && Contem(Html->body, "<html>"), "task html page");
+  Lista(R"({"kind":"many","count":300})");
+  Verificar(Contem(Corpo(C.Get(B + "api/agent_tasks.php?" + Tk)), "\"total\":300"), "many tasks");
+  Verificar(Contem(Lista(R"({"kind":"x"})"), "unknown kind"), "unknown task list");
 
   // Chat.
   const std::string Ch = Serv.ChatBase;

@@ -139,6 +139,15 @@ void RegistrarRotasAdmin(httplib::Server& S, TServidor& AServ) {
     AServ.DefinirFalha(F);
     R.set_content(Ok(), kJson);
   });
+  S.Post("/admin/tasks", [&AServ](const httplib::Request& Q, httplib::Response& R) {
+    std::string E;
+    if (AplicarCenarioTarefas(AServ, Q.body, E)) {
+      R.set_content(Ok(), kJson);
+    } else {
+      R.status = 400;
+      R.set_content(Erro(E), kJson);
+    }
+  });
   S.Post("/admin/reset", [&AServ](const httplib::Request&, httplib::Response& R) {
     std::string E;
     bool Ok_ = AServ.CarregarCenario(E);

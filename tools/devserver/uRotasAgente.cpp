@@ -298,8 +298,21 @@ void Tarefas(TServidor& S, const TPedido& P, TResposta& R) {
   R.Corpo = JsonTexto(D);
 }
 
-void AcaoTarefa(TServidor& S, const TPedido& P, TResposta& R, const char* AStatus,
-                const char* AMsg) {
+// The scenario's "retorno_tarefa" for this action: a text for every action, or
+// an object by action ("iniciar", "concluir", "justificar"). False when none.
+bool RetornoConfigurado(const Value& C, const char* AAcao, TResposta& R) {
+  const Value* V = Membro(C, "retorno_tarefa");
+  if (V && V->IsObject()) V = Membro(*V, AAcao);
+  if (!V || !V->IsString()) return false;
+  R.Corpo.assign(V->GetString(), V->GetStringLength());
+  const char P = R.Corpo.empty() ? ' ' : R.Corpo[0];
+  if (P != '{' && P != '[')
+    R.Tipo = P == '<' ? "text/html; charset=utf-8" : "text/plain; charset=utf-8";
+  return true;
+}
+
+void AcaoTarefa(TServidor& S, const TPedido& P, TResposta& R, const char* AAcao,
+                const char* AStatus, const char* AMsg) {
   std::lock_guard L(S.TravaCenario);
   if (!TokenValido(S, P, R)) return;
   auto& C = S.Cenario;
@@ -316,6 +329,7 @@ void AcaoTarefa(TServidor& S, const TPedido& P, TResposta& R, const char* AStatu
       if (!E.IsObject() || Texto(E, "id") != Id || Id.empty()) continue;
       Definir(E, "status", Value(AStatus, A), A);
       if (Justificar) Definir(E, "justificativa", Str(Just, A), A);
+      if (RetornoConfigurado(C, AAcao, R)) return;
       R.Corpo = "{\"ok\":true,\"mensagem\":" + EscaparJson(AMsg) +
                 ",\"tarefa_id\":" + EscaparJson(Id) + ",\"status\":\"" + AStatus + "\"}";
       return;
@@ -325,13 +339,13 @@ void AcaoTarefa(TServidor& S, const TPedido& P, TResposta& R, const char* AStatu
 }
 
 void Iniciar(TServidor& S, const TPedido& P, TResposta& R) {
-  AcaoTarefa(S, P, R, "em_andamento", "Tarefa iniciada com sucesso.");
+  AcaoTarefa(S, P, R, "iniciar", "em_andamento", "Tarefa iniciada com sucesso.");
 }
 void Concluir(TServidor& S, const TPedido& P, TResposta& R) {
-  AcaoTarefa(S, P, R, "concluida", "Tarefa concluida com sucesso.");
+  AcaoTarefa(S, P, R, "concluir", "concluida", "Tarefa concluida com sucesso.");
 }
 void Justificar(TServidor& S, const TPedido& P, TResposta& R) {
-  AcaoTarefa(S, P, R, "justificada", "Justificativa registrada.");
+  AcaoTarefa(S, P, R, "justificar", "justificada", "Justificativa registrada.");
 }
 
 // Commands identify the agent by "computer_user", not by the API token; a queued

@@ -113,5 +113,7 @@ bool ServirArquivo(TServidor& AServ, const std::string& ARelativo, TResposta& AR
 bool GerarMidia(const std::string& APasta, std::string& AErro);
 
 void RegistrarRotasAdmin(httplib::Server& S, TServidor& AServ);
+// POST /admin/tasks: one of the ready-made task lists into the working scenario.
+bool AplicarCenarioTarefas(TServidor& AServ, const std::string& ACorpo, std::string& AErro);
 void RegistrarRotasPrincipais(httplib::Server& S, TServidor& AServ);
 int ExecutarAutoTeste(const std::string& ACenario);
