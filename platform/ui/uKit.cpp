@@ -639,6 +639,9 @@ void ExecutarProtegido(const std::function<void()>& AAcao) {
 TRetangulo AreaDeTrabalho() {
   return Backend().AreaDeTrabalho();
 }
+TEstadoJanela EstadoInicial() {
+  return Backend().EstadoInicial();
+}
 TPonto PosicaoCursor() {
   return Backend().PosicaoCursor();
 }

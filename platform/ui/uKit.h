@@ -480,6 +480,9 @@ void MostrarErro(const std::exception& E);
 // Runs an event handler; an error that escapes it goes to MostrarErro.
 void ExecutarProtegido(const std::function<void()>& AAcao);
 TRetangulo AreaDeTrabalho();
+// The state the program was started in (a shortcut or launcher that asks for a
+// minimised window): what the first window shown should follow.
+TEstadoJanela EstadoInicial();
 TPonto PosicaoCursor();
 TTamanho MedirTexto(const TFonte& AFonte, const std::string& ATexto);
 uint32_t RegistrarMensagem(const std::string& ANome);

@@ -46,6 +46,8 @@ class TBackend {
   virtual TRetangulo AreaPaginas(const TPaginas& APaginas);
   // Shown and not minimised. The default trusts the object's own state.
   virtual bool JanelaNaTela(const TJanela& AJanela);
+  // The state the process was started in.
+  virtual TEstadoJanela EstadoInicial() = 0;
 };
 
 TBackend& Backend();

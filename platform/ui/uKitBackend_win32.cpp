@@ -215,6 +215,22 @@ class TBackendWin32 final : public TBackend {
             Desescalar(r.bottom - r.top, d)};
   }
 
+  TEstadoJanela EstadoInicial() override {
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    GetStartupInfoW(&si);
+    if (!(si.dwFlags & STARTF_USESHOWWINDOW)) return TEstadoJanela::Normal;
+    switch (si.wShowWindow) {
+      case SW_MINIMIZE:
+      case SW_SHOWMINIMIZED:
+      case SW_SHOWMINNOACTIVE:
+      case SW_FORCEMINIMIZE:
+        return TEstadoJanela::Minimizada;
+      default:
+        return TEstadoJanela::Normal;
+    }
+  }
+
   TPonto PosicaoCursor() override {
     POINT p{};
     GetCursorPos(&p);

@@ -209,6 +209,32 @@ TEST_F(AgenteTeste, CabecalhoCentradoComDivisaoTruncada) {
   EXPECT_EQ(f.lblTitulo->Left(), -43);
 }
 
+TEST_F(AgenteTeste, PrimeiraExibicaoSegueOEstadoDeInicio) {
+  // Started normally: shown, normal, centred on the work area.
+  auto& f = Criar();
+  f.ExibirPrimeiraVez();
+  EXPECT_TRUE(f.Visivel());
+  EXPECT_EQ(f.Estado(), ui::TEstadoJanela::Normal);
+  EXPECT_EQ(f.Left(), (1920 - f.Width()) / 2);
+  EXPECT_EQ(f.Top(), (1040 - f.Height()) / 2);
+
+  // Started minimised (a shortcut set to run minimised): the window stays in
+  // the tray, as a minimise from the employee leaves it, with its icon.
+  Frm.reset();
+  ui::headless::DefinirEstadoInicial(ui::TEstadoJanela::Minimizada);
+  auto& g = Criar();
+  Bandeja.Chamadas.clear();
+  g.ExibirPrimeiraVez();
+  EXPECT_FALSE(g.Visivel());
+  EXPECT_EQ(g.Estado(), ui::TEstadoJanela::Normal);
+  EXPECT_TRUE(TTrayAgent::IconeAdicionado());
+  EXPECT_EQ(AcoesIcone(), std::vector<TAcaoIcone>{TAcaoIcone::Modificar});
+  // Opened from the tray, it comes up normal.
+  g.miAbrirClick();
+  EXPECT_TRUE(g.Visivel());
+  EXPECT_EQ(g.Estado(), ui::TEstadoJanela::Normal);
+}
+
 TEST_F(AgenteTeste, MinimizarEscondeNaBandejaERestaurarTrazAFrente) {
   auto& f = Criar();
   f.Mostrar();
