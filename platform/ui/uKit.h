@@ -315,15 +315,26 @@ class TRolagem : public TControle {  // scroll box
   // A single border takes 2 pixels on each side.
   int ClientWidth() const override;
   int ClientHeight() const override;
-  // Extent of the children and the scroll positions, clamped to it.
+  // Extent of the children.
   int FaixaVertical() const;
   int FaixaHorizontal() const;
+  // The bars that the extent needs. A bar takes room from the other direction,
+  // so one bar may bring the other.
+  bool BarraVerticalVisivel() const;
+  bool BarraHorizontalVisivel() const;
+  // The part of the client area that shows content: without the bars.
+  int LarguraVisivel() const;
+  int AlturaVisivel() const;
+  // Scroll positions, clamped so that the far edges of the content can just
+  // be scrolled into view.
   int PosicaoVertical() const { return FPosV; }
   int PosicaoHorizontal() const { return FPosH; }
   void DefinirPosicaoVertical(int A);
   void DefinirPosicaoHorizontal(int A);
 
  private:
+  void Barras(bool& AVertical, bool& AHorizontal) const;
+
   bool FBorda = false;
   int FPosV = 0;
   int FPosH = 0;

@@ -48,6 +48,9 @@ class TBackend {
   virtual bool JanelaNaTela(const TJanela& AJanela);
   // The state the process was started in.
   virtual TEstadoJanela EstadoInicial() = 0;
+  // Width of a scroll box's vertical bar and height of its horizontal one, at
+  // 96 DPI (rounded up). The default is the system's at 96 DPI.
+  virtual TTamanho TamanhoBarrasRolagem(const TRolagem& ARolagem);
 };
 
 TBackend& Backend();

@@ -109,7 +109,7 @@ bool RotearRoda(HWND, WPARAM AW, LPARAM AL) {
     if (c->Tipo() == TTipoControle::Rolagem) {
       // A scroll box without a handler of its own scrolls its content.
       auto* r = static_cast<TRolagem*>(c);
-      if (r->FaixaVertical() > r->ClientHeight()) {
+      if (r->BarraVerticalVisivel()) {
         app::ExecutarProtegido(
             [&] { r->DefinirPosicaoVertical(r->PosicaoVertical() - delta * 48 / WHEEL_DELTA); });
         return true;
@@ -313,6 +313,15 @@ class TBackendWin32 final : public TBackend {
     SetWindowPos(h, AJanela.Estilo().SempreNoTopo ? HWND_TOPMOST : HWND_TOP, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | (AJanela.Visivel() ? SWP_SHOWWINDOW : 0));
     BringWindowToTop(h);
+  }
+
+  TTamanho TamanhoBarrasRolagem(const TRolagem& R) override {
+    HWND h = HandleDe(&R);
+    const int dpi = h ? static_cast<int>(GetDpiForWindow(h)) : DpiTela();
+    // Rounded up: a bar never hides more of the content than the kit allows for.
+    auto logico = [dpi](int AFisico) { return (AFisico * 96 + dpi - 1) / dpi; };
+    return {logico(GetSystemMetricsForDpi(SM_CXVSCROLL, static_cast<UINT>(dpi))),
+            logico(GetSystemMetricsForDpi(SM_CYHSCROLL, static_cast<UINT>(dpi)))};
   }
 
   bool JanelaNaTela(const TJanela& AJanela) override {

@@ -236,18 +236,19 @@ void TPeerWin32::AtualizarBarras() {
   r.DefinirPosicaoVertical(r.PosicaoVertical());
   r.DefinirPosicaoHorizontal(r.PosicaoHorizontal());
   const int dpi = Dpi();
-  const bool v = r.FaixaVertical() > r.ClientHeight();
-  const bool h = r.FaixaHorizontal() > r.ClientWidth();
+  const bool v = r.BarraVerticalVisivel();
+  const bool h = r.BarraHorizontalVisivel();
   SCROLLINFO si{};
   si.cbSize = sizeof(si);
   si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
   si.nMax = std::max(0, Escalar(r.FaixaVertical(), dpi) - 1);
-  si.nPage = static_cast<UINT>(Escalar(r.ClientHeight(), dpi));
+  // A page is what shows beside the other bar.
+  si.nPage = static_cast<UINT>(Escalar(r.AlturaVisivel(), dpi));
   si.nPos = Escalar(r.PosicaoVertical(), dpi);
   ShowScrollBar(H, SB_VERT, v);
   if (v) SetScrollInfo(H, SB_VERT, &si, TRUE);
   si.nMax = std::max(0, Escalar(r.FaixaHorizontal(), dpi) - 1);
-  si.nPage = static_cast<UINT>(Escalar(r.ClientWidth(), dpi));
+  si.nPage = static_cast<UINT>(Escalar(r.LarguraVisivel(), dpi));
   si.nPos = Escalar(r.PosicaoHorizontal(), dpi);
   ShowScrollBar(H, SB_HORZ, h);
   if (h) SetScrollInfo(H, SB_HORZ, &si, TRUE);
