@@ -57,8 +57,8 @@ void VerificarOrdem(TFrmPopupMensagem& P) {
     EXPECT_GE(area.Top, acima);
     EXPECT_LE(area.Bottom(), chk.Top) << "check box covers the image area";
     EXPECT_LE(area.Right(), w);
-  } else if (!P.LinkLabel()) {
-    EXPECT_LE(acima, chk.Top + 1);
+  } else {
+    EXPECT_LE(acima, chk.Top) << "check box covers the text";
   }
   for (const ui::TControle* c : P.pnlBase->Filhos())
     if (c->Visivel()) {
@@ -66,6 +66,13 @@ void VerificarOrdem(TFrmPopupMensagem& P) {
       EXPECT_LE(c->Limites().Right(), w) << c->Nome;
       EXPECT_LE(c->Limites().Bottom(), h) << c->Nome;
     }
+}
+
+// "Linha 1" to "Linha N", one per line.
+std::string LinhasCurtas(int N) {
+  std::string texto;
+  for (int i = 1; i <= N; ++i) texto += (i > 1 ? "\r\n" : "") + ("Linha " + std::to_string(i));
+  return texto;
 }
 
 void VerificarDentroDaArea(const TFrmPopupMensagem& P) {
@@ -110,7 +117,7 @@ TEST_F(Layout, TextoDeTresLinhasFica760Por430Centralizado) {
     EXPECT_EQ(p.Left(), (1920 - 760) / 2);
     EXPECT_EQ(p.Top(), (1040 - 430) / 2);
     EXPECT_EQ(p.LinkLabel(), nullptr);
-    EXPECT_EQ(p.memMensagem->Limites(), (ui::TRetangulo{40, 190, 680, 145}));
+    EXPECT_EQ(p.memMensagem->Limites(), (ui::TRetangulo{40, 190, 680, 140}));
     EXPECT_TRUE(p.memMensagem->BarraVertical());
     EXPECT_EQ(p.btnOK->Limites(), (ui::TRetangulo{295, 370, 170, 42}));
     EXPECT_EQ(p.chkConfirmacao->Limites(), (ui::TRetangulo{185, 334, 390, 26}));
@@ -122,12 +129,20 @@ TEST_F(Layout, TextoDeTresLinhasFica760Por430Centralizado) {
 }
 
 TEST_F(Layout, QuarentaLinhasCurtasDaoAltura1000) {
-  std::string texto;
-  for (int i = 1; i <= 40; ++i) texto += "Linha " + std::to_string(i) + "\r\n";
-  texto.resize(texto.size() - 2);
-  VerAposLiberar(texto, "", [](TFrmPopupMensagem& p) {
+  VerAposLiberar(LinhasCurtas(40), "", [](TFrmPopupMensagem& p) {
     EXPECT_EQ(p.ClientHeight(), 1000);
     EXPECT_EQ(p.Top(), 20);
+    VerificarOrdem(p);
+  });
+}
+
+TEST_F(Layout, QuinzeLinhasDaoAlturaSemLimite) {
+  // 15 lines: E = 20 x 15 + 26 = 326, H = 326 + 295 = 621, clamped by neither end.
+  VerAposLiberar(LinhasCurtas(15), "", [](TFrmPopupMensagem& p) {
+    EXPECT_EQ(p.ClientHeight(), 621);
+    EXPECT_EQ(p.Top(), (1040 - 621) / 2);
+    EXPECT_EQ(p.memMensagem->Limites(), (ui::TRetangulo{40, 190, 680, 331}));
+    EXPECT_EQ(p.btnOK->Top(), 561);
     VerificarOrdem(p);
   });
 }
@@ -152,6 +167,19 @@ TEST_F(Layout, ImagemPequenaTemCaixaMinima) {
     EXPECT_EQ(p.imgMensagem->AreaDesenhada(), (ui::TRetangulo{0, 5, 100, 50}));
     EXPECT_EQ(p.imgMensagem->Pai(), p.ScrollImagem());
     EXPECT_EQ(p.btnOK->Limites(), (ui::TRetangulo{235, 620, 170, 42}));
+    VerificarOrdem(p);
+  });
+}
+
+TEST_F(Layout, ImagemMediaTemAjusteSemLimite) {
+  // 1200 x 800 in the area's 556 x 304 client: the height decides,
+  // (304 - 8) x 0.96 / 800 = 0.3552, between the limits 0.18 and 1.
+  VerAposLiberar("Texto", Imagem(1200, 800), [](TFrmPopupMensagem& p) {
+    EXPECT_NEAR(p.ZoomAjusteImagem(), 0.3552, 1e-12);
+    EXPECT_NEAR(p.ZoomImagem(), 0.3552, 1e-12);
+    EXPECT_EQ(p.ScrollImagem()->Limites(), (ui::TRetangulo{40, 272, 560, 308}));
+    EXPECT_EQ(p.imgMensagem->Limites(), (ui::TRetangulo{63, 8, 426, 284}));
+    EXPECT_FALSE(p.ScrollImagem()->BarraVerticalVisivel());
     VerificarOrdem(p);
   });
 }
