@@ -242,6 +242,17 @@ bool FecharCaixas() {
   return !caixas.empty();
 }
 
+// A popup that its steps could not confirm must fail the test, not hang the run.
+void ConfirmarSeAindaAberto() {
+  if (TFrmPopupMensagem* p = TFrmPopupMensagem::Ativo()) {
+    ADD_FAILURE() << "the popup was not confirmed by its steps";
+    FecharCaixas();
+    p->TimerConfirmacaoTimer();
+    p->chkConfirmacao->DefinirMarcado(true);
+    p->btnOKClick();
+  }
+}
+
 void Clicar(HWND AControle) {
   SendMessageW(AControle, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
   SendMessageW(AControle, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
@@ -332,15 +343,7 @@ TEST_P(PopupWin32, AntesEDepoisDaLiberacaoEConfirmacao) {
     ocupado = false;
     return false;
   });
-  // A popup that the steps could not confirm must fail, not hang the run.
-  roteiro.Apos(30000, [] {
-    if (TFrmPopupMensagem* p = TFrmPopupMensagem::Ativo()) {
-      ADD_FAILURE() << "the popup was not confirmed by its steps";
-      FecharCaixas();
-      p->chkConfirmacao->DefinirMarcado(true);
-      p->btnOKClick();
-    }
-  });
+  roteiro.Apos(30000, ConfirmarSeAindaAberto);
 
   TFrmPopupMensagem::Exibir("Vesk Tecnologia", "Comunicado interno", caso.Mensagem, logo, imagem,
                             "");
@@ -359,3 +362,93 @@ TEST_P(PopupWin32, AntesEDepoisDaLiberacaoEConfirmacao) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Casos, PopupWin32, ::testing::ValuesIn(kCasos), NomeDoTeste);
+
+namespace {
+
+class PopupWin32Inicio : public ::testing::Test {
+ protected:
+  TShellGravador FShell;
+  SubstituirConcern<IShell> FSubShell{FShell};
+};
+
+// Enter and a click where the button sits, sent to the window under that point.
+void EnterECliqueNoBotao(TFrmPopupMensagem& P) {
+  HWND janela = H(&P);
+  HWND foco = GetFocus();
+  if (!foco || GetAncestor(foco, GA_ROOT) != janela) foco = janela;
+  PostMessageW(foco, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+  PostMessageW(foco, WM_KEYUP, VK_RETURN, 0xC01C0001);
+  RECT b{};
+  GetWindowRect(H(P.btnOK), &b);
+  POINT c{(b.left + b.right) / 2, (b.top + b.bottom) / 2};
+  // A hidden or disabled button is not what the point finds.
+  HWND alvo = WindowFromPoint(c);
+  if (!alvo || GetAncestor(alvo, GA_ROOT) != janela) alvo = janela;
+  ScreenToClient(alvo, &c);
+  PostMessageW(alvo, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(c.x, c.y));
+  PostMessageW(alvo, WM_LBUTTONUP, 0, MAKELPARAM(c.x, c.y));
+}
+
+}  // namespace
+
+// The moment the window appears it still shows its designed content and the
+// confirmation does not exist: Enter and a click on the button's place then
+// must not confirm, nor anything before the release.
+TEST_F(PopupWin32Inicio, EnterECliqueAoAparecerNaoConfirmam) {
+  testeui::TRoteiro roteiro;
+  bool agiu = false;
+  HWND janela = nullptr;
+  // Due at the first pass of messages, which is when the window has just shown.
+  roteiro.Apos(10, [&] {
+    TFrmPopupMensagem* p = TFrmPopupMensagem::Ativo();
+    ASSERT_NE(p, nullptr);
+    janela = H(p);
+    EXPECT_TRUE(IsWindowVisible(janela));
+    EXPECT_FALSE(p->EmEspera());
+    EXPECT_EQ(p->chkConfirmacao, nullptr) << "not the first pass of messages";
+    EXPECT_FALSE(IsWindowVisible(H(p->btnOK)));
+    EXPECT_FALSE(IsWindowEnabled(H(p->btnOK)));
+    EnterECliqueNoBotao(*p);
+    agiu = true;
+  });
+  Sleep(30);
+  int passo = 0;
+  bool ocupado = false;
+  roteiro.AtePoder(100, [&] {
+    TFrmPopupMensagem* p = TFrmPopupMensagem::Ativo();
+    if (ocupado || !agiu || !p || !p->EmEspera()) return false;
+    ocupado = true;
+    switch (passo++) {
+      case 0:
+        EXPECT_FALSE(p->Confirmado()) << "confirmed before the release";
+        EXPECT_TRUE(IsWindowVisible(janela));
+        EXPECT_TRUE(CapturarJanela(janela, "popup_inicio_sem_botao"));
+        // And once more in the wait, before the release.
+        EnterECliqueNoBotao(*p);
+        break;
+      case 1:
+        EXPECT_FALSE(p->Confirmado()) << "confirmed before the release";
+        EXPECT_FALSE(p->Liberado());
+        p->TimerConfirmacaoTimer();
+        break;
+      case 2:
+        EXPECT_TRUE(p->Liberado());
+        SendMessageW(H(p->chkConfirmacao), BM_CLICK, 0, 0);
+        break;
+      default:
+        EXPECT_FALSE(p->Confirmado());
+        PostMessageW(H(p->btnOK), BM_CLICK, 0, 0);
+        ocupado = false;
+        return true;
+    }
+    ocupado = false;
+    return false;
+  });
+  roteiro.Apos(20000, ConfirmarSeAindaAberto);
+
+  TFrmPopupMensagem::Exibir("Vesk Tecnologia", "Comunicado interno", "Mensagem curta.", "", "", "");
+
+  EXPECT_TRUE(agiu) << "the first pass of messages did not run the step";
+  EXPECT_EQ(passo, 4) << "Exibir returned before its steps confirmed it";
+  EXPECT_FALSE(IsWindow(janela));
+}
