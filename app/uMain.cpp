@@ -2,11 +2,12 @@
 #include <memory>
 
 #include "app/uAgentePrincipal.h"
+#include "app/uAplicacao.h"
 #include "app/uPassosAgente.h"
 #include "platform/ui/uKit.h"
 
 int main() {
-  ui::app::DefinirTitulo("Zelvan");
+  PrepararAplicacao();
   {
     // Creation runs the whole start-up, the first polling pass included, and
     // ends with the window hidden to the tray.

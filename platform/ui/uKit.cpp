@@ -672,6 +672,23 @@ void ExecutarProtegido(const std::function<void()>& AAcao) {
   }
 }
 
+std::function<void(const std::string&)>& Relato() {
+  static std::function<void(const std::string&)> r;
+  return r;
+}
+
+void DefinirRelatoDeFalhas(std::function<void(const std::string& ATexto)> ARelato) {
+  Relato() = std::move(ARelato);
+}
+
+void RelatarFalha(const std::string& ATexto) noexcept {
+  try {
+    if (Relato()) Relato()(ATexto);
+  } catch (...) {
+    // A report that fails is lost; the caller goes on.
+  }
+}
+
 TRetangulo AreaDeTrabalho() {
   return Backend().AreaDeTrabalho();
 }

@@ -490,6 +490,11 @@ bool CaixaEntrada(const std::string& ATitulo, const std::string& APrompt, std::s
 void MostrarErro(const std::exception& E);
 // Runs an event handler; an error that escapes it goes to MostrarErro.
 void ExecutarProtegido(const std::function<void()>& AAcao);
+// Where the kit reports a failure of its own that it caught inside a window
+// procedure (a paint that ran out of memory): the window goes on, and the
+// program sends the text to its log. Unset: the failure goes unreported.
+void DefinirRelatoDeFalhas(std::function<void(const std::string& ATexto)> ARelato);
+void RelatarFalha(const std::string& ATexto) noexcept;
 TRetangulo AreaDeTrabalho();
 // The state the program was started in (a shortcut or launcher that asks for a
 // minimised window): what the first window shown should follow.

@@ -383,11 +383,13 @@ TBackendWin32& B() {
 }
 
 LRESULT CALLBACK ProcOculta(HWND h, UINT m, WPARAM w, LPARAM l) {
-  if (m == WM_TIMER) {
-    B().Disparar(w);
-    return 0;
-  }
-  return DefWindowProcW(h, m, w, l);
+  return Protegido(h, m, w, l, [&]() -> LRESULT {
+    if (m == WM_TIMER) {
+      B().Disparar(w);
+      return 0;
+    }
+    return DefWindowProcW(h, m, w, l);
+  });
 }
 
 }  // namespace

@@ -37,14 +37,18 @@ bool PaiRolagem(const TControle& C) {
 }
 
 LRESULT CALLBACK ProcAbas(HWND h, UINT m, WPARAM w, LPARAM l, UINT_PTR, DWORD_PTR) {
-  if (m == WM_ERASEBKGND) {
-    // Around the tabs shows the parent's colour, not the button face.
-    if (TControle* c = ControleDe(h)) {
-      RECT r{};
-      GetClientRect(h, &r);
-      FillRect(reinterpret_cast<HDC>(w), &r, PincelGdi(CorAtras(*c)));
-      return 1;
+  try {
+    if (m == WM_ERASEBKGND) {
+      // Around the tabs shows the parent's colour, not the button face.
+      if (TControle* c = ControleDe(h)) {
+        RECT r{};
+        GetClientRect(h, &r);
+        FillRect(reinterpret_cast<HDC>(w), &r, PincelGdi(CorAtras(*c)));
+        return 1;
+      }
     }
+  } catch (...) {
+    RelatarFalhaJanela(h, m, "erro desconhecido");
   }
   return DefSubclassProc(h, m, w, l);
 }

@@ -1,7 +1,9 @@
 // The main window's layout, start-up, header centring and the tray's moves.
 #include <gtest/gtest.h>
 
+#include "app/uAplicacao.h"
 #include "app/uTrayAgent.h"
+#include "log/uLogger.h"
 #include "tests/app/uAgenteFixture.h"
 
 namespace {
@@ -207,6 +209,16 @@ TEST_F(AgenteTeste, CabecalhoCentradoComDivisaoTruncada) {
   // -87 / 2 truncates to -43 where rounding down would give -44.
   f.TamanhoMudou(wt - 87, 520);
   EXPECT_EQ(f.lblTitulo->Left(), -43);
+}
+
+TEST_F(AgenteTeste, FalhaQueOKitCapturaVaiParaOLog) {
+  PrepararAplicacao();
+  EXPECT_EQ(ui::app::Titulo(), "Zelvan");
+  ui::app::RelatarFalha("Erro na janela imgMensagem (mensagem 0x000F): std::bad_alloc");
+  ui::app::DefinirRelatoDeFalhas(nullptr);
+  EXPECT_EQ(LerArquivoTeste(TLogger::ArquivoLogDoDia()),
+            "2025-03-05 14:07:09 - Erro na janela imgMensagem (mensagem 0x000F): "
+            "std::bad_alloc\r\n");
 }
 
 TEST_F(AgenteTeste, PrimeiraExibicaoSegueOEstadoDeInicio) {
