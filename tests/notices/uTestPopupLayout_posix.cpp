@@ -202,14 +202,26 @@ TEST_F(Layout, ImagemGrandeUsaZoomMinimoERola) {
   });
 }
 
-TEST_F(Layout, ImagemReduzidaNaDecodificacaoGuardaOTamanhoProprio) {
-  // 24 megapixels are decoded at half size; the layout still works from the
-  // picture's own 6000 x 4000.
+TEST_F(Layout, FotoDe24MegapixelsGuardaTodosOsPixels) {
+  // The expanded view draws at zoom 1 or more: from the picture's own pixels.
   VerAposLiberar("Texto", Imagem(6000, 4000), [](TFrmPopupMensagem& p) {
-    EXPECT_EQ(p.ImagemNaturalW(), 6000);
-    EXPECT_EQ(p.ImagemNaturalH(), 4000);
+    EXPECT_EQ(p.imgMensagem->Imagem()->Largura, 6000);
+    EXPECT_EQ(p.imgMensagem->Imagem()->Altura, 4000);
     EXPECT_DOUBLE_EQ(p.ZoomImagem(), 0.25);
     EXPECT_EQ(p.imgMensagem->Limites(), (ui::TRetangulo{0, 0, 1500, 1000}));
+    VerificarOrdem(p);
+  });
+}
+
+TEST_F(Layout, ImagemReduzidaNaDecodificacaoGuardaOTamanhoProprio) {
+  // Above an 8K desktop the picture is decoded at half size; the layout still
+  // works from its own 10000 x 4000.
+  VerAposLiberar("Texto", Imagem(10000, 4000), [](TFrmPopupMensagem& p) {
+    EXPECT_EQ(p.imgMensagem->Imagem()->Largura, 5000);
+    EXPECT_EQ(p.ImagemNaturalW(), 10000);
+    EXPECT_EQ(p.ImagemNaturalH(), 4000);
+    EXPECT_DOUBLE_EQ(p.ZoomImagem(), 0.25);
+    EXPECT_EQ(p.imgMensagem->Limites(), (ui::TRetangulo{0, 0, 2500, 1000}));
     VerificarOrdem(p);
   });
 }
