@@ -452,3 +452,123 @@ TEST_F(PopupWin32Inicio, EnterECliqueAoAparecerNaoConfirmam) {
   EXPECT_EQ(passo, 4) << "Exibir returned before its steps confirmed it";
   EXPECT_FALSE(IsWindow(janela));
 }
+
+namespace {
+
+// A 24-megapixel photo of one-pixel detail: a checkerboard, its last column
+// and last row red.
+constexpr int kFotoL = 6000, kFotoA = 4000;
+uint32_t CorFoto(int x, int y) {
+  if (x == kFotoL - 1 || y == kFotoA - 1) return 0xFF0000;
+  return (x + y) % 2 ? 0xFFFFFF : 0x202020;
+}
+
+uint32_t Rgb(const TPngLido& APng, int AX, int AY) {
+  return APng.Pixel(AX, AY) & 0xFFFFFF;
+}
+
+// How many of the horizontal neighbours in the square differ from each other.
+double FracaoVizinhosDiferentes(const TPngLido& APng, int AX, int AY, int ALado) {
+  int diferentes = 0;
+  for (int y = AY; y < AY + ALado; ++y)
+    for (int x = AX; x < AX + ALado; ++x) diferentes += Rgb(APng, x, y) != Rgb(APng, x + 1, y);
+  return static_cast<double>(diferentes) / (ALado * ALado);
+}
+
+// A screenshot of the window, read back; a failure is reported.
+bool Capturar(HWND AJanela, const std::string& ANome, TPngLido& APng) {
+  const bool ok =
+      CapturarJanela(AJanela, ANome) && LerPng(PastaCapturas() + "\\" + ANome + ".png", APng);
+  EXPECT_TRUE(ok) << "no screenshot " << ANome;
+  return ok;
+}
+
+// The image area's client rectangle (without its bars) in the popup's coordinates.
+RECT ClienteDaArea(TFrmPopupMensagem& P) {
+  HWND area = H(P.ScrollImagem());
+  RECT r{};
+  GetClientRect(area, &r);
+  MapWindowPoints(area, H(&P), reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+}  // namespace
+
+// The expanded view of a 24-megapixel photo: drawn at zoom 1 from the photo's
+// own pixels, its far corner reachable beside the scroll bars, and zoomed to
+// 5.0 painted from the part on screen (no paint of the whole enlarged photo).
+TEST_F(PopupWin32Inicio, FotoGrandeExpandidaNoZoom1ENo5) {
+  TPastaTemporaria pasta;
+  const std::string foto = pasta / "foto.png";
+  ASSERT_TRUE(GravarPngRgb(foto, kFotoL, kFotoA, CorFoto));
+  testeui::TRoteiro roteiro;
+  int passo = 0;
+  bool ocupado = false;
+  roteiro.AtePoder(150, [&] {
+    TFrmPopupMensagem* p = TFrmPopupMensagem::Ativo();
+    if (ocupado || !p || !p->EmEspera()) return false;
+    ocupado = true;
+    HWND janela = H(p), area = H(p->ScrollImagem());
+    TPngLido png;
+    switch (passo++) {
+      case 0:
+        p->TimerConfirmacaoTimer();
+        Clicar(H(p->imgMensagem));
+        EXPECT_TRUE(p->ImagemExpandida());
+        EXPECT_DOUBLE_EQ(p->ZoomImagem(), 1.0);
+        break;
+      case 1: {
+        // Zoom 1: every pixel of the photo on screen, neighbours as different as they are.
+        if (!Capturar(janela, "popup_foto_zoom1", png)) break;
+        const RECT c = ClienteDaArea(*p);
+        EXPECT_GT(FracaoVizinhosDiferentes(png, c.left + 10, c.top + 10, 40), 0.95)
+            << "the photo is not drawn from its own pixels";
+        // To the far corner.
+        SendMessageW(area, WM_VSCROLL, SB_BOTTOM, 0);
+        SendMessageW(area, WM_HSCROLL, SB_RIGHT, 0);
+        break;
+      }
+      case 2: {
+        if (!Capturar(janela, "popup_foto_canto", png)) break;
+        const RECT c = ClienteDaArea(*p);
+        // The red last column and last row end exactly at the bars.
+        EXPECT_EQ(Rgb(png, c.right - 1, c.bottom - 20), 0xFF0000u) << "last column out of reach";
+        EXPECT_EQ(Rgb(png, c.right - 20, c.bottom - 1), 0xFF0000u) << "last row out of reach";
+        EXPECT_NE(Rgb(png, c.right - 2, c.bottom - 20), 0xFF0000u);
+        EXPECT_NE(Rgb(png, c.right - 20, c.bottom - 2), 0xFF0000u);
+        for (int i = 0; i < 16; ++i) p->imgMensagem->RodarMouse(120, true);
+        EXPECT_DOUBLE_EQ(p->ZoomImagem(), 5.0);
+        break;
+      }
+      case 3: {
+        // Zoom 5: the checkerboard five times larger, blended from pixel to
+        // pixel: it repeats every 10 pixels, and 5 pixels on it is inverted.
+        if (!Capturar(janela, "popup_foto_zoom5", png)) break;
+        const RECT c = ClienteDaArea(*p);
+        int repete = 0, contraste = 0, n = 0;
+        for (int y = c.top + 100; y < c.top + 200; ++y)
+          for (int x = c.left + 100; x < c.left + 300; ++x, ++n) {
+            const int v = Rgb(png, x, y) & 0xFF;
+            repete += std::abs(v - static_cast<int>(Rgb(png, x + 10, y) & 0xFF)) <= 8;
+            contraste += std::abs(v - static_cast<int>(Rgb(png, x + 5, y) & 0xFF));
+          }
+        EXPECT_GT(repete, n * 95 / 100) << "not the photo at zoom 5";
+        EXPECT_GT(contraste / n, 40) << "not the photo at zoom 5";
+        EXPECT_TRUE(IsWindowVisible(janela));
+        break;
+      }
+      default:
+        SendMessageW(H(p->chkConfirmacao), BM_CLICK, 0, 0);
+        PostMessageW(H(p->btnOK), BM_CLICK, 0, 0);
+        ocupado = false;
+        return true;
+    }
+    ocupado = false;
+    return false;
+  });
+  roteiro.Apos(60000, ConfirmarSeAindaAberto);
+
+  TFrmPopupMensagem::Exibir("Vesk Tecnologia", "Foto da confraternizacao",
+                            "Clique na foto para ampliar.", "", foto, "");
+  EXPECT_EQ(passo, 5);
+}
