@@ -44,7 +44,8 @@ bool ContemRegiao(const TRetangulo& AFora, const TRetangulo& ADentro) {
          ADentro.Right() <= AFora.Right() && ADentro.Bottom() <= AFora.Bottom();
 }
 
-HBITMAP CriarDib(const std::vector<uint32_t>& APixels, int ALargura, int AAltura) {
+// A 32-bit top-down DIB section; ABits receives its pixels.
+HBITMAP CriarDib(int ALargura, int AAltura, uint32_t*& ABits) {
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
   bi.bmiHeader.biWidth = ALargura;
@@ -54,8 +55,11 @@ HBITMAP CriarDib(const std::vector<uint32_t>& APixels, int ALargura, int AAltura
   bi.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   HBITMAP h = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  // 0xAARRGGBB in memory is B, G, R, A: the DIB's own order.
-  if (h && bits) memcpy(bits, APixels.data(), APixels.size() * sizeof(uint32_t));
+  if (h && !bits) {
+    DeleteObject(h);
+    h = nullptr;
+  }
+  ABits = static_cast<uint32_t*>(bits);
   return h;
 }
 
@@ -82,10 +86,14 @@ void PintarImagem(TPeerWin32& P, HDC ADc, const RECT& ARecorte) {
     P.LiberarImagem();
     const TRetangulo regiao =
         static_cast<int64_t>(w) * h <= kMaxPixelsPreparadaInteira ? TRetangulo{0, 0, w, h} : parte;
-    const std::vector<uint32_t> px = EscalarRegiao(bmp, w, h, regiao);
-    if (px.empty()) return;
-    P.Dib = CriarDib(px, regiao.Width, regiao.Height);
+    // Scaled straight into the DIB: 0xAARRGGBB in memory is B, G, R, A, the DIB's own order.
+    uint32_t* bits = nullptr;
+    P.Dib = CriarDib(regiao.Width, regiao.Height, bits);
     if (!P.Dib) return;
+    if (!EscalarRegiao(bmp, w, h, regiao, bits)) {
+      P.LiberarImagem();
+      return;
+    }
     P.DibOrigem = &bmp;
     P.DibW = w;
     P.DibH = h;

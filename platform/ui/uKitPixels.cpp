@@ -81,24 +81,31 @@ std::vector<uint32_t> EscalarPremultiplicado(const TBitmap& AImagem, int ALargur
 
 std::vector<uint32_t> EscalarRegiao(const TBitmap& AImagem, int ALargura, int AAltura,
                                     const TRetangulo& ARegiao) {
-  if (AImagem.Vazio() || ALargura <= 0 || AAltura <= 0) return {};
+  if (ARegiao.Width <= 0 || ARegiao.Height <= 0) return {};
+  std::vector<uint32_t> out(static_cast<size_t>(ARegiao.Width) * ARegiao.Height);
+  if (!EscalarRegiao(AImagem, ALargura, AAltura, ARegiao, out.data())) return {};
+  return out;
+}
+
+bool EscalarRegiao(const TBitmap& AImagem, int ALargura, int AAltura, const TRetangulo& ARegiao,
+                   uint32_t* ADestino) {
+  if (AImagem.Vazio() || ALargura <= 0 || AAltura <= 0) return false;
   const int sw = AImagem.Largura, sh = AImagem.Altura;
-  if (AImagem.Pixels.size() < static_cast<size_t>(sw) * sh) return {};
+  if (AImagem.Pixels.size() < static_cast<size_t>(sw) * sh) return false;
   const TRetangulo& r = ARegiao;
   if (r.Width <= 0 || r.Height <= 0 || r.Left < 0 || r.Top < 0 || r.Right() > ALargura ||
       r.Bottom() > AAltura)
-    return {};
+    return false;
   const size_t rw = static_cast<size_t>(r.Width);
-  std::vector<uint32_t> out(rw * static_cast<size_t>(r.Height));
+  uint32_t* out = ADestino;
 
   if (sw == ALargura && sh == AAltura) {
     // Same size: the region's pixels, premultiplied.
     for (int y = 0; y < r.Height; ++y) {
       const uint32_t* origem = AImagem.Pixels.data() + static_cast<size_t>(r.Top + y) * sw + r.Left;
-      std::transform(origem, origem + rw, out.begin() + static_cast<std::ptrdiff_t>(y * rw),
-                     Premultiplicado);
+      std::transform(origem, origem + rw, out + y * rw, Premultiplicado);
     }
-    return out;
+    return true;
   }
 
   const TPesos px = Pesos(sw, ALargura, r.Left, r.Right());
@@ -126,7 +133,7 @@ std::vector<uint32_t> EscalarRegiao(const TBitmap& AImagem, int ALargura, int AA
         }
     }
     for (int ty = y; ty < fimFaixa; ++ty) {
-      uint32_t* destino = out.data() + static_cast<size_t>(ty) * rw;
+      uint32_t* destino = out + static_cast<size_t>(ty) * rw;
       const std::vector<TPeso>& pesos = py[static_cast<size_t>(ty)];
       for (size_t x = 0; x < rw; ++x) {
         float acc[4] = {0, 0, 0, 0};
@@ -139,7 +146,7 @@ std::vector<uint32_t> EscalarRegiao(const TBitmap& AImagem, int ALargura, int AA
     }
     y = fimFaixa;
   }
-  return out;
+  return true;
 }
 
 }  // namespace ui

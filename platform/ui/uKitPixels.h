@@ -24,5 +24,9 @@ std::vector<uint32_t> EscalarPremultiplicado(const TBitmap& AImagem, int ALargur
 // inside the scaled picture.
 std::vector<uint32_t> EscalarRegiao(const TBitmap& AImagem, int ALargura, int AAltura,
                                     const TRetangulo& ARegiao);
+// The same into ADestino (the region's width x height pixels, rows top to
+// bottom), such as the bits of a DIB; false when there is nothing to scale.
+bool EscalarRegiao(const TBitmap& AImagem, int ALargura, int AAltura, const TRetangulo& ARegiao,
+                   uint32_t* ADestino);
 
 }  // namespace ui
