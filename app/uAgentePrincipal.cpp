@@ -469,6 +469,16 @@ void TFrmAgentePrincipal::IrParaBandeja() {
   TTrayAgent::Minimizar(this);
 }
 
+void TFrmAgentePrincipal::ExibirPrimeiraVez() {
+  if (ui::app::EstadoInicial() == ui::TEstadoJanela::Minimizada) {
+    IrParaBandeja();
+    return;
+  }
+  DefinirEstado(ui::TEstadoJanela::Normal);
+  Centralizar();
+  Mostrar();
+}
+
 void TFrmAgentePrincipal::RestaurarDaBandeja() {
   TTrayAgent::Restaurar(this);
 }

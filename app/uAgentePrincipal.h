@@ -80,6 +80,9 @@ class TFrmAgentePrincipal : public ui::TJanela {
   void CarregarLogo();
   void IrParaBandeja();
   void RestaurarDaBandeja();
+  // The message loop's first show: normal and centred, or, when the program was
+  // started minimised, minimised, which for this window means the tray.
+  void ExibirPrimeiraVez();
   void MostrarMenuBandeja();
 
   bool Executando() const { return FExecutando; }

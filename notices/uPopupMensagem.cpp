@@ -103,6 +103,11 @@ TFrmPopupMensagem::TFrmPopupMensagem() {
 
   btnOK = new ui::TBotao(pnlBase);
   btnOK->Nome = "btnOK";
+  // Hidden and disabled from its creation: the window shows and processes
+  // messages before the confirmation exists, and neither a click nor Enter on
+  // the default button may confirm a notice that was never shown.
+  btnOK->DefinirVisivel(false);
+  btnOK->DefinirHabilitado(false);
   btnOK->DefinirPadrao(true);
   btnOK->DefinirTexto("Li e entendi");
   btnOK->DefinirLimites(225, 370, 170, 42);
@@ -311,7 +316,9 @@ void TFrmPopupMensagem::chkConfirmacaoClick() {
 }
 
 void TFrmPopupMensagem::btnOKClick() {
-  if (!chkConfirmacao || chkConfirmacao->Marcado()) {
+  // Nothing confirms before the release, whatever delivered the click.
+  if (!FLiberado) return;
+  if (chkConfirmacao->Marcado()) {
     FConfirmado = true;
     Fechar();
     return;

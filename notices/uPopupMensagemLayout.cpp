@@ -107,9 +107,10 @@ void TFrmPopupMensagem::LayoutTexto(const std::string& AMensagem) {
   lblTitulo->DefinirLimites(24, 142, w - 48, 32);
   imgMensagem->DefinirVisivel(false);
   const bool comLink = FLinkLabel && FLinkLabel->Visivel();
-  // With a link the memo gives up the room that the link takes above the
-  // released check box.
-  const int fundoMemo = comLink ? h - kTopoConfirmacaoDoFundo - kFolgaConfirmacao - 24 - 8 : h - 95;
+  // The memo ends above the released check box; with a link it also gives up
+  // the room that the link takes.
+  const int acimaDaConfirmacao = h - kTopoConfirmacaoDoFundo - kFolgaConfirmacao;
+  const int fundoMemo = comLink ? acimaDaConfirmacao - 24 - 8 : acimaDaConfirmacao;
   memMensagem->DefinirLimites(40, 190, w - 80, fundoMemo - 190);
   memMensagem->DefinirBarraVertical(true);
   if (comLink)

@@ -19,6 +19,10 @@ bool TWallpaper::Aplicar(const std::string& AArquivo) {
     TLogger::Log("Falha ao decodificar wallpaper: " + AArquivo);
     return false;
   }
+  // A bitmap larger than a picture may be held is a bitmap already: the
+  // desktop takes it as it is, rather than a smaller copy written over it.
+  if (formato == TFormatoImagem::Bmp && Reduzida(imagem))
+    return Desktop().DefinirPapelDeParede(AArquivo);
   if (!GravarBmp24(destino, imagem)) {
     TLogger::Log("Falha ao gravar wallpaper: " + destino);
     return false;

@@ -72,3 +72,5 @@ bool CorrespondeMascara(std::string_view ANome, std::string_view AMascara);
 // Writes the bytes to a temporary file beside the target, then renames it over
 // the target, so that a crash never leaves half a file behind.
 bool GravarAtomico(const std::string& ACaminho, std::string_view ABytes);
+// A temporary file name of this process beside the target, on its volume.
+std::string TemporarioAoLado(const std::string& ACaminho);

@@ -84,11 +84,15 @@ bool CorrespondeMascara(std::string_view ANome, std::string_view AMascara) {
   return m == AMascara.size();
 }
 
+std::string TemporarioAoLado(const std::string& ACaminho) {
+  return ACaminho + ".tmp" + std::to_string(Sistema().IdProcesso()) + "_" +
+         std::to_string(Relogio().TickCount());
+}
+
 bool GravarAtomico(const std::string& ACaminho, std::string_view ABytes) {
   IArquivos& fs = Arquivos();
   // A name of our own beside the target, so the rename stays on one volume.
-  const std::string temp = ACaminho + ".tmp" + std::to_string(Sistema().IdProcesso()) + "_" +
-                           std::to_string(Relogio().TickCount());
+  const std::string temp = TemporarioAoLado(ACaminho);
   if (!fs.Gravar(temp, ABytes)) {
     fs.Apagar(temp);
     return false;

@@ -25,10 +25,11 @@ using TBitmapPtr = std::shared_ptr<const TBitmap>;
 
 enum class TFormatoImagem { PeloNome, Png, Jpeg, Bmp };
 
-// A decoded picture never holds more pixels than this (64 MiB of pixels): a
-// larger one is reduced by a whole factor while it is decoded, so that a
-// 10,000 x 10,000 picture costs tens of megabytes instead of hundreds.
-inline constexpr int64_t kMaxPixelsImagem = 16 * 1024 * 1024;
+// A decoded picture never holds more pixels than an 8K desktop (8192 x 4608,
+// 7680 x 4320: 144 MiB of pixels at most), so that a wallpaper keeps its full
+// resolution and the popup draws an enlarged photo from its own pixels. A
+// larger one is reduced by a whole factor while it is decoded.
+inline constexpr int64_t kMaxPixelsImagem = 8192LL * 4608;
 // Pictures whose header claims more than this are refused outright (damaged or
 // hostile headers).
 inline constexpr int64_t kMaxPixelsDeclarados = 1024LL * 1024 * 1024;
@@ -52,7 +53,13 @@ int FatorReducao(int64_t ALargura, int64_t AAltura);
 
 // Each pixel's colour blended onto white by its alpha; the result is opaque.
 void MisturarSobreBranco(TBitmap& AImagem);
+// Whether the picture holds fewer pixels than its file (reduced on decode).
+inline bool Reduzida(const TBitmap& AImagem) {
+  return AImagem.Largura < AImagem.LarguraNatural() || AImagem.Altura < AImagem.AlturaNatural();
+}
 // A 24-bit bottom-up Windows bitmap file of the picture (alpha blended on white).
 std::string CodificarBmp24(const TBitmap& AImagem);
-// Writes CodificarBmp24 to the file; false when the write fails or the picture is empty.
+// Writes CodificarBmp24 to the file a band of rows at a time, into a temporary
+// file beside it that then replaces it: a failed write leaves the file as it
+// was. False when the write fails or the picture is empty.
 bool GravarBmp24(const std::string& ACaminho, const TBitmap& AImagem);

@@ -1,5 +1,6 @@
 // Portable part of the pictures concern: format choice, size limits, the white
 // blend, the BMP writer and the file reading in front of the decoders.
+#include <algorithm>
 #include <cstring>
 
 #include "platform/uArquivos.h"
@@ -27,6 +28,55 @@ uint32_t Misturar(uint32_t P) {
   const uint32_t r = canal((P >> 16) & 0xFF), g = canal((P >> 8) & 0xFF), b = canal(P & 0xFF);
   return 0xFF000000u | (r << 16) | (g << 8) | b;
 }
+
+uint32_t BytesLinhaBmp24(const TBitmap& AImagem) {
+  return (static_cast<uint32_t>(AImagem.Largura) * 3 + 3) & ~3u;  // rows padded to 4 bytes
+}
+
+std::string CabecalhoBmp24(const TBitmap& AImagem) {
+  const uint32_t w = static_cast<uint32_t>(AImagem.Largura);
+  const uint32_t h = static_cast<uint32_t>(AImagem.Altura);
+  const uint32_t dados = BytesLinhaBmp24(AImagem) * h;
+  std::string s;
+  s += "BM";
+  Anexar32(s, 54 + dados);
+  Anexar32(s, 0);
+  Anexar32(s, 54);
+  Anexar32(s, 40);  // BITMAPINFOHEADER
+  Anexar32(s, w);
+  Anexar32(s, h);  // positive: bottom-up rows
+  Anexar16(s, 1);
+  Anexar16(s, 24);
+  Anexar32(s, 0);  // BI_RGB
+  Anexar32(s, dados);
+  Anexar32(s, 3780);  // 96 DPI in pixels per metre
+  Anexar32(s, 3780);
+  Anexar32(s, 0);
+  Anexar32(s, 0);
+  return s;
+}
+
+// The file's rows [AIni, AFim), counted from its first (the picture's bottom row).
+void AnexarLinhasBmp24(std::string& S, const TBitmap& AImagem, uint32_t AIni, uint32_t AFim) {
+  const uint32_t w = static_cast<uint32_t>(AImagem.Largura);
+  const uint32_t h = static_cast<uint32_t>(AImagem.Altura);
+  const size_t bytesLinha = BytesLinhaBmp24(AImagem);
+  size_t pos = S.size();
+  S.resize(pos + bytesLinha * (AFim - AIni), '\0');  // the padding stays zero
+  for (uint32_t k = AIni; k < AFim; ++k, pos += bytesLinha) {
+    const uint32_t* p = AImagem.Pixels.data() + static_cast<size_t>(h - 1 - k) * w;
+    char* d = S.data() + pos;
+    for (uint32_t x = 0; x < w; ++x, d += 3) {
+      const uint32_t c = Misturar(p[x]);
+      d[0] = static_cast<char>(c & 0xFF);
+      d[1] = static_cast<char>((c >> 8) & 0xFF);
+      d[2] = static_cast<char>((c >> 16) & 0xFF);
+    }
+  }
+}
+
+// Rows written per piece: about 4 MiB of the file at a time.
+constexpr uint32_t kBytesPorParte = 4 * 1024 * 1024;
 
 }  // namespace
 
@@ -62,37 +112,8 @@ void MisturarSobreBranco(TBitmap& AImagem) {
 
 std::string CodificarBmp24(const TBitmap& AImagem) {
   if (AImagem.Vazio()) return {};
-  const uint32_t w = static_cast<uint32_t>(AImagem.Largura);
-  const uint32_t h = static_cast<uint32_t>(AImagem.Altura);
-  const uint32_t linha = (w * 3 + 3) & ~3u;  // rows padded to 4 bytes
-  const uint32_t dados = linha * h;
-  std::string s;
-  s.reserve(54 + dados);
-  s += "BM";
-  Anexar32(s, 54 + dados);
-  Anexar32(s, 0);
-  Anexar32(s, 54);
-  Anexar32(s, 40);  // BITMAPINFOHEADER
-  Anexar32(s, w);
-  Anexar32(s, h);  // positive: bottom-up rows
-  Anexar16(s, 1);
-  Anexar16(s, 24);
-  Anexar32(s, 0);  // BI_RGB
-  Anexar32(s, dados);
-  Anexar32(s, 3780);  // 96 DPI in pixels per metre
-  Anexar32(s, 3780);
-  Anexar32(s, 0);
-  Anexar32(s, 0);
-  for (uint32_t y = h; y-- > 0;) {
-    const uint32_t* p = AImagem.Pixels.data() + static_cast<size_t>(y) * w;
-    for (uint32_t x = 0; x < w; ++x) {
-      const uint32_t c = Misturar(p[x]);
-      s.push_back(static_cast<char>(c & 0xFF));
-      s.push_back(static_cast<char>((c >> 8) & 0xFF));
-      s.push_back(static_cast<char>((c >> 16) & 0xFF));
-    }
-    s.append(linha - w * 3, '\0');
-  }
+  std::string s = CabecalhoBmp24(AImagem);
+  AnexarLinhasBmp24(s, AImagem, 0, static_cast<uint32_t>(AImagem.Altura));
   return s;
 }
 
@@ -100,7 +121,20 @@ bool GravarBmp24(const std::string& ACaminho, const TBitmap& AImagem) {
   if (AImagem.Vazio() ||
       AImagem.Pixels.size() != static_cast<size_t>(AImagem.Largura) * AImagem.Altura)
     return false;
-  return Arquivos().Gravar(ACaminho, CodificarBmp24(AImagem));
+  IArquivos& fs = Arquivos();
+  const std::string temp = TemporarioAoLado(ACaminho);
+  const uint32_t h = static_cast<uint32_t>(AImagem.Altura);
+  const uint32_t linhasPorParte = std::max(1u, kBytesPorParte / BytesLinhaBmp24(AImagem));
+  bool ok = fs.Gravar(temp, CabecalhoBmp24(AImagem));
+  std::string parte;
+  for (uint32_t k = 0; ok && k < h; k += linhasPorParte) {
+    parte.clear();
+    AnexarLinhasBmp24(parte, AImagem, k, std::min(h, k + linhasPorParte));
+    ok = fs.Anexar(temp, parte);
+  }
+  if (ok) ok = fs.Substituir(temp, ACaminho);
+  if (!ok) fs.Apagar(temp);
+  return ok;
 }
 
 bool CarregarImagemArquivo(const std::string& ACaminho, TFormatoImagem AFormato, TBitmap& AImagem) {

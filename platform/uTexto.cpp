@@ -68,10 +68,16 @@ void AnexarUtf8(std::string& out, char32_t cp) {
   }
 }
 
-bool Branco(char c) { return static_cast<unsigned char>(c) <= 32; }
+bool Branco(char c) {
+  return static_cast<unsigned char>(c) <= 32;
+}
 
-char Minuscula(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-char Maiuscula(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+char Minuscula(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
+char Maiuscula(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
 
 // windows-1252 bytes 0x80..0x9F; 0 marks the five holes of the code page.
 constexpr char16_t kCp1252Alto[32] = {
@@ -147,7 +153,9 @@ std::string AparaDireita(std::string_view ATexto) {
   return std::string(ATexto.substr(0, b));
 }
 
-std::string Aparar(std::string_view ATexto) { return AparaDireita(AparaEsquerda(ATexto)); }
+std::string Aparar(std::string_view ATexto) {
+  return AparaDireita(AparaEsquerda(ATexto));
+}
 
 bool EmBranco(std::string_view ATexto) {
   return std::all_of(ATexto.begin(), ATexto.end(), Branco);
@@ -173,7 +181,8 @@ bool IgualSemCaixa(std::string_view A, std::string_view B) {
 }
 
 bool IniciaComSemCaixa(std::string_view ATexto, std::string_view APrefixo) {
-  return ATexto.size() >= APrefixo.size() && IgualSemCaixa(ATexto.substr(0, APrefixo.size()), APrefixo);
+  return ATexto.size() >= APrefixo.size() &&
+         IgualSemCaixa(ATexto.substr(0, APrefixo.size()), APrefixo);
 }
 
 bool Contem(std::string_view ATexto, std::string_view AParte) {
@@ -218,19 +227,15 @@ bool LerInteiroBase(std::string_view s, int32_t& valor, bool aceitarHex) {
   if (s.empty()) return false;
   size_t i = 0;
   bool negativo = false;
-  if (s[0] == '-' || s[0] == '+') {
+  int base = 10;
+  // Hexadecimal only after a lower-case "0x" at the very start ("$3C", "0X3C"
+  // and "-0x3C" are not numbers here).
+  if (aceitarHex && s.size() > 2 && s[0] == '0' && s[1] == 'x') {
+    base = 16;
+    i = 2;
+  } else if (s[0] == '-' || s[0] == '+') {
     negativo = s[0] == '-';
     i = 1;
-  }
-  int base = 10;
-  if (aceitarHex) {
-    if (i < s.size() && s[i] == '$') {
-      base = 16;
-      ++i;
-    } else if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
-      base = 16;
-      i += 2;
-    }
   }
   if (i >= s.size()) return false;
   int64_t acc = 0;
@@ -251,9 +256,7 @@ bool LerInteiroBase(std::string_view s, int32_t& valor, bool aceitarHex) {
   }
   if (base == 16) {
     // Hexadecimal covers the full 32 bits, as the Windows readers do.
-    auto u = static_cast<uint32_t>(acc);
-    int32_t v = static_cast<int32_t>(u);
-    valor = negativo ? -v : v;
+    valor = static_cast<int32_t>(static_cast<uint32_t>(acc));
     return true;
   }
   if (negativo) acc = -acc;

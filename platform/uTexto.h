@@ -33,8 +33,9 @@ bool Contem(std::string_view ATexto, std::string_view AParte);
 std::string SubstituirTudo(std::string ATexto, std::string_view ADe, std::string_view APara);
 std::vector<std::string> DividirLinhas(std::string_view ATexto);  // at CR LF, LF or CR
 
-// Decimal 32-bit integer as Delphi's StrToIntDef reads it: optional sign,
-// digits; "0x"/"$" hexadecimal prefixes accepted; surrounding blanks rejected.
+// 32-bit integer as config.ini holds it: decimal with an optional sign, or
+// hexadecimal after a leading lower-case "0x" when the text is longer than
+// two characters; surrounding blanks rejected.
 bool LerInteiro32(std::string_view ATexto, int32_t& AValor);
 // Strict decimal only (no hexadecimal), optional sign.
 bool LerInteiroDecimal32(std::string_view ATexto, int32_t& AValor);

@@ -408,8 +408,44 @@ int TRolagem::FaixaHorizontal() const {
   return m;
 }
 
+void TRolagem::Barras(bool& AVertical, bool& AHorizontal) const {
+  const TTamanho barra = Backend().TamanhoBarrasRolagem(*this);
+  const int fv = FaixaVertical(), fh = FaixaHorizontal();
+  AVertical = fv > ClientHeight();
+  AHorizontal = fh > ClientWidth();
+  // Twice: the second bar may take the room the first one still had.
+  for (int i = 0; i < 2; ++i) {
+    if (AVertical) AHorizontal = AHorizontal || fh > ClientWidth() - barra.Largura;
+    if (AHorizontal) AVertical = AVertical || fv > ClientHeight() - barra.Altura;
+  }
+}
+
+bool TRolagem::BarraVerticalVisivel() const {
+  bool v = false, h = false;
+  Barras(v, h);
+  return v;
+}
+
+bool TRolagem::BarraHorizontalVisivel() const {
+  bool v = false, h = false;
+  Barras(v, h);
+  return h;
+}
+
+int TRolagem::LarguraVisivel() const {
+  return std::max(
+      0,
+      ClientWidth() - (BarraVerticalVisivel() ? Backend().TamanhoBarrasRolagem(*this).Largura : 0));
+}
+
+int TRolagem::AlturaVisivel() const {
+  return std::max(
+      0, ClientHeight() -
+             (BarraHorizontalVisivel() ? Backend().TamanhoBarrasRolagem(*this).Altura : 0));
+}
+
 void TRolagem::DefinirPosicaoVertical(int A) {
-  A = std::clamp(A, 0, std::max(0, FaixaVertical() - ClientHeight()));
+  A = std::clamp(A, 0, std::max(0, FaixaVertical() - AlturaVisivel()));
   if (A == FPosV) return;
   FPosV = A;
   Notificar(TPropriedade::Rolagem);
@@ -417,7 +453,7 @@ void TRolagem::DefinirPosicaoVertical(int A) {
 }
 
 void TRolagem::DefinirPosicaoHorizontal(int A) {
-  A = std::clamp(A, 0, std::max(0, FaixaHorizontal() - ClientWidth()));
+  A = std::clamp(A, 0, std::max(0, FaixaHorizontal() - LarguraVisivel()));
   if (A == FPosH) return;
   FPosH = A;
   Notificar(TPropriedade::Rolagem);
@@ -647,8 +683,28 @@ void ExecutarProtegido(const std::function<void()>& AAcao, TJanela* ADono) {
   }
 }
 
+std::function<void(const std::string&)>& Relato() {
+  static std::function<void(const std::string&)> r;
+  return r;
+}
+
+void DefinirRelatoDeFalhas(std::function<void(const std::string& ATexto)> ARelato) {
+  Relato() = std::move(ARelato);
+}
+
+void RelatarFalha(const std::string& ATexto) noexcept {
+  try {
+    if (Relato()) Relato()(ATexto);
+  } catch (...) {
+    // A report that fails is lost; the caller goes on.
+  }
+}
+
 TRetangulo AreaDeTrabalho() {
   return Backend().AreaDeTrabalho();
+}
+TEstadoJanela EstadoInicial() {
+  return Backend().EstadoInicial();
 }
 TPonto PosicaoCursor() {
   return Backend().PosicaoCursor();
@@ -669,6 +725,10 @@ void TBackend::ExibirModal(TJanela& AJanela) {
     if (AJanela.Fechada()) break;
     Relogio().Dormir(10);
   }
+}
+
+TTamanho TBackend::TamanhoBarrasRolagem(const TRolagem&) {
+  return {17, 17};
 }
 
 bool TBackend::JanelaNaTela(const TJanela& AJanela) {

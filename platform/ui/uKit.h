@@ -315,9 +315,18 @@ class TRolagem : public TControle {  // scroll box
   // A single border takes 2 pixels on each side.
   int ClientWidth() const override;
   int ClientHeight() const override;
-  // Extent of the children and the scroll positions, clamped to it.
+  // Extent of the children.
   int FaixaVertical() const;
   int FaixaHorizontal() const;
+  // The bars that the extent needs. A bar takes room from the other direction,
+  // so one bar may bring the other.
+  bool BarraVerticalVisivel() const;
+  bool BarraHorizontalVisivel() const;
+  // The part of the client area that shows content: without the bars.
+  int LarguraVisivel() const;
+  int AlturaVisivel() const;
+  // Scroll positions, clamped so that the far edges of the content can just
+  // be scrolled into view.
   int PosicaoVertical() const { return FPosV; }
   int PosicaoHorizontal() const { return FPosH; }
   void DefinirPosicaoVertical(int A);
@@ -330,6 +339,8 @@ class TRolagem : public TControle {  // scroll box
   std::function<void()> AoRolar;
 
  private:
+  void Barras(bool& AVertical, bool& AHorizontal) const;
+
   bool FBorda = false;
   int FPosV = 0;
   int FPosH = 0;
@@ -487,7 +498,15 @@ bool CaixaEntrada(const std::string& ATitulo, const std::string& APrompt, std::s
 void MostrarErro(const std::exception& E, TJanela* ADono = nullptr);
 // Runs an event handler; an error that escapes it goes to MostrarErro.
 void ExecutarProtegido(const std::function<void()>& AAcao, TJanela* ADono = nullptr);
+// Where the kit reports a failure of its own that it caught inside a window
+// procedure (a paint that ran out of memory): the window goes on, and the
+// program sends the text to its log. Unset: the failure goes unreported.
+void DefinirRelatoDeFalhas(std::function<void(const std::string& ATexto)> ARelato);
+void RelatarFalha(const std::string& ATexto) noexcept;
 TRetangulo AreaDeTrabalho();
+// The state the program was started in (a shortcut or launcher that asks for a
+// minimised window): what the first window shown should follow.
+TEstadoJanela EstadoInicial();
 TPonto PosicaoCursor();
 TTamanho MedirTexto(const TFonte& AFonte, const std::string& ATexto);
 uint32_t RegistrarMensagem(const std::string& ANome);

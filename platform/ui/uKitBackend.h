@@ -46,6 +46,11 @@ class TBackend {
   virtual TRetangulo AreaPaginas(const TPaginas& APaginas);
   // Shown and not minimised. The default trusts the object's own state.
   virtual bool JanelaNaTela(const TJanela& AJanela);
+  // The state the process was started in.
+  virtual TEstadoJanela EstadoInicial() = 0;
+  // Width of a scroll box's vertical bar and height of its horizontal one, at
+  // 96 DPI (rounded up). The default is the system's at 96 DPI.
+  virtual TTamanho TamanhoBarrasRolagem(const TRolagem& ARolagem);
 };
 
 TBackend& Backend();

@@ -109,7 +109,7 @@ bool RotearRoda(HWND, WPARAM AW, LPARAM AL) {
     if (c->Tipo() == TTipoControle::Rolagem) {
       // A scroll box without a handler of its own scrolls its content.
       auto* r = static_cast<TRolagem*>(c);
-      if (r->FaixaVertical() > r->ClientHeight()) {
+      if (r->BarraVerticalVisivel()) {
         app::ExecutarProtegido(
             [&] { r->DefinirPosicaoVertical(r->PosicaoVertical() - delta * 48 / WHEEL_DELTA); });
         return true;
@@ -215,6 +215,22 @@ class TBackendWin32 final : public TBackend {
             Desescalar(r.bottom - r.top, d)};
   }
 
+  TEstadoJanela EstadoInicial() override {
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    GetStartupInfoW(&si);
+    if (!(si.dwFlags & STARTF_USESHOWWINDOW)) return TEstadoJanela::Normal;
+    switch (si.wShowWindow) {
+      case SW_MINIMIZE:
+      case SW_SHOWMINIMIZED:
+      case SW_SHOWMINNOACTIVE:
+      case SW_FORCEMINIMIZE:
+        return TEstadoJanela::Minimizada;
+      default:
+        return TEstadoJanela::Normal;
+    }
+  }
+
   TPonto PosicaoCursor() override {
     POINT p{};
     GetCursorPos(&p);
@@ -299,6 +315,15 @@ class TBackendWin32 final : public TBackend {
     BringWindowToTop(h);
   }
 
+  TTamanho TamanhoBarrasRolagem(const TRolagem& R) override {
+    HWND h = HandleDe(&R);
+    const int dpi = h ? static_cast<int>(GetDpiForWindow(h)) : DpiTela();
+    // Rounded up: a bar never hides more of the content than the kit allows for.
+    auto logico = [dpi](int AFisico) { return (AFisico * 96 + dpi - 1) / dpi; };
+    return {logico(GetSystemMetricsForDpi(SM_CXVSCROLL, static_cast<UINT>(dpi))),
+            logico(GetSystemMetricsForDpi(SM_CYHSCROLL, static_cast<UINT>(dpi)))};
+  }
+
   bool JanelaNaTela(const TJanela& AJanela) override {
     HWND h = HandleDe(&AJanela);
     if (!h) return TBackend::JanelaNaTela(AJanela);
@@ -358,11 +383,13 @@ TBackendWin32& B() {
 }
 
 LRESULT CALLBACK ProcOculta(HWND h, UINT m, WPARAM w, LPARAM l) {
-  if (m == WM_TIMER) {
-    B().Disparar(w);
-    return 0;
-  }
-  return DefWindowProcW(h, m, w, l);
+  return Protegido(h, m, w, l, [&]() -> LRESULT {
+    if (m == WM_TIMER) {
+      B().Disparar(w);
+      return 0;
+    }
+    return DefWindowProcW(h, m, w, l);
+  });
 }
 
 }  // namespace

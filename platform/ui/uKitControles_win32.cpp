@@ -37,14 +37,18 @@ bool PaiRolagem(const TControle& C) {
 }
 
 LRESULT CALLBACK ProcAbas(HWND h, UINT m, WPARAM w, LPARAM l, UINT_PTR, DWORD_PTR) {
-  if (m == WM_ERASEBKGND) {
-    // Around the tabs shows the parent's colour, not the button face.
-    if (TControle* c = ControleDe(h)) {
-      RECT r{};
-      GetClientRect(h, &r);
-      FillRect(reinterpret_cast<HDC>(w), &r, PincelGdi(CorAtras(*c)));
-      return 1;
+  try {
+    if (m == WM_ERASEBKGND) {
+      // Around the tabs shows the parent's colour, not the button face.
+      if (TControle* c = ControleDe(h)) {
+        RECT r{};
+        GetClientRect(h, &r);
+        FillRect(reinterpret_cast<HDC>(w), &r, PincelGdi(CorAtras(*c)));
+        return 1;
+      }
     }
+  } catch (...) {
+    RelatarFalhaJanela(h, m, "erro desconhecido");
   }
   return DefSubclassProc(h, m, w, l);
 }
@@ -236,18 +240,19 @@ void TPeerWin32::AtualizarBarras() {
   r.DefinirPosicaoVertical(r.PosicaoVertical());
   r.DefinirPosicaoHorizontal(r.PosicaoHorizontal());
   const int dpi = Dpi();
-  const bool v = r.FaixaVertical() > r.ClientHeight();
-  const bool h = r.FaixaHorizontal() > r.ClientWidth();
+  const bool v = r.BarraVerticalVisivel();
+  const bool h = r.BarraHorizontalVisivel();
   SCROLLINFO si{};
   si.cbSize = sizeof(si);
   si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
   si.nMax = std::max(0, Escalar(r.FaixaVertical(), dpi) - 1);
-  si.nPage = static_cast<UINT>(Escalar(r.ClientHeight(), dpi));
+  // A page is what shows beside the other bar.
+  si.nPage = static_cast<UINT>(Escalar(r.AlturaVisivel(), dpi));
   si.nPos = Escalar(r.PosicaoVertical(), dpi);
   ShowScrollBar(H, SB_VERT, v);
   if (v) SetScrollInfo(H, SB_VERT, &si, TRUE);
   si.nMax = std::max(0, Escalar(r.FaixaHorizontal(), dpi) - 1);
-  si.nPage = static_cast<UINT>(Escalar(r.ClientWidth(), dpi));
+  si.nPage = static_cast<UINT>(Escalar(r.LarguraVisivel(), dpi));
   si.nPos = Escalar(r.PosicaoHorizontal(), dpi);
   ShowScrollBar(H, SB_HORZ, h);
   if (h) SetScrollInfo(H, SB_HORZ, &si, TRUE);

@@ -42,6 +42,8 @@ extern std::function<void()> AoProcessarMensagens;
 
 void DefinirAreaDeTrabalho(TRetangulo AArea);
 void DefinirPosicaoCursor(TPonto APosicao);
+// The state the program was "started" in (default Normal).
+void DefinirEstadoInicial(TEstadoJanela AEstado);
 // Clears the records, answers and hooks, and the Terminar flag.
 void Reiniciar();
 // Fires every enabled timer that is due by the clock concern's tick count.

@@ -284,7 +284,70 @@ void AplicarEstadoJanela(TPeerWin32& P) {
   if (J.Estado() == TEstadoJanela::Normal && minimizada) ShowWindow(P.H, SW_RESTORE);
 }
 
-LRESULT CALLBACK ProcJanela(HWND h, UINT m, WPARAM w, LPARAM l) {
+namespace {
+
+// The buffer one paint draws into: only as large as the part to paint, so an
+// enlarged picture of any size costs a screenful. Released on every way out.
+class TBufferPintura {
+ public:
+  TBufferPintura(HDC ADc, const RECT& AParte) : FParte(AParte) {
+    FDc = CreateCompatibleDC(ADc);
+    FBmp = CreateCompatibleBitmap(ADc, AParte.right - AParte.left, AParte.bottom - AParte.top);
+    if (!FDc || !FBmp) return;
+    FAntigo = SelectObject(FDc, FBmp);
+    // Drawn in client coordinates, the part lands at the buffer's origin.
+    SetViewportOrgEx(FDc, -AParte.left, -AParte.top, nullptr);
+  }
+  ~TBufferPintura() {
+    if (FAntigo) SelectObject(FDc, FAntigo);
+    if (FBmp) DeleteObject(FBmp);
+    if (FDc) DeleteDC(FDc);
+  }
+  TBufferPintura(const TBufferPintura&) = delete;
+  TBufferPintura& operator=(const TBufferPintura&) = delete;
+  HDC Dc() const { return FAntigo ? FDc : nullptr; }
+  void Copiar(HDC ADestino) const {
+    BitBlt(ADestino, FParte.left, FParte.top, FParte.right - FParte.left,
+           FParte.bottom - FParte.top, FDc, FParte.left, FParte.top, SRCCOPY);
+  }
+
+ private:
+  RECT FParte;
+  HDC FDc = nullptr;
+  HBITMAP FBmp = nullptr;
+  HGDIOBJ FAntigo = nullptr;
+};
+
+// BeginPaint and EndPaint, the second also when the painting fails.
+class TPintura {
+ public:
+  explicit TPintura(HWND AJanela) : FJanela(AJanela) { Dc = BeginPaint(AJanela, &Ps); }
+  ~TPintura() { EndPaint(FJanela, &Ps); }
+  TPintura(const TPintura&) = delete;
+  TPintura& operator=(const TPintura&) = delete;
+  PAINTSTRUCT Ps{};
+  HDC Dc = nullptr;
+
+ private:
+  HWND FJanela;
+};
+
+void PintarParte(TPeerWin32& P, HDC ADc, RECT AParte) {
+  RECT rc{};
+  GetClientRect(P.H, &rc);
+  const RECT visivel = ParteVisivel(P.H);
+  if (!IntersectRect(&AParte, &AParte, &visivel)) return;
+  TBufferPintura buffer(ADc, AParte);
+  if (!buffer.Dc()) {
+    // No memory for a buffer: straight onto the screen, flicker and all.
+    Pintar(P, ADc, rc, AParte);
+    return;
+  }
+  Pintar(P, buffer.Dc(), rc, AParte);
+  buffer.Copiar(ADc);
+}
+
+LRESULT ProcJanelaSemProtecao(HWND h, UINT m, WPARAM w, LPARAM l) {
   if (m == WM_NCCREATE) {
     auto* cs = reinterpret_cast<CREATESTRUCTW*>(l);
     LigarPeer(h, static_cast<TPeerWin32*>(cs->lpCreateParams));
@@ -303,27 +366,17 @@ LRESULT CALLBACK ProcJanela(HWND h, UINT m, WPARAM w, LPARAM l) {
     case WM_ERASEBKGND:
       return 1;  // WM_PAINT paints everything, through a buffer
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(h, &ps);
-      RECT rc{};
-      GetClientRect(h, &rc);
-      if (rc.right > 0 && rc.bottom > 0) {
-        HDC mem = CreateCompatibleDC(dc);
-        HBITMAP bmp = CreateCompatibleBitmap(dc, rc.right, rc.bottom);
-        HGDIOBJ antigo = SelectObject(mem, bmp);
-        Pintar(*p, mem, rc);
-        BitBlt(dc, 0, 0, rc.right, rc.bottom, mem, 0, 0, SRCCOPY);
-        SelectObject(mem, antigo);
-        DeleteObject(bmp);
-        DeleteDC(mem);
-      }
-      EndPaint(h, &ps);
+      TPintura pintura(h);
+      if (pintura.Dc) PintarParte(*p, pintura.Dc, pintura.Ps.rcPaint);
       return 0;
     }
     case WM_PRINTCLIENT: {
-      RECT rc{};
-      GetClientRect(h, &rc);
-      Pintar(*p, reinterpret_cast<HDC>(w), rc);
+      HDC dc = reinterpret_cast<HDC>(w);
+      RECT parte{};
+      GetClientRect(h, &parte);
+      RECT recorte{};
+      if (GetClipBox(dc, &recorte) != ERROR && !IntersectRect(&parte, &parte, &recorte)) return 0;
+      PintarParte(*p, dc, parte);
       return 0;
     }
     case WM_LBUTTONDOWN:
@@ -358,6 +411,48 @@ LRESULT CALLBACK ProcJanela(HWND h, UINT m, WPARAM w, LPARAM l) {
     if (tratado) return 0;
   }
   return DefWindowProcW(h, m, w, l);
+}
+
+// At most one report a second: a failure that repeats on every paint must not
+// fill the log.
+DWORD GUltimoRelato = 0;
+bool GRelatou = false;
+
+}  // namespace
+
+LRESULT CALLBACK ProcJanela(HWND h, UINT m, WPARAM w, LPARAM l) {
+  return Protegido(h, m, w, l, [&] { return ProcJanelaSemProtecao(h, m, w, l); });
+}
+
+RECT ParteVisivel(HWND AJanela) {
+  RECT r{};
+  GetClientRect(AJanela, &r);
+  for (HWND filho = AJanela; GetWindowLongW(filho, GWL_STYLE) & WS_CHILD;) {
+    HWND pai = GetParent(filho);
+    if (!pai) break;
+    RECT p{};
+    GetClientRect(pai, &p);
+    MapWindowPoints(pai, AJanela, reinterpret_cast<POINT*>(&p), 2);
+    if (!IntersectRect(&r, &r, &p)) return RECT{};
+    filho = pai;
+  }
+  return r;
+}
+
+void RelatarFalhaJanela(HWND AJanela, UINT AMsg, const char* ATexto) noexcept {
+  try {
+    const DWORD agora = GetTickCount();
+    if (GRelatou && agora - GUltimoRelato < 1000) return;
+    GRelatou = true;
+    GUltimoRelato = agora;
+    const TControle* c = ControleDe(AJanela);
+    char msg[16];
+    wsprintfA(msg, "0x%04X", AMsg);
+    app::RelatarFalha("Erro na janela " + (c && !c->Nome.empty() ? c->Nome : std::string("?")) +
+                      " (mensagem " + msg + "): " + ATexto);
+  } catch (...) {
+    // Nothing more can be done for the report; the window goes on.
+  }
 }
 
 }  // namespace ui::w32

@@ -15,7 +15,37 @@ namespace {
 
 using TChaveFonte = std::tuple<std::string, int, bool, bool, int>;
 
-HBITMAP CriarDib(const std::vector<uint32_t>& APixels, int ALargura, int AAltura) {
+// A picture whose scaled size holds no more pixels than this (16 MiB) is
+// prepared whole, once per size, so that repaints and scrolling cost a copy;
+// a larger one (a photo enlarged past the screen) only where it is painted.
+constexpr int64_t kMaxPixelsPreparadaInteira = 4 * 1024 * 1024;
+
+// A memory DC with a bitmap selected, released on every way out.
+class TDcDaImagem {
+ public:
+  TDcDaImagem(HDC ADc, HBITMAP ABmp) : FDc(CreateCompatibleDC(ADc)) {
+    if (FDc) FAntigo = SelectObject(FDc, ABmp);
+  }
+  ~TDcDaImagem() {
+    if (FAntigo) SelectObject(FDc, FAntigo);
+    if (FDc) DeleteDC(FDc);
+  }
+  TDcDaImagem(const TDcDaImagem&) = delete;
+  TDcDaImagem& operator=(const TDcDaImagem&) = delete;
+  HDC Dc() const { return FAntigo ? FDc : nullptr; }
+
+ private:
+  HDC FDc;
+  HGDIOBJ FAntigo = nullptr;
+};
+
+bool ContemRegiao(const TRetangulo& AFora, const TRetangulo& ADentro) {
+  return ADentro.Left >= AFora.Left && ADentro.Top >= AFora.Top &&
+         ADentro.Right() <= AFora.Right() && ADentro.Bottom() <= AFora.Bottom();
+}
+
+// A 32-bit top-down DIB section; ABits receives its pixels.
+HBITMAP CriarDib(int ALargura, int AAltura, uint32_t*& ABits) {
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
   bi.bmiHeader.biWidth = ALargura;
@@ -25,8 +55,11 @@ HBITMAP CriarDib(const std::vector<uint32_t>& APixels, int ALargura, int AAltura
   bi.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   HBITMAP h = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  // 0xAARRGGBB in memory is B, G, R, A: the DIB's own order.
-  if (h && bits) memcpy(bits, APixels.data(), APixels.size() * sizeof(uint32_t));
+  if (h && !bits) {
+    DeleteObject(h);
+    h = nullptr;
+  }
+  ABits = static_cast<uint32_t*>(bits);
   return h;
 }
 
@@ -35,36 +68,48 @@ RECT Escalado(const TRetangulo& R, int ADpi) {
           Escalar(R.Bottom(), ADpi)};
 }
 
-void PintarImagem(TPeerWin32& P, HDC ADc, const RECT& ACliente) {
+void PintarImagem(TPeerWin32& P, HDC ADc, const RECT& ARecorte) {
   auto& img = static_cast<TImagem&>(P.C);
-  FillRect(ADc, &ACliente, PincelGdi(img.Opaco() ? CorFundo(img) : CorAtras(img)));
+  FillRect(ADc, &ARecorte, PincelGdi(img.Opaco() ? CorFundo(img) : CorAtras(img)));
   if (!img.TemImagem()) return;
   const RECT alvo = Escalado(img.AreaDesenhada(), P.Dpi());
   const int w = alvo.right - alvo.left, h = alvo.bottom - alvo.top;
-  if (w <= 0 || h <= 0) return;
+  RECT visto{};
+  if (w <= 0 || h <= 0 || !IntersectRect(&visto, &alvo, &ARecorte)) return;
+  // The part of the scaled picture that is painted, in its own pixels.
+  const TRetangulo parte{visto.left - alvo.left, visto.top - alvo.top, visto.right - visto.left,
+                         visto.bottom - visto.top};
   const TBitmap& bmp = *img.Imagem();
-  if (!P.Dib || P.DibOrigem != &bmp || P.DibW != w || P.DibH != h) {
-    // Scaled once per size with an area filter: AlphaBlend's own stretch drops pixels.
+  if (!P.Dib || P.DibOrigem != &bmp || P.DibW != w || P.DibH != h ||
+      !ContemRegiao(P.DibRegiao, parte)) {
+    // Scaled with an area filter: AlphaBlend's own stretch drops pixels.
     P.LiberarImagem();
-    const std::vector<uint32_t> px = EscalarPremultiplicado(bmp, w, h);
-    if (px.empty()) return;
-    P.Dib = CriarDib(px, w, h);
+    const TRetangulo regiao =
+        static_cast<int64_t>(w) * h <= kMaxPixelsPreparadaInteira ? TRetangulo{0, 0, w, h} : parte;
+    // Scaled straight into the DIB: 0xAARRGGBB in memory is B, G, R, A, the DIB's own order.
+    uint32_t* bits = nullptr;
+    P.Dib = CriarDib(regiao.Width, regiao.Height, bits);
+    if (!P.Dib) return;
+    if (!EscalarRegiao(bmp, w, h, regiao, bits)) {
+      P.LiberarImagem();
+      return;
+    }
     P.DibOrigem = &bmp;
     P.DibW = w;
     P.DibH = h;
+    P.DibRegiao = regiao;
   }
-  if (!P.Dib) return;
-  HDC mem = CreateCompatibleDC(ADc);
-  HGDIOBJ antigo = SelectObject(mem, P.Dib);
+  TDcDaImagem mem(ADc, P.Dib);
+  if (!mem.Dc()) return;
   BLENDFUNCTION bf{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-  AlphaBlend(ADc, alvo.left, alvo.top, w, h, mem, 0, 0, w, h, bf);
-  SelectObject(mem, antigo);
-  DeleteDC(mem);
+  AlphaBlend(ADc, visto.left, visto.top, parte.Width, parte.Height, mem.Dc(),
+             parte.Left - P.DibRegiao.Left, parte.Top - P.DibRegiao.Top, parte.Width, parte.Height,
+             bf);
 }
 
-void PintarRotulo(TPeerWin32& P, HDC ADc, const RECT& ACliente) {
+void PintarRotulo(TPeerWin32& P, HDC ADc, const RECT& ACliente, const RECT& ARecorte) {
   auto& r = static_cast<TRotulo&>(P.C);
-  FillRect(ADc, &ACliente, PincelGdi(r.Transparente() ? CorAtras(r) : CorFundo(r)));
+  FillRect(ADc, &ARecorte, PincelGdi(r.Transparente() ? CorAtras(r) : CorFundo(r)));
   HGDIOBJ antiga = SelectObject(ADc, FonteGdi(r.Fonte(), P.Dpi()));
   SetBkMode(ADc, TRANSPARENT);
   SetTextColor(ADc, r.Habilitado() ? CorGdi(r.Fonte().Cor) : GetSysColor(COLOR_GRAYTEXT));
@@ -128,18 +173,19 @@ void TPeerWin32::LiberarImagem() {
   Dib = nullptr;
   DibOrigem = nullptr;
   DibW = DibH = 0;
+  DibRegiao = {};
 }
 
-void Pintar(TPeerWin32& P, HDC ADc, const RECT& ACliente) {
+void Pintar(TPeerWin32& P, HDC ADc, const RECT& ACliente, const RECT& ARecorte) {
   switch (P.C.Tipo()) {
     case TTipoControle::Imagem:
-      PintarImagem(P, ADc, ACliente);
+      PintarImagem(P, ADc, ARecorte);
       break;
     case TTipoControle::Rotulo:
-      PintarRotulo(P, ADc, ACliente);
+      PintarRotulo(P, ADc, ACliente, ARecorte);
       break;
     default:
-      FillRect(ADc, &ACliente, PincelGdi(CorFundo(P.C)));
+      FillRect(ADc, &ARecorte, PincelGdi(CorFundo(P.C)));
       break;
   }
 }

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -53,10 +54,12 @@ class TPeerWin32 final : public TPeer {
   bool Pressionado = false;     // left button went down inside (click on release)
   TEstiloJanela EstiloAplicado;
   HWND FocoSalvo = nullptr;
-  // Picture prepared for the last drawn size.
+  // Picture prepared for the last drawn size: the part DibRegiao of the
+  // picture scaled to DibW x DibH (all of it when that is small enough).
   HBITMAP Dib = nullptr;
   const TBitmap* DibOrigem = nullptr;
   int DibW = 0, DibH = 0;
+  TRetangulo DibRegiao;
 };
 
 TPeerWin32* PeerDe(HWND AJanela);
@@ -92,8 +95,28 @@ bool RotearRoda(HWND AAlvo, WPARAM AW, LPARAM AL);
 // Controls that Tab stops at (in the order the kit built them).
 bool EhParadaDeTab(const TControle& C);
 
-// Painting of the controls of our own classes into a buffer DC.
-void Pintar(TPeerWin32& APeer, HDC ADc, const RECT& ACliente);
+// Painting of the controls of our own classes: ACliente is the whole client
+// area, ARecorte the part of it to paint (nothing outside it is touched, and
+// the work follows it, not the client area).
+void Pintar(TPeerWin32& APeer, HDC ADc, const RECT& ACliente, const RECT& ARecorte);
+// The part of the window's client area that its parents leave visible, in its
+// own client coordinates: a child larger than its scroll box shows only that.
+RECT ParteVisivel(HWND AJanela);
+// A failure caught inside a window procedure: reported, and the window goes on.
+void RelatarFalhaJanela(HWND AJanela, UINT AMsg, const char* ATexto) noexcept;
+// Runs one message's handling; an error that escapes it is reported, and the
+// message gets the default handling instead.
+template <class F>
+LRESULT Protegido(HWND AJanela, UINT AMsg, WPARAM AW, LPARAM AL, F&& AProc) {
+  try {
+    return AProc();
+  } catch (const std::exception& e) {
+    RelatarFalhaJanela(AJanela, AMsg, e.what());
+  } catch (...) {
+    RelatarFalhaJanela(AJanela, AMsg, "erro desconhecido");
+  }
+  return DefWindowProcW(AJanela, AMsg, AW, AL);
+}
 
 // Boxes and menus.
 TResposta CaixaMensagemWin32(TJanela* ADono, const std::string& ATexto, const std::string& ATitulo,

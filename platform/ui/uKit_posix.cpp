@@ -29,6 +29,7 @@ class TBackendHeadless final : public TBackend {
   std::set<TTemporizador*> Timers;
   TRetangulo Area{0, 0, 1920, 1040};
   TPonto Cursor{100, 100};
+  TEstadoJanela Inicial = TEstadoJanela::Normal;
   bool FTerminando = false;
   TJanela* Frente = nullptr;
   uint32_t ProximaMensagem = 0xC000;
@@ -73,6 +74,7 @@ class TBackendHeadless final : public TBackend {
   }
 
   TRetangulo AreaDeTrabalho() override { return Area; }
+  TEstadoJanela EstadoInicial() override { return Inicial; }
   TPonto PosicaoCursor() override { return Cursor; }
 
   // Average Segoe UI metrics: a character about half the font height wide
@@ -153,6 +155,9 @@ void DefinirAreaDeTrabalho(TRetangulo AArea) {
 void DefinirPosicaoCursor(TPonto APosicao) {
   B().Cursor = APosicao;
 }
+void DefinirEstadoInicial(TEstadoJanela AEstado) {
+  B().Inicial = AEstado;
+}
 TJanela* JanelaEmPrimeiroPlano() {
   return B().Frente;
 }
@@ -164,6 +169,7 @@ void Reiniciar() {
   B().FTerminando = false;
   B().Frente = nullptr;
   B().Area = {0, 0, 1920, 1040};
+  B().Inicial = TEstadoJanela::Normal;
   ResponderCaixa = nullptr;
   ResponderEntrada = nullptr;
   EscolherItemMenu = nullptr;

@@ -178,9 +178,12 @@ TEST_F(AgenteTeste, IconeRecusadoContaComoAdicionado) {
   auto& f = Criar();
   EXPECT_TRUE(TTrayAgent::IconeAdicionado());
   EXPECT_EQ(AcoesIcone().front(), TAcaoIcone::Adicionar);
+  // Without a window there is nothing to show an icon for: no call at all.
+  const std::vector<TAcaoIcone> antes = AcoesIcone();
   TTrayAgent::Adicionar(nullptr);
   TTrayAgent::Minimizar(nullptr);
   TTrayAgent::Restaurar(nullptr);
+  EXPECT_EQ(AcoesIcone(), antes);
   (void)f;
 }
 

@@ -1,7 +1,9 @@
 // The main window's layout, start-up, header centring and the tray's moves.
 #include <gtest/gtest.h>
 
+#include "app/uAplicacao.h"
 #include "app/uTrayAgent.h"
+#include "log/uLogger.h"
 #include "tests/app/uAgenteFixture.h"
 
 namespace {
@@ -207,6 +209,42 @@ TEST_F(AgenteTeste, CabecalhoCentradoComDivisaoTruncada) {
   // -87 / 2 truncates to -43 where rounding down would give -44.
   f.TamanhoMudou(wt - 87, 520);
   EXPECT_EQ(f.lblTitulo->Left(), -43);
+}
+
+TEST_F(AgenteTeste, FalhaQueOKitCapturaVaiParaOLog) {
+  PrepararAplicacao();
+  EXPECT_EQ(ui::app::Titulo(), "Zelvan");
+  ui::app::RelatarFalha("Erro na janela imgMensagem (mensagem 0x000F): std::bad_alloc");
+  ui::app::DefinirRelatoDeFalhas(nullptr);
+  EXPECT_EQ(LerArquivoTeste(TLogger::ArquivoLogDoDia()),
+            "2025-03-05 14:07:09 - Erro na janela imgMensagem (mensagem 0x000F): "
+            "std::bad_alloc\r\n");
+}
+
+TEST_F(AgenteTeste, PrimeiraExibicaoSegueOEstadoDeInicio) {
+  // Started normally: shown, normal, centred on the work area.
+  auto& f = Criar();
+  f.ExibirPrimeiraVez();
+  EXPECT_TRUE(f.Visivel());
+  EXPECT_EQ(f.Estado(), ui::TEstadoJanela::Normal);
+  EXPECT_EQ(f.Left(), (1920 - f.Width()) / 2);
+  EXPECT_EQ(f.Top(), (1040 - f.Height()) / 2);
+
+  // Started minimised (a shortcut set to run minimised): the window stays in
+  // the tray, as a minimise from the employee leaves it, with its icon.
+  Frm.reset();
+  ui::headless::DefinirEstadoInicial(ui::TEstadoJanela::Minimizada);
+  auto& g = Criar();
+  Bandeja.Chamadas.clear();
+  g.ExibirPrimeiraVez();
+  EXPECT_FALSE(g.Visivel());
+  EXPECT_EQ(g.Estado(), ui::TEstadoJanela::Normal);
+  EXPECT_TRUE(TTrayAgent::IconeAdicionado());
+  EXPECT_EQ(AcoesIcone(), std::vector<TAcaoIcone>{TAcaoIcone::Modificar});
+  // Opened from the tray, it comes up normal.
+  g.miAbrirClick();
+  EXPECT_TRUE(g.Visivel());
+  EXPECT_EQ(g.Estado(), ui::TEstadoJanela::Normal);
 }
 
 TEST_F(AgenteTeste, MinimizarEscondeNaBandejaERestaurarTrazAFrente) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/uTrayAgent.h"
 #include "config/uConfigINI.h"
 #include "config/uVersao.h"
 #include "log/uLogger.h"
@@ -250,6 +251,46 @@ TEST_F(AgenteE2E, ServidorForaDoArMostraErroESemHeartbeat) {
   EXPECT_EQ(log.find(kToken), std::string::npos) << log;
 
   // No hash was stored: the close passes without a prompt.
+  FecharComSenha("");
+}
+
+// A shortcut set to run minimised: the agent starts in the tray, its window
+// never shown normal, and opens normal from the icon.
+TEST_F(AgenteE2E, IniciadoMinimizadoFicaNaBandeja) {
+  // Nowhere to reach but loopback: the test server, or a port where nothing listens.
+  const std::string srv = Servidor().empty() ? "http://127.0.0.1:1/" : Servidor();
+  TConfigINI::EscreverTexto("SERVIDOR", "URL", srv + "demo/intranet/");
+  FPrograma = TDriver::Iniciar(Zelvan(), {}, {}, "", SW_SHOWMINNOACTIVE);
+  ASSERT_TRUE(FPrograma.Valido());
+  FJanela = TDriver::AguardarJanela(FPrograma.Id(), "VeskJanela", "Zelvan", kEspera);
+  ASSERT_NE(FJanela, nullptr);
+  auto naTela = [&] {
+    HWND h = static_cast<HWND>(FJanela);
+    return IsWindowVisible(h) && !IsIconic(h);
+  };
+  bool mostrada = false;
+  // The first pass ends the start-up; the first show comes right after it.
+  EXPECT_TRUE(TDriver::AguardarAte(
+      [&] {
+        mostrada = mostrada || naTela();
+        return TDriver::ProcurarControle(FJanela, "", "Online") != nullptr ||
+               TDriver::ProcurarControle(FJanela, "", "Erro") != nullptr;
+      },
+      kEspera, 10));
+  TDriver::AguardarAte(
+      [&] {
+        mostrada = mostrada || naTela();
+        return mostrada;
+      },
+      3000, 10);
+  EXPECT_FALSE(mostrada) << "the window was shown although the program was started minimised";
+
+  // A double click on the tray icon opens it, normal.
+  PostMessageW(static_cast<HWND>(FJanela), TTrayAgent::kMensagemBandeja, TTrayAgent::kIdIcone,
+               WM_LBUTTONDBLCLK);
+  EXPECT_TRUE(TDriver::AguardarAte(naTela, kEspera));
+  TDriver::Processar(300);
+  EXPECT_TRUE(CapturarJanela(FJanela, "agente_iniciado_minimizado_aberto"));
   FecharComSenha("");
 }
 

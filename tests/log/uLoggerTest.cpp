@@ -12,6 +12,9 @@
 
 namespace {
 
+// The rotation limit, 10 MiB, written out rather than taken from the logger.
+constexpr long long kLimite = 10485760;
+
 TDateTime Momento(int AAno, int AMes, int ADia, int AHora, int AMin, int ASeg, int AMs = 0) {
   TPartesDataHora p;
   p.Ano = AAno;
@@ -60,6 +63,12 @@ TEST_F(Logger, FiltroDePalavrasChave) {
       {"Wallpaper aplicado", true},
       {"cpf pendente", true},
       {"Senha do agente sincronizada", true},
+      // One keyword each.
+      {"Mensagem recebida: ID 57", true},
+      {"Computador sem vinculo de colaborador", true},
+      {"Comando executado: limpar_cache", true},
+      {"Auto update iniciado", true},
+      {"atualiza\xC3\xA7\xC3\xA3o baixada", true},
       {"", false},
   };
   for (const auto& c : casos) EXPECT_EQ(TLogger::MensagemRelevante(c.Msg), c.Relevante) << c.Msg;
@@ -113,27 +122,26 @@ TEST_F(Logger, ConfigIlegivelDeixaOFiltroLigado) {
 
 TEST_F(Logger, RotacionaAPartirDe10MiB) {
   Arquivos().CriarPastas(Logs());
-  GravarArquivoTeste(ArquivoDoDia(), std::string(TLogger::kTamanhoMaximo - 1, 'a'));
+  GravarArquivoTeste(ArquivoDoDia(), std::string(kLimite - 1, 'a'));
   TLogger::Log("Erro 1");
-  EXPECT_EQ(Arquivos().Tamanho(ArquivoDoDia()), TLogger::kTamanhoMaximo - 1 + 30);
+  EXPECT_EQ(Arquivos().Tamanho(ArquivoDoDia()), kLimite - 1 + 30);
   EXPECT_TRUE(Arquivos().Listar(Logs(), "*.old").empty());
 
   TLogger::Log("Erro 2");  // the file is now over the limit
   const std::string primeiro = Logs() + "Zelvan_2025_03_05_141502.old";
-  EXPECT_EQ(Arquivos().Tamanho(primeiro), TLogger::kTamanhoMaximo - 1 + 30);
+  EXPECT_EQ(Arquivos().Tamanho(primeiro), kLimite - 1 + 30);
   EXPECT_EQ(Conteudo(), "2025-03-05 14:15:02 - Erro 2\r\n");
 
   // The same second again: the second rotated file carries milliseconds.
-  GravarArquivoTeste(ArquivoDoDia(), std::string(TLogger::kTamanhoMaximo, 'b'));
+  GravarArquivoTeste(ArquivoDoDia(), std::string(kLimite, 'b'));
   TLogger::Log("Erro 3");
-  EXPECT_EQ(Arquivos().Tamanho(Logs() + "Zelvan_2025_03_05_141502357.old"),
-            TLogger::kTamanhoMaximo);
+  EXPECT_EQ(Arquivos().Tamanho(Logs() + "Zelvan_2025_03_05_141502357.old"), kLimite);
   EXPECT_EQ(Conteudo(), "2025-03-05 14:15:02 - Erro 3\r\n");
 
   // Both names taken: the rename fails and the line joins the large file.
-  GravarArquivoTeste(ArquivoDoDia(), std::string(TLogger::kTamanhoMaximo, 'c'));
+  GravarArquivoTeste(ArquivoDoDia(), std::string(kLimite, 'c'));
   TLogger::Log("Erro 4");
-  EXPECT_EQ(Arquivos().Tamanho(ArquivoDoDia()), TLogger::kTamanhoMaximo + 30);
+  EXPECT_EQ(Arquivos().Tamanho(ArquivoDoDia()), kLimite + 30);
   EXPECT_EQ(Arquivos().Listar(Logs(), "*.old").size(), 2u);
 }
 
@@ -142,10 +150,10 @@ TEST_F(Logger, RenomeacaoRecusadaMantemOArquivoGrande) {
   falhas.RecusarRenomear = true;
   SubstituirConcern<IArquivos> troca(falhas);
   Arquivos().CriarPastas(Logs());
-  GravarArquivoTeste(ArquivoDoDia(), std::string(TLogger::kTamanhoMaximo, 'a'));
+  GravarArquivoTeste(ArquivoDoDia(), std::string(kLimite, 'a'));
   TLogger::Log("Erro");
   EXPECT_EQ(falhas.Renomeacoes, 1);
-  EXPECT_EQ(Arquivos().Tamanho(ArquivoDoDia()), TLogger::kTamanhoMaximo + 28);
+  EXPECT_EQ(Arquivos().Tamanho(ArquivoDoDia()), kLimite + 28);
 }
 
 TEST_F(Logger, LimpaArquivosAntigosNoMaximoUmaVezPorHora) {

@@ -102,23 +102,24 @@ std::string PngRgba(int ALargura, int AAltura, const std::function<uint32_t(int,
   return Cabecalho(ALargura, AAltura, 6) + Bloco("IDAT", z) + Bloco("IEND", "");
 }
 
-bool GravarPngUniforme(const std::string& ACaminho, int ALargura, int AAltura, uint32_t ACor) {
+namespace {
+
+// An opaque RGB PNG whose rows come from ALinha (the filter byte and the RGB
+// bytes of row y), compressed as they are produced.
+bool GravarPngLinhas(const std::string& ACaminho, int ALargura, int AAltura,
+                     const std::function<void(int, std::string&)>& ALinha) {
   FILE* f = std::fopen(ACaminho.c_str(), "wb");
   if (!f) return false;
   std::string s = Cabecalho(ALargura, AAltura, 2);
   std::fwrite(s.data(), 1, s.size(), f);
-  std::string linha(1, '\0');
-  for (int x = 0; x < ALargura; ++x) {
-    linha += static_cast<char>((ACor >> 16) & 0xFF);
-    linha += static_cast<char>((ACor >> 8) & 0xFF);
-    linha += static_cast<char>(ACor & 0xFF);
-  }
+  std::string linha;
   z_stream z{};
   deflateInit(&z, 1);
   std::vector<unsigned char> saida(1 << 16);
   std::string idat;
   for (int y = 0; y <= AAltura; ++y) {
     const bool fim = y == AAltura;
+    if (!fim) ALinha(y, linha);
     z.next_in = reinterpret_cast<Bytef*>(linha.data());
     z.avail_in = fim ? 0 : static_cast<uInt>(linha.size());
     do {
@@ -132,6 +133,65 @@ bool GravarPngUniforme(const std::string& ACaminho, int ALargura, int AAltura, u
   s = Bloco("IDAT", idat) + Bloco("IEND", "");
   std::fwrite(s.data(), 1, s.size(), f);
   return std::fclose(f) == 0;
+}
+
+void AnexarRgb(std::string& S, uint32_t ACor) {
+  S += static_cast<char>((ACor >> 16) & 0xFF);
+  S += static_cast<char>((ACor >> 8) & 0xFF);
+  S += static_cast<char>(ACor & 0xFF);
+}
+
+}  // namespace
+
+bool GravarPngUniforme(const std::string& ACaminho, int ALargura, int AAltura, uint32_t ACor) {
+  std::string uniforme(1, '\0');
+  for (int x = 0; x < ALargura; ++x) AnexarRgb(uniforme, ACor);
+  return GravarPngLinhas(ACaminho, ALargura, AAltura,
+                         [&](int, std::string& ALinha) { ALinha = uniforme; });
+}
+
+bool GravarPngRgb(const std::string& ACaminho, int ALargura, int AAltura,
+                  const std::function<uint32_t(int, int)>& ACor) {
+  return GravarPngLinhas(ACaminho, ALargura, AAltura, [&](int y, std::string& ALinha) {
+    ALinha.assign(1, '\0');
+    for (int x = 0; x < ALargura; ++x) AnexarRgb(ALinha, ACor(x, y));
+  });
+}
+
+std::string BmpDePaleta(int ALargura, int AAltura, int ABits, const std::vector<uint32_t>& APaleta,
+                        const std::function<std::string(int)>& ALinha) {
+  std::string s = "BM";
+  auto u32 = [&s](uint32_t v) {
+    for (int i = 0; i < 4; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
+  };
+  auto u16 = [&s](uint16_t v) {
+    s += static_cast<char>(v & 0xFF);
+    s += static_cast<char>(v >> 8);
+  };
+  const uint32_t linha = ((static_cast<uint32_t>(ALargura) * ABits + 31) / 32) * 4;
+  const uint32_t inicio = 14 + 40 + 4 * static_cast<uint32_t>(APaleta.size());
+  const uint32_t dados = linha * static_cast<uint32_t>(AAltura);
+  u32(inicio + dados);
+  u32(0);
+  u32(inicio);
+  u32(40);
+  u32(static_cast<uint32_t>(ALargura));
+  u32(static_cast<uint32_t>(AAltura));
+  u16(1);
+  u16(static_cast<uint16_t>(ABits));
+  u32(0);
+  u32(dados);
+  u32(0);
+  u32(0);
+  u32(static_cast<uint32_t>(APaleta.size()));
+  u32(0);
+  for (uint32_t c : APaleta) u32(c & 0xFFFFFF);  // stored B G R 0
+  for (int k = 0; k < AAltura; ++k) {
+    std::string l = ALinha(k);
+    l.resize(linha, '\0');
+    s += l;
+  }
+  return s;
 }
 
 std::string JpegPequeno() {

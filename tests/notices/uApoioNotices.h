@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 // A PNG file's bytes (8-bit RGBA, non-interlaced) of the colours given per pixel
 // as 0xAARRGGBB.
@@ -11,6 +12,15 @@ std::string PngRgba(int ALargura, int AAltura, const std::function<uint32_t(int,
 // A single-colour opaque PNG of any size, compressed as it is produced, so that
 // a huge picture costs the test no memory.
 bool GravarPngUniforme(const std::string& ACaminho, int ALargura, int AAltura, uint32_t ACor);
+// An opaque PNG of any size with the colour (0xRRGGBB) given per pixel, written
+// as it is produced.
+bool GravarPngRgb(const std::string& ACaminho, int ALargura, int AAltura,
+                  const std::function<uint32_t(int, int)>& ACor);
+// A bottom-up BMP of 1, 4 or 8 bits with the palette (0xRRGGBB each) and the
+// bytes of each file row (ALinha(k) for the file's k-th row, the picture's
+// bottom row first), each padded to 4 bytes here.
+std::string BmpDePaleta(int ALargura, int AAltura, int ABits, const std::vector<uint32_t>& APaleta,
+                        const std::function<std::string(int)>& ALinha);
 // A 16 x 8 JPEG: the left half red, the right half blue.
 std::string JpegPequeno();
 

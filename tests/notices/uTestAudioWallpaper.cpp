@@ -134,6 +134,64 @@ TEST_F(Wallpaper, ConverteJpegPngEBmpParaOBmpAoLado) {
   EXPECT_EQ(b.Pixels[3], 0xFFFFFFFFu);  // transparent became white
 }
 
+namespace {
+
+// Width and height from a BMP file's header, without reading its pixels.
+std::pair<int, int> TamanhoDoBmp(const std::string& ACaminho) {
+  const std::string b = LerArquivoTeste(ACaminho).substr(0, 26);
+  if (b.size() < 26) return {0, 0};
+  auto ler32 = [&b](size_t p) {
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<uint8_t>(b[p + i]);
+    return static_cast<int>(v);
+  };
+  return {ler32(18), ler32(22)};
+}
+
+// A 1-bit BMP of any size, black and white stripes: a huge picture in a small file.
+std::string Bmp1Bit(int ALargura, int AAltura) {
+  return BmpDePaleta(ALargura, AAltura, 1, {0x000000, 0xFFFFFF}, [&](int k) {
+    return std::string((ALargura + 7) / 8, k % 2 ? '\xFF' : '\x0F');
+  });
+}
+
+}  // namespace
+
+TEST_F(Wallpaper, ImagemDe8KGuardaAResolucao) {
+  GravarPngUniforme(FPasta / "8k.png", 8192, 4608, 0x336699);
+  EXPECT_TRUE(TWallpaper::Aplicar(FPasta / "8k.png"));
+  EXPECT_EQ(TamanhoDoBmp(FPasta / "8k.bmp"), (std::pair<int, int>{8192, 4608}));
+  EXPECT_EQ(Arquivos().Tamanho(FPasta / "8k.bmp"), 54 + 8192LL * 3 * 4608);
+}
+
+TEST_F(Wallpaper, BmpMaiorQueOLimiteUsadoComoEstaSemSerReescrito) {
+  // 10,000 x 4,000 pixels is more than a picture may hold: decoding reduces it.
+  const std::string bmp = Bmp1Bit(10000, 4000);
+  GravarArquivoTeste(FPasta / "enorme.bmp", bmp);
+  EXPECT_TRUE(TWallpaper::Aplicar(FPasta / "enorme.bmp"));
+  EXPECT_TRUE(LerArquivoTeste(FPasta / "enorme.bmp") == bmp) << "the source was written over";
+  ASSERT_EQ(FDesktop.Chamadas.size(), 1u);
+  EXPECT_EQ(FDesktop.Chamadas[0], FPasta / "enorme.bmp");
+}
+
+TEST_F(Wallpaper, SubstituicaoRecusadaDeixaOBmpComoEstava) {
+  TBitmap bmp;
+  bmp.Largura = 2;
+  bmp.Altura = 1;
+  bmp.Pixels = {0xFF0000FF, 0xFF00FF00};
+  ASSERT_TRUE(GravarBmp24(FPasta / "c.bmp", bmp));
+  const std::string antes = LerArquivoTeste(FPasta / "c.bmp") + "resto";
+  GravarArquivoTeste(FPasta / "c.bmp", antes);
+  TArquivosComFalhas falhas;
+  falhas.RecusarSubstituir = true;
+  SubstituirConcern<IArquivos> troca(falhas);
+  EXPECT_FALSE(TWallpaper::Aplicar(FPasta / "c.bmp"));
+  EXPECT_EQ(LerArquivoTeste(FPasta / "c.bmp"), antes);
+  EXPECT_EQ(Arquivos().Listar(FPasta.Caminho(), "*.tmp*").size(), 0u)
+      << "a temporary file was left";
+  EXPECT_TRUE(FDesktop.Chamadas.empty());
+}
+
 TEST_F(Wallpaper, RecusasNaoEscrevemNemChamamODesktop) {
   const std::string png = PngRgba(8, 8, [](int, int) { return 0xFF00FF00u; });
   GravarArquivoTeste(FPasta / "x.gif", "GIF89a");

@@ -57,8 +57,8 @@ void VerificarOrdem(TFrmPopupMensagem& P) {
     EXPECT_GE(area.Top, acima);
     EXPECT_LE(area.Bottom(), chk.Top) << "check box covers the image area";
     EXPECT_LE(area.Right(), w);
-  } else if (!P.LinkLabel()) {
-    EXPECT_LE(acima, chk.Top + 1);
+  } else {
+    EXPECT_LE(acima, chk.Top) << "check box covers the text";
   }
   for (const ui::TControle* c : P.pnlBase->Filhos())
     if (c->Visivel()) {
@@ -66,6 +66,13 @@ void VerificarOrdem(TFrmPopupMensagem& P) {
       EXPECT_LE(c->Limites().Right(), w) << c->Nome;
       EXPECT_LE(c->Limites().Bottom(), h) << c->Nome;
     }
+}
+
+// "Linha 1" to "Linha N", one per line.
+std::string LinhasCurtas(int N) {
+  std::string texto;
+  for (int i = 1; i <= N; ++i) texto += (i > 1 ? "\r\n" : "") + ("Linha " + std::to_string(i));
+  return texto;
 }
 
 void VerificarDentroDaArea(const TFrmPopupMensagem& P) {
@@ -110,7 +117,7 @@ TEST_F(Layout, TextoDeTresLinhasFica760Por430Centralizado) {
     EXPECT_EQ(p.Left(), (1920 - 760) / 2);
     EXPECT_EQ(p.Top(), (1040 - 430) / 2);
     EXPECT_EQ(p.LinkLabel(), nullptr);
-    EXPECT_EQ(p.memMensagem->Limites(), (ui::TRetangulo{40, 190, 680, 145}));
+    EXPECT_EQ(p.memMensagem->Limites(), (ui::TRetangulo{40, 190, 680, 140}));
     EXPECT_TRUE(p.memMensagem->BarraVertical());
     EXPECT_EQ(p.btnOK->Limites(), (ui::TRetangulo{295, 370, 170, 42}));
     EXPECT_EQ(p.chkConfirmacao->Limites(), (ui::TRetangulo{185, 334, 390, 26}));
@@ -122,12 +129,20 @@ TEST_F(Layout, TextoDeTresLinhasFica760Por430Centralizado) {
 }
 
 TEST_F(Layout, QuarentaLinhasCurtasDaoAltura1000) {
-  std::string texto;
-  for (int i = 1; i <= 40; ++i) texto += "Linha " + std::to_string(i) + "\r\n";
-  texto.resize(texto.size() - 2);
-  VerAposLiberar(texto, "", [](TFrmPopupMensagem& p) {
+  VerAposLiberar(LinhasCurtas(40), "", [](TFrmPopupMensagem& p) {
     EXPECT_EQ(p.ClientHeight(), 1000);
     EXPECT_EQ(p.Top(), 20);
+    VerificarOrdem(p);
+  });
+}
+
+TEST_F(Layout, QuinzeLinhasDaoAlturaSemLimite) {
+  // 15 lines: E = 20 x 15 + 26 = 326, H = 326 + 295 = 621, clamped by neither end.
+  VerAposLiberar(LinhasCurtas(15), "", [](TFrmPopupMensagem& p) {
+    EXPECT_EQ(p.ClientHeight(), 621);
+    EXPECT_EQ(p.Top(), (1040 - 621) / 2);
+    EXPECT_EQ(p.memMensagem->Limites(), (ui::TRetangulo{40, 190, 680, 331}));
+    EXPECT_EQ(p.btnOK->Top(), 561);
     VerificarOrdem(p);
   });
 }
@@ -156,6 +171,19 @@ TEST_F(Layout, ImagemPequenaTemCaixaMinima) {
   });
 }
 
+TEST_F(Layout, ImagemMediaTemAjusteSemLimite) {
+  // 1200 x 800 in the area's 556 x 304 client: the height decides,
+  // (304 - 8) x 0.96 / 800 = 0.3552, between the limits 0.18 and 1.
+  VerAposLiberar("Texto", Imagem(1200, 800), [](TFrmPopupMensagem& p) {
+    EXPECT_NEAR(p.ZoomAjusteImagem(), 0.3552, 1e-12);
+    EXPECT_NEAR(p.ZoomImagem(), 0.3552, 1e-12);
+    EXPECT_EQ(p.ScrollImagem()->Limites(), (ui::TRetangulo{40, 272, 560, 308}));
+    EXPECT_EQ(p.imgMensagem->Limites(), (ui::TRetangulo{63, 8, 426, 284}));
+    EXPECT_FALSE(p.ScrollImagem()->BarraVerticalVisivel());
+    VerificarOrdem(p);
+  });
+}
+
 TEST_F(Layout, ImagemGrandeUsaZoomMinimoERola) {
   VerAposLiberar("Texto com https://a.com/link", Imagem(4000, 3000), [](TFrmPopupMensagem& p) {
     EXPECT_DOUBLE_EQ(p.ZoomAjusteImagem(), 0.18);
@@ -174,14 +202,26 @@ TEST_F(Layout, ImagemGrandeUsaZoomMinimoERola) {
   });
 }
 
-TEST_F(Layout, ImagemReduzidaNaDecodificacaoGuardaOTamanhoProprio) {
-  // 24 megapixels are decoded at half size; the layout still works from the
-  // picture's own 6000 x 4000.
+TEST_F(Layout, FotoDe24MegapixelsGuardaTodosOsPixels) {
+  // The expanded view draws at zoom 1 or more: from the picture's own pixels.
   VerAposLiberar("Texto", Imagem(6000, 4000), [](TFrmPopupMensagem& p) {
-    EXPECT_EQ(p.ImagemNaturalW(), 6000);
-    EXPECT_EQ(p.ImagemNaturalH(), 4000);
+    EXPECT_EQ(p.imgMensagem->Imagem()->Largura, 6000);
+    EXPECT_EQ(p.imgMensagem->Imagem()->Altura, 4000);
     EXPECT_DOUBLE_EQ(p.ZoomImagem(), 0.25);
     EXPECT_EQ(p.imgMensagem->Limites(), (ui::TRetangulo{0, 0, 1500, 1000}));
+    VerificarOrdem(p);
+  });
+}
+
+TEST_F(Layout, ImagemReduzidaNaDecodificacaoGuardaOTamanhoProprio) {
+  // Above an 8K desktop the picture is decoded at half size; the layout still
+  // works from its own 10000 x 4000.
+  VerAposLiberar("Texto", Imagem(10000, 4000), [](TFrmPopupMensagem& p) {
+    EXPECT_EQ(p.imgMensagem->Imagem()->Largura, 5000);
+    EXPECT_EQ(p.ImagemNaturalW(), 10000);
+    EXPECT_EQ(p.ImagemNaturalH(), 4000);
+    EXPECT_DOUBLE_EQ(p.ZoomImagem(), 0.25);
+    EXPECT_EQ(p.imgMensagem->Limites(), (ui::TRetangulo{0, 0, 2500, 1000}));
     VerificarOrdem(p);
   });
 }

@@ -88,6 +88,38 @@ TEST_F(CenarioPopup, AudioParadoAoFecharECommandosEmOrdem) {
   EXPECT_EQ(TFrmPopupMensagem::Ativo(), nullptr);
 }
 
+TEST_F(CenarioPopup, NadaConfirmaAntesDaLiberacao) {
+  // From the very first pass of messages, while the window shows its designed
+  // content and the check box does not exist yet, the button is neither
+  // visible nor enabled, and neither a click nor its handler confirms.
+  int passesAntes = 0;
+  bool confirmado = false;
+  ui::headless::AoProcessarMensagens = [&] {
+    TFrmPopupMensagem* p = TFrmPopupMensagem::Ativo();
+    if (!p) return;
+    if (p->Liberado()) {
+      ConfirmarQuandoLiberado(*p);
+      confirmado = p->Confirmado();
+      return;
+    }
+    if (++passesAntes == 1) {
+      EXPECT_TRUE(p->Visivel());
+      EXPECT_EQ(p->chkConfirmacao, nullptr);
+    }
+    EXPECT_FALSE(p->btnOK->Visivel());
+    EXPECT_FALSE(p->btnOK->Habilitado());
+    p->btnOK->Clicar();
+    p->btnOKClick();
+    EXPECT_FALSE(p->Confirmado()) << "confirmed before the release, pass " << passesAntes;
+    if (p->EmEspera() && passesAntes > 3) p->TimerConfirmacaoTimer();
+  };
+  TFrmPopupMensagem::Exibir("Vesk", "Aviso", "Texto", "", "", "");
+  ui::headless::AoProcessarMensagens = nullptr;
+  EXPECT_GT(passesAntes, 3);
+  EXPECT_TRUE(confirmado);
+  EXPECT_TRUE(ui::headless::Caixas().empty());
+}
+
 TEST_F(CenarioPopup, MarcarEDesmarcarHabilitaEDesabilitaOBotao) {
   int passo = 0;
   Exibir("Texto", "", [&](TFrmPopupMensagem& p, uint32_t) {

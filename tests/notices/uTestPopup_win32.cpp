@@ -193,10 +193,7 @@ void VerificarDepois(TFrmPopupMensagem& P) {
     const RECT r = RetanguloNaJanela(f);
     if (r.right <= r.left || r.bottom <= r.top) continue;
     EXPECT_TRUE(Dentro(r, c)) << f->Nome << " leaves the window";
-    // The text layout's memo ends one pixel into the released box: a row too
-    // thin to hide anything readable.
-    const int folga = f == P.memMensagem ? 1 : 0;
-    EXPECT_LE(r.bottom, rChk.top + folga) << f->Nome << " lies under the check box";
+    EXPECT_LE(r.bottom, rChk.top) << f->Nome << " lies under the check box";
   }
   if (P.LinkLabel()) {
     const RECT r = RetanguloNaJanela(P.LinkLabel());
@@ -243,6 +240,17 @@ bool FecharCaixas() {
       reinterpret_cast<LPARAM>(&caixas));
   for (HWND h : caixas) PostMessageW(h, WM_COMMAND, IDOK, 0);
   return !caixas.empty();
+}
+
+// A popup that its steps could not confirm must fail the test, not hang the run.
+void ConfirmarSeAindaAberto() {
+  if (TFrmPopupMensagem* p = TFrmPopupMensagem::Ativo()) {
+    ADD_FAILURE() << "the popup was not confirmed by its steps";
+    FecharCaixas();
+    p->TimerConfirmacaoTimer();
+    p->chkConfirmacao->DefinirMarcado(true);
+    p->btnOKClick();
+  }
 }
 
 void Clicar(HWND AControle) {
@@ -335,15 +343,7 @@ TEST_P(PopupWin32, AntesEDepoisDaLiberacaoEConfirmacao) {
     ocupado = false;
     return false;
   });
-  // A popup that the steps could not confirm must fail, not hang the run.
-  roteiro.Apos(30000, [] {
-    if (TFrmPopupMensagem* p = TFrmPopupMensagem::Ativo()) {
-      ADD_FAILURE() << "the popup was not confirmed by its steps";
-      FecharCaixas();
-      p->chkConfirmacao->DefinirMarcado(true);
-      p->btnOKClick();
-    }
-  });
+  roteiro.Apos(30000, ConfirmarSeAindaAberto);
 
   TFrmPopupMensagem::Exibir("Vesk Tecnologia", "Comunicado interno", caso.Mensagem, logo, imagem,
                             "");
@@ -362,3 +362,213 @@ TEST_P(PopupWin32, AntesEDepoisDaLiberacaoEConfirmacao) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Casos, PopupWin32, ::testing::ValuesIn(kCasos), NomeDoTeste);
+
+namespace {
+
+class PopupWin32Inicio : public ::testing::Test {
+ protected:
+  TShellGravador FShell;
+  SubstituirConcern<IShell> FSubShell{FShell};
+};
+
+// Enter and a click where the button sits, sent to the window under that point.
+void EnterECliqueNoBotao(TFrmPopupMensagem& P) {
+  HWND janela = H(&P);
+  HWND foco = GetFocus();
+  if (!foco || GetAncestor(foco, GA_ROOT) != janela) foco = janela;
+  PostMessageW(foco, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+  PostMessageW(foco, WM_KEYUP, VK_RETURN, 0xC01C0001);
+  RECT b{};
+  GetWindowRect(H(P.btnOK), &b);
+  POINT c{(b.left + b.right) / 2, (b.top + b.bottom) / 2};
+  // A hidden or disabled button is not what the point finds.
+  HWND alvo = WindowFromPoint(c);
+  if (!alvo || GetAncestor(alvo, GA_ROOT) != janela) alvo = janela;
+  ScreenToClient(alvo, &c);
+  PostMessageW(alvo, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(c.x, c.y));
+  PostMessageW(alvo, WM_LBUTTONUP, 0, MAKELPARAM(c.x, c.y));
+}
+
+}  // namespace
+
+// The moment the window appears it still shows its designed content and the
+// confirmation does not exist: Enter and a click on the button's place then
+// must not confirm, nor anything before the release.
+TEST_F(PopupWin32Inicio, EnterECliqueAoAparecerNaoConfirmam) {
+  testeui::TRoteiro roteiro;
+  bool agiu = false;
+  HWND janela = nullptr;
+  // Due at the first pass of messages, which is when the window has just shown.
+  roteiro.Apos(10, [&] {
+    TFrmPopupMensagem* p = TFrmPopupMensagem::Ativo();
+    ASSERT_NE(p, nullptr);
+    janela = H(p);
+    EXPECT_TRUE(IsWindowVisible(janela));
+    EXPECT_FALSE(p->EmEspera());
+    EXPECT_EQ(p->chkConfirmacao, nullptr) << "not the first pass of messages";
+    EXPECT_FALSE(IsWindowVisible(H(p->btnOK)));
+    EXPECT_FALSE(IsWindowEnabled(H(p->btnOK)));
+    EnterECliqueNoBotao(*p);
+    agiu = true;
+  });
+  Sleep(30);
+  int passo = 0;
+  bool ocupado = false;
+  roteiro.AtePoder(100, [&] {
+    TFrmPopupMensagem* p = TFrmPopupMensagem::Ativo();
+    if (ocupado || !agiu || !p || !p->EmEspera()) return false;
+    ocupado = true;
+    switch (passo++) {
+      case 0:
+        EXPECT_FALSE(p->Confirmado()) << "confirmed before the release";
+        EXPECT_TRUE(IsWindowVisible(janela));
+        EXPECT_TRUE(CapturarJanela(janela, "popup_inicio_sem_botao"));
+        // And once more in the wait, before the release.
+        EnterECliqueNoBotao(*p);
+        break;
+      case 1:
+        EXPECT_FALSE(p->Confirmado()) << "confirmed before the release";
+        EXPECT_FALSE(p->Liberado());
+        p->TimerConfirmacaoTimer();
+        break;
+      case 2:
+        EXPECT_TRUE(p->Liberado());
+        SendMessageW(H(p->chkConfirmacao), BM_CLICK, 0, 0);
+        break;
+      default:
+        EXPECT_FALSE(p->Confirmado());
+        PostMessageW(H(p->btnOK), BM_CLICK, 0, 0);
+        ocupado = false;
+        return true;
+    }
+    ocupado = false;
+    return false;
+  });
+  roteiro.Apos(20000, ConfirmarSeAindaAberto);
+
+  TFrmPopupMensagem::Exibir("Vesk Tecnologia", "Comunicado interno", "Mensagem curta.", "", "", "");
+
+  EXPECT_TRUE(agiu) << "the first pass of messages did not run the step";
+  EXPECT_EQ(passo, 4) << "Exibir returned before its steps confirmed it";
+  EXPECT_FALSE(IsWindow(janela));
+}
+
+namespace {
+
+// A 24-megapixel photo of one-pixel detail: a checkerboard, its last column
+// and last row red.
+constexpr int kFotoL = 6000, kFotoA = 4000;
+uint32_t CorFoto(int x, int y) {
+  if (x == kFotoL - 1 || y == kFotoA - 1) return 0xFF0000;
+  return (x + y) % 2 ? 0xFFFFFF : 0x202020;
+}
+
+uint32_t Rgb(const TPngLido& APng, int AX, int AY) {
+  return APng.Pixel(AX, AY) & 0xFFFFFF;
+}
+
+// How many of the horizontal neighbours in the square differ from each other.
+double FracaoVizinhosDiferentes(const TPngLido& APng, int AX, int AY, int ALado) {
+  int diferentes = 0;
+  for (int y = AY; y < AY + ALado; ++y)
+    for (int x = AX; x < AX + ALado; ++x) diferentes += Rgb(APng, x, y) != Rgb(APng, x + 1, y);
+  return static_cast<double>(diferentes) / (ALado * ALado);
+}
+
+// A screenshot of the window, read back; a failure is reported.
+bool Capturar(HWND AJanela, const std::string& ANome, TPngLido& APng) {
+  const bool ok =
+      CapturarJanela(AJanela, ANome) && LerPng(PastaCapturas() + "\\" + ANome + ".png", APng);
+  EXPECT_TRUE(ok) << "no screenshot " << ANome;
+  return ok;
+}
+
+// The image area's client rectangle (without its bars) in the popup's coordinates.
+RECT ClienteDaArea(TFrmPopupMensagem& P) {
+  HWND area = H(P.ScrollImagem());
+  RECT r{};
+  GetClientRect(area, &r);
+  MapWindowPoints(area, H(&P), reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+}  // namespace
+
+// The expanded view of a 24-megapixel photo: drawn at zoom 1 from the photo's
+// own pixels, its far corner reachable beside the scroll bars, and zoomed to
+// 5.0 painted from the part on screen (no paint of the whole enlarged photo).
+TEST_F(PopupWin32Inicio, FotoGrandeExpandidaNoZoom1ENo5) {
+  TPastaTemporaria pasta;
+  const std::string foto = pasta / "foto.png";
+  ASSERT_TRUE(GravarPngRgb(foto, kFotoL, kFotoA, CorFoto));
+  testeui::TRoteiro roteiro;
+  int passo = 0;
+  bool ocupado = false;
+  roteiro.AtePoder(150, [&] {
+    TFrmPopupMensagem* p = TFrmPopupMensagem::Ativo();
+    if (ocupado || !p || !p->EmEspera()) return false;
+    ocupado = true;
+    HWND janela = H(p), area = H(p->ScrollImagem());
+    TPngLido png;
+    switch (passo++) {
+      case 0:
+        p->TimerConfirmacaoTimer();
+        Clicar(H(p->imgMensagem));
+        EXPECT_TRUE(p->ImagemExpandida());
+        EXPECT_DOUBLE_EQ(p->ZoomImagem(), 1.0);
+        break;
+      case 1: {
+        // Zoom 1: every pixel of the photo on screen, neighbours as different as they are.
+        if (!Capturar(janela, "popup_foto_zoom1", png)) break;
+        const RECT c = ClienteDaArea(*p);
+        EXPECT_GT(FracaoVizinhosDiferentes(png, c.left + 10, c.top + 10, 40), 0.95)
+            << "the photo is not drawn from its own pixels";
+        // To the far corner.
+        SendMessageW(area, WM_VSCROLL, SB_BOTTOM, 0);
+        SendMessageW(area, WM_HSCROLL, SB_RIGHT, 0);
+        break;
+      }
+      case 2: {
+        if (!Capturar(janela, "popup_foto_canto", png)) break;
+        const RECT c = ClienteDaArea(*p);
+        // The red last column and last row end exactly at the bars.
+        EXPECT_EQ(Rgb(png, c.right - 1, c.bottom - 20), 0xFF0000u) << "last column out of reach";
+        EXPECT_EQ(Rgb(png, c.right - 20, c.bottom - 1), 0xFF0000u) << "last row out of reach";
+        EXPECT_NE(Rgb(png, c.right - 2, c.bottom - 20), 0xFF0000u);
+        EXPECT_NE(Rgb(png, c.right - 20, c.bottom - 2), 0xFF0000u);
+        for (int i = 0; i < 16; ++i) p->imgMensagem->RodarMouse(120, true);
+        EXPECT_DOUBLE_EQ(p->ZoomImagem(), 5.0);
+        break;
+      }
+      case 3: {
+        // Zoom 5: the checkerboard five times larger, blended from pixel to
+        // pixel: it repeats every 10 pixels, and 5 pixels on it is inverted.
+        if (!Capturar(janela, "popup_foto_zoom5", png)) break;
+        const RECT c = ClienteDaArea(*p);
+        int repete = 0, contraste = 0, n = 0;
+        for (int y = c.top + 100; y < c.top + 200; ++y)
+          for (int x = c.left + 100; x < c.left + 300; ++x, ++n) {
+            const int v = Rgb(png, x, y) & 0xFF;
+            repete += std::abs(v - static_cast<int>(Rgb(png, x + 10, y) & 0xFF)) <= 8;
+            contraste += std::abs(v - static_cast<int>(Rgb(png, x + 5, y) & 0xFF));
+          }
+        EXPECT_GT(repete, n * 95 / 100) << "not the photo at zoom 5";
+        EXPECT_GT(contraste / n, 40) << "not the photo at zoom 5";
+        EXPECT_TRUE(IsWindowVisible(janela));
+        break;
+      }
+      default:
+        SendMessageW(H(p->chkConfirmacao), BM_CLICK, 0, 0);
+        PostMessageW(H(p->btnOK), BM_CLICK, 0, 0);
+        ocupado = false;
+        return true;
+    }
+    ocupado = false;
+    return false;
+  });
+  roteiro.Apos(60000, ConfirmarSeAindaAberto);
+
+  TFrmPopupMensagem::Exibir("Vesk Tecnologia", "Foto da confraternizacao",
+                            "Clique na foto para ampliar.", "", foto, "");
+  EXPECT_EQ(passo, 5);
+}

@@ -221,8 +221,22 @@ TEST_F(KitJanela, RolagemMostraBarrasEMoveOConteudo) {
   Rol->DefinirPosicaoVertical(100);
   EXPECT_EQ(GetScrollPos(H(Rol), SB_VERT), 100);
   EXPECT_EQ(RetanguloNaJanela(Conteudo).top, antes.top - 100);
-  SendMessageW(H(Rol), WM_VSCROLL, SB_BOTTOM, 0);
-  EXPECT_EQ(Rol->PosicaoVertical(), 500 - Rol->ClientHeight());
+  // Scrolled to the end both ways, the content's far edges show beside the bars.
+  auto verBordas = [&](const char* ACaso) {
+    SendMessageW(H(Rol), WM_VSCROLL, SB_BOTTOM, 0);
+    SendMessageW(H(Rol), WM_HSCROLL, SB_RIGHT, 0);
+    RECT cli{};
+    GetClientRect(H(Rol), &cli);
+    MapWindowPoints(H(Rol), H(J.get()), reinterpret_cast<POINT*>(&cli), 2);
+    const RECT rc = RetanguloNaJanela(Conteudo);
+    EXPECT_EQ(rc.bottom, cli.bottom) << ACaso;
+    EXPECT_EQ(rc.right, cli.right) << ACaso;
+  };
+  verBordas("both bars");
+  // Narrow enough for the box, but not beside the vertical bar: both bars again.
+  Conteudo->DefinirTamanho(Rol->ClientWidth() - 6, 500);
+  EXPECT_TRUE(GetWindowLongW(H(Rol), GWL_STYLE) & WS_HSCROLL) << "the horizontal bar is missing";
+  verBordas("one bar brings the other");
 
   // Content that fits again takes the bars away and the position back to 0.
   Conteudo->DefinirTamanho(100, 100);

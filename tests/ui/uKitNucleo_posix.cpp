@@ -1,6 +1,7 @@
 // Native tests of the UI kit's objects on the headless backend.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "platform/ui/uKit.h"
@@ -113,7 +114,8 @@ TEST_F(KitNucleo, RolagemTemFaixaDosFilhosVisiveisEPosicaoLimitada) {
   struct TCaso {
     int Pedido, V, H;
   };
-  for (const TCaso& k : {TCaso{50, 50, 50}, TCaso{-5, 0, 0}, TCaso{5000, 320, 110}}) {
+  // Both bars (17 pixels each) take their room from what shows.
+  for (const TCaso& k : {TCaso{50, 50, 50}, TCaso{-5, 0, 0}, TCaso{5000, 337, 127}}) {
     r->DefinirPosicaoVertical(k.Pedido);
     r->DefinirPosicaoHorizontal(k.Pedido);
     EXPECT_EQ(r->PosicaoVertical(), k.V) << k.Pedido;
@@ -135,6 +137,41 @@ TEST_F(KitNucleo, RolagemTemFaixaDosFilhosVisiveisEPosicaoLimitada) {
   EXPECT_EQ(r->FaixaVertical(), 420);
   EXPECT_EQ(r->PosicaoVertical(), 320);
   EXPECT_EQ(rolagens, 2);
+}
+
+// Scrolled to the end, the content's far edges are in view beside the bars; a
+// bar shows exactly when the content does not fit beside the other one.
+TEST_F(KitNucleo, RolagemAlcancaAsBordasDoConteudo) {
+  TJanela j;
+  auto* r = new TRolagem(&j);
+  r->DefinirLimites(0, 0, 204, 104);
+  r->DefinirBordaSimples(true);  // client 200 x 100
+  auto* c = new TPainel(r);
+  const struct {
+    int L, A;
+    bool V, H;
+  } casos[] = {
+      {200, 100, false, false},  // fits exactly
+      {150, 400, true, false},   // taller, and narrow enough beside the vertical bar
+      {190, 400, true, true},    // taller: the vertical bar leaves 183, too narrow
+      {400, 90, true, true},     // wider: the horizontal bar leaves 83, too low
+      {400, 80, false, true},    // wider, and low enough above the horizontal bar
+      {6000, 4000, true, true},
+  };
+  for (const auto& k : casos) {
+    c->DefinirLimites(0, 0, k.L, k.A);
+    EXPECT_EQ(r->BarraVerticalVisivel(), k.V) << k.L << "x" << k.A;
+    EXPECT_EQ(r->BarraHorizontalVisivel(), k.H) << k.L << "x" << k.A;
+    EXPECT_EQ(r->LarguraVisivel(), 200 - (k.V ? 17 : 0));
+    EXPECT_EQ(r->AlturaVisivel(), 100 - (k.H ? 17 : 0));
+    r->DefinirPosicaoVertical(1 << 30);
+    r->DefinirPosicaoHorizontal(1 << 30);
+    // The far edges in view, and not a pixel further.
+    EXPECT_EQ(r->PosicaoVertical() + r->AlturaVisivel(), std::max(k.A, r->AlturaVisivel()))
+        << k.L << "x" << k.A;
+    EXPECT_EQ(r->PosicaoHorizontal() + r->LarguraVisivel(), std::max(k.L, r->LarguraVisivel()))
+        << k.L << "x" << k.A;
+  }
 }
 
 TEST_F(KitNucleo, TemporizadoresDisparamPeloRelogioEmProcessarMensagens) {

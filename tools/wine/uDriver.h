@@ -47,11 +47,13 @@ struct TRetanguloDriver {
 class TDriver {
  public:
   // Starts AExe with the arguments (quoted as the C runtime parses them), the
-  // caller's environment plus AAmbiente, in APasta ("" keeps ours).
+  // caller's environment plus AAmbiente, in APasta ("" keeps ours). AMostrar,
+  // when not -1, is the SW_ state the program is asked to start in (as a
+  // shortcut set to run minimised asks).
   static TProgramaDriver Iniciar(const std::string& AExe,
                                  const std::vector<std::string>& AArgs = {},
                                  const std::map<std::string, std::string>& AAmbiente = {},
-                                 const std::string& APasta = "");
+                                 const std::string& APasta = "", int AMostrar = -1);
 
   // Top-level windows of the process, hidden ones included, in Z order.
   static std::vector<TJanela> JanelasDoProcesso(uint32_t AIdProcesso);

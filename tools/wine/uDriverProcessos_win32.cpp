@@ -92,7 +92,7 @@ void TProgramaDriver::Encerrar(uint32_t ACodigo) {
 
 TProgramaDriver TDriver::Iniciar(const std::string& AExe, const std::vector<std::string>& AArgs,
                                  const std::map<std::string, std::string>& AAmbiente,
-                                 const std::string& APasta) {
+                                 const std::string& APasta, int AMostrar) {
   const std::wstring exe = ParaWide(AExe);
   std::wstring linha = L"\"" + exe + L"\"";
   for (const std::string& a : AArgs) AnexarArgumento(linha, ParaWide(a));
@@ -100,6 +100,10 @@ TProgramaDriver TDriver::Iniciar(const std::string& AExe, const std::vector<std:
   const std::wstring pasta = ParaWide(APasta);
   STARTUPINFOW si{};
   si.cb = sizeof(si);
+  if (AMostrar >= 0) {
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = static_cast<WORD>(AMostrar);
+  }
   PROCESS_INFORMATION pi{};
   if (!CreateProcessW(exe.c_str(), linha.data(), nullptr, nullptr, FALSE,
                       CREATE_UNICODE_ENVIRONMENT, ambiente.empty() ? nullptr : ambiente.data(),

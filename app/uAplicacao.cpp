@@ -1,0 +1,11 @@
+// The agent's application-wide settings.
+#include "app/uAplicacao.h"
+
+#include "log/uLogger.h"
+#include "platform/ui/uKit.h"
+
+void PrepararAplicacao() {
+  ui::app::DefinirTitulo("Zelvan");
+  // A window that failed to paint or lay out goes on; the log keeps the reason.
+  ui::app::DefinirRelatoDeFalhas([](const std::string& ATexto) { TLogger::Log(ATexto); });
+}
