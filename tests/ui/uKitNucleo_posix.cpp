@@ -135,7 +135,8 @@ TEST_F(KitNucleo, RolagemTemFaixaDosFilhosVisiveisEPosicaoLimitada) {
   // A shorter content pulls the position back, and the handler hears of it.
   r->DefinirAlturaConteudo(300);
   EXPECT_EQ(r->FaixaVertical(), 420);
-  EXPECT_EQ(r->PosicaoVertical(), 320);
+  EXPECT_EQ(r->PosicaoVertical(), 420 - r->AlturaVisivel());
+  EXPECT_EQ(r->PosicaoVertical(), 337);
   EXPECT_EQ(rolagens, 2);
 }
 
