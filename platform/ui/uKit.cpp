@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
+#include <mutex>
 
 #include "platform/uRelogio.h"
 #include "platform/uTexto.h"
@@ -602,6 +604,120 @@ void TJanela::PosicaoMudou(int ALeft, int ATop) {
   DefinirPosicao(ALeft, ATop);
 }
 
+void TJanela::MostrarNoTopoSemAtivar() {
+  Backend().AcaoJanela(*this, TAcaoJanela::TopoSemAtivar);
+}
+void TJanela::Piscar() {
+  Backend().AcaoJanela(*this, TAcaoJanela::Piscar);
+}
+void TJanela::Repintar() {
+  Backend().AcaoJanela(*this, TAcaoJanela::Repintar);
+}
+
+void TJanela::Pintar(TCanvas& ACanvas) {
+  if (AoPintar) {
+    AoPintar(ACanvas);
+    return;
+  }
+  ACanvas.Preencher({0, 0, ClientWidth(), ClientHeight()}, Cor());
+}
+
+void TJanela::EntregarMouse(const TEventoMouse& AEvento) {
+  if (AoMouse) AoMouse(AEvento);
+}
+
+void TJanela::DefinirRegiao(TRegiao ARegiao) {
+  if (ARegiao == FRegiao) return;
+  FRegiao = std::move(ARegiao);
+  Notificar(TPropriedade::Regiao);
+}
+
+// ---------------------------------------------------------------- canvas, region
+
+bool TRegiao::Contem(TPonto P) const {
+  if (Vazia()) return true;
+  for (const TRetangulo& r : Retangulos)
+    if (P.X >= r.Left && P.X < r.Right() && P.Y >= r.Top && P.Y < r.Bottom()) return true;
+  for (const TArredondado& a : Arredondados)
+    if (P.X >= a.L && P.X < a.R && P.Y >= a.T && P.Y < a.B) return true;
+  return false;
+}
+
+void TCanvasGravador::Preencher(const TRetangulo& ARet, TCor ACor) {
+  TComandoPintura c;
+  c.Tipo = TComandoPintura::TTipo::Preencher;
+  c.Ret = ARet;
+  c.Pincel = ACor;
+  Comandos.push_back(std::move(c));
+}
+
+void TCanvasGravador::RetanguloArredondado(int AL, int AT, int AR, int AB, int AE, TCor APincel,
+                                           TCor ACaneta, int ALargura) {
+  TComandoPintura c;
+  c.Tipo = TComandoPintura::TTipo::RetanguloArredondado;
+  c.Ret = {AL, AT, AR - AL, AB - AT};
+  c.E = AE;
+  c.Pincel = APincel;
+  c.Caneta = ACaneta;
+  c.Largura = ALargura;
+  Comandos.push_back(std::move(c));
+}
+
+void TCanvasGravador::Elipse(int AL, int AT, int AR, int AB, TCor APincel, TCor ACaneta,
+                             int ALargura) {
+  TComandoPintura c;
+  c.Tipo = TComandoPintura::TTipo::Elipse;
+  c.Ret = {AL, AT, AR - AL, AB - AT};
+  c.Pincel = APincel;
+  c.Caneta = ACaneta;
+  c.Largura = ALargura;
+  Comandos.push_back(std::move(c));
+}
+
+void TCanvasGravador::Poligono(const std::vector<TPonto>& APontos, TCor APincel, TCor ACaneta,
+                               int ALargura) {
+  TComandoPintura c;
+  c.Tipo = TComandoPintura::TTipo::Poligono;
+  c.Pontos = APontos;
+  c.Pincel = APincel;
+  c.Caneta = ACaneta;
+  c.Largura = ALargura;
+  Comandos.push_back(std::move(c));
+}
+
+void TCanvasGravador::Texto(int AX, int AY, const std::string& ATexto, const TFonte& AFonte) {
+  TComandoPintura c;
+  c.Tipo = TComandoPintura::TTipo::Texto;
+  c.Ret = {AX, AY, 0, 0};
+  c.Texto = ATexto;
+  c.Fonte = AFonte;
+  Comandos.push_back(std::move(c));
+}
+
+void TCanvasGravador::TextoNoRetangulo(const TRetangulo& ARet, const std::string& ATexto,
+                                       const TFonte& AFonte, uint32_t AFormato) {
+  TComandoPintura c;
+  c.Tipo = TComandoPintura::TTipo::TextoNoRetangulo;
+  c.Ret = ARet;
+  c.Texto = ATexto;
+  c.Fonte = AFonte;
+  c.Formato = AFormato;
+  Comandos.push_back(std::move(c));
+}
+
+TTamanho TCanvasGravador::MedirTexto(const TFonte& AFonte, const std::string& ATexto) {
+  return app::MedirTexto(AFonte, ATexto);
+}
+
+void TCanvasGravador::Imagem(const TBitmap& AImagem, const TRetangulo& ADestino) {
+  TComandoPintura c;
+  c.Tipo = TComandoPintura::TTipo::Imagem;
+  c.Ret = ADestino;
+  c.Ret.Width = ADestino.Width;
+  c.Texto = std::to_string(AImagem.Largura) + "x" + std::to_string(AImagem.Altura);
+  Comandos.push_back(std::move(c));
+}
+
 // ---------------------------------------------------------------- timer, menu
 
 TTemporizador::TTemporizador() {
@@ -686,6 +802,45 @@ void ExecutarProtegido(const std::function<void()>& AAcao, TJanela* ADono) {
 std::function<void(const std::string&)>& Relato() {
   static std::function<void(const std::string&)> r;
   return r;
+}
+
+namespace {
+struct TFilaPostados {
+  std::mutex Trava;
+  std::deque<std::function<void()>> Acoes;
+};
+// Never destroyed: a worker thread may still post while the program ends.
+TFilaPostados& Fila() {
+  static TFilaPostados* f = new TFilaPostados;
+  return *f;
+}
+}  // namespace
+
+void Postar(std::function<void()> AAcao) {
+  {
+    std::lock_guard<std::mutex> l(Fila().Trava);
+    Fila().Acoes.push_back(std::move(AAcao));
+  }
+  Backend().Acordar();
+}
+
+void ExecutarPostados() {
+  // Only what waits now: an action that posts again runs at a later pass.
+  size_t n = 0;
+  {
+    std::lock_guard<std::mutex> l(Fila().Trava);
+    n = Fila().Acoes.size();
+  }
+  for (; n > 0; --n) {
+    std::function<void()> a;
+    {
+      std::lock_guard<std::mutex> l(Fila().Trava);
+      if (Fila().Acoes.empty()) return;
+      a = std::move(Fila().Acoes.front());
+      Fila().Acoes.pop_front();
+    }
+    if (a) ExecutarProtegido(a);
+  }
 }
 
 void DefinirRelatoDeFalhas(std::function<void(const std::string& ATexto)> ARelato) {

@@ -84,10 +84,102 @@ enum class TPropriedade {
   Marcado,
   Rolagem,
   Pai,
-  Cursor
+  Cursor,
+  Regiao
 };
 
 class TControle;
+
+// Drawing in code on a window (coordinates at 96 DPI from the client area's
+// top-left corner; the Win32 backend scales them by the window's DPI).
+enum : uint32_t {
+  kTextoLinhaUnica = 1,
+  kTextoCentroVertical = 2,
+  kTextoReticencias = 4,  // cut with "..." at the end when too long
+};
+
+class TCanvas {
+ public:
+  virtual ~TCanvas() = default;
+  virtual void Preencher(const TRetangulo& ARet, TCor ACor) = 0;
+  // From (AL, AT) to (AR, AB) with corner ellipses AE x AE, filled with
+  // APincel and outlined by a pen of ACaneta, ALargura pixels wide (GDI RoundRect).
+  virtual void RetanguloArredondado(int AL, int AT, int AR, int AB, int AE, TCor APincel,
+                                    TCor ACaneta, int ALargura) = 0;
+  virtual void Elipse(int AL, int AT, int AR, int AB, TCor APincel, TCor ACaneta, int ALargura) = 0;
+  virtual void Poligono(const std::vector<TPonto>& APontos, TCor APincel, TCor ACaneta,
+                        int ALargura) = 0;
+  // Text at (AX, AY) on a transparent background.
+  virtual void Texto(int AX, int AY, const std::string& ATexto, const TFonte& AFonte) = 0;
+  // DrawText in the rectangle with the kTexto* format, transparent background.
+  virtual void TextoNoRetangulo(const TRetangulo& ARet, const std::string& ATexto,
+                                const TFonte& AFonte, uint32_t AFormato) = 0;
+  virtual TTamanho MedirTexto(const TFonte& AFonte, const std::string& ATexto) = 0;
+  // The picture drawn into the rectangle, blended by its alpha.
+  virtual void Imagem(const TBitmap& AImagem, const TRetangulo& ADestino) = 0;
+};
+
+// One drawing call, as TCanvasGravador keeps it.
+struct TComandoPintura {
+  enum class TTipo {
+    Preencher,
+    RetanguloArredondado,
+    Elipse,
+    Poligono,
+    Texto,
+    TextoNoRetangulo,
+    Imagem
+  };
+  TTipo Tipo = TTipo::Preencher;
+  TRetangulo Ret;  // l, t and the size; for rounded rectangles and ellipses (l,t)-(r,b)
+  int E = 0;       // corner ellipse
+  TCor Pincel = 0, Caneta = 0;
+  int Largura = 0;
+  std::vector<TPonto> Pontos;
+  std::string Texto;
+  TFonte Fonte;
+  uint32_t Formato = 0;
+};
+
+// A canvas that records what is drawn (tests, and the headless backend);
+// texts are measured by the backend.
+class TCanvasGravador : public TCanvas {
+ public:
+  void Preencher(const TRetangulo& ARet, TCor ACor) override;
+  void RetanguloArredondado(int AL, int AT, int AR, int AB, int AE, TCor APincel, TCor ACaneta,
+                            int ALargura) override;
+  void Elipse(int AL, int AT, int AR, int AB, TCor APincel, TCor ACaneta, int ALargura) override;
+  void Poligono(const std::vector<TPonto>& APontos, TCor APincel, TCor ACaneta,
+                int ALargura) override;
+  void Texto(int AX, int AY, const std::string& ATexto, const TFonte& AFonte) override;
+  void TextoNoRetangulo(const TRetangulo& ARet, const std::string& ATexto, const TFonte& AFonte,
+                        uint32_t AFormato) override;
+  TTamanho MedirTexto(const TFonte& AFonte, const std::string& ATexto) override;
+  void Imagem(const TBitmap& AImagem, const TRetangulo& ADestino) override;
+  std::vector<TComandoPintura> Comandos;
+};
+
+// The shape of a window: the union of its rectangles and rounded rectangles.
+// Empty: the whole window.
+struct TRegiao {
+  struct TArredondado {
+    int L = 0, T = 0, R = 0, B = 0, E = 0;  // CreateRoundRectRgn
+    bool operator==(const TArredondado&) const = default;
+  };
+  std::vector<TRetangulo> Retangulos;
+  std::vector<TArredondado> Arredondados;
+  bool Vazia() const { return Retangulos.empty() && Arredondados.empty(); }
+  bool Contem(TPonto APonto) const;
+  bool operator==(const TRegiao&) const = default;
+};
+
+enum class TTipoMouse { Baixo, Move, Cima };
+enum class TBotaoMouse { Nenhum, Esquerdo, Direito, Meio };
+struct TEventoMouse {
+  TTipoMouse Tipo = TTipoMouse::Move;
+  TBotaoMouse Botao = TBotaoMouse::Nenhum;
+  TPonto Posicao;  // client coordinates at 96 DPI
+};
 
 // A backend's counterpart of one object.
 class TPeer {
@@ -382,6 +474,7 @@ struct TEstiloJanela {
   bool NaBarraDeTarefas = true;   // own taskbar button while visible
   bool JanelaFerramenta = false;  // WS_EX_TOOLWINDOW
   bool DuploBuffer = false;
+  bool MostrarSemAtivar = false;  // shown without taking the focus
   bool operator==(const TEstiloJanela&) const = default;
 };
 
@@ -414,6 +507,24 @@ class TJanela : public TControle {
   bool Fechar();
   // Shows the window and runs a message loop until it is closed.
   void ExibirModal();
+  // Shown at its place and size above every window that is not topmost
+  // (HWND_TOPMOST) without taking the focus, and painted at once.
+  void MostrarNoTopoSemAtivar();
+  void Piscar();    // FlashWindow
+  void Repintar();  // a repaint request
+
+  // Drawing in code: the window paints its whole client area with this
+  // (absent: its background colour).
+  std::function<void(TCanvas& ACanvas)> AoPintar;
+  void Pintar(TCanvas& ACanvas);
+  // Mouse presses, moves and releases on the client area. The press captures
+  // the mouse until the release, so moves and the release come also from
+  // outside the window.
+  std::function<void(const TEventoMouse& AEvento)> AoMouse;
+  void EntregarMouse(const TEventoMouse& AEvento);
+  // The window's shape; clicks outside it go to the windows below.
+  const TRegiao& Regiao() const { return FRegiao; }
+  void DefinirRegiao(TRegiao ARegiao);
 
   std::function<bool()> AoConsultarFechamento;  // absent: allowed
   // The session is ending (log-off, shutdown): true lets it end. Absent: a close
@@ -437,6 +548,7 @@ class TJanela : public TControle {
   TEstiloJanela FEstilo;
   TEstadoJanela FEstado = TEstadoJanela::Normal;
   bool FFechada = false;
+  TRegiao FRegiao;
 };
 
 class TTemporizador {
@@ -510,6 +622,11 @@ TEstadoJanela EstadoInicial();
 TPonto PosicaoCursor();
 TTamanho MedirTexto(const TFonte& AFonte, const std::string& ATexto);
 uint32_t RegistrarMensagem(const std::string& ANome);
+// Runs AAcao on the user-interface thread when it next processes its
+// messages, in the order posted. Callable from any thread.
+void Postar(std::function<void()> AAcao);
+// The posted actions waiting now (backends call this from their message loop).
+void ExecutarPostados();
 }  // namespace app
 
 }  // namespace ui

@@ -9,7 +9,14 @@
 
 namespace ui {
 
-enum class TAcaoJanela { TrazerAoTopo, PrimeiroPlano, Centralizar };
+enum class TAcaoJanela {
+  TrazerAoTopo,
+  PrimeiroPlano,
+  Centralizar,
+  TopoSemAtivar,
+  Piscar,
+  Repintar
+};
 
 class TBackend {
  public:
@@ -51,6 +58,9 @@ class TBackend {
   // Width of a scroll box's vertical bar and height of its horizontal one, at
   // 96 DPI (rounded up). The default is the system's at 96 DPI.
   virtual TTamanho TamanhoBarrasRolagem(const TRolagem& ARolagem);
+  // An action was posted from some thread: the UI thread should run
+  // app::ExecutarPostados soon. The default does nothing (polled loops).
+  virtual void Acordar() {}
 };
 
 TBackend& Backend();

@@ -129,7 +129,11 @@ class TBackendWin32 final : public TBackend {
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
     RegistrarClasses();
+    // Made here, on the UI thread: other threads only post to it.
+    FOculta = JanelaOculta();
   }
+
+  void Acordar() override { PostMessageW(FOculta, kMsgPostados, 0, 0); }
 
   std::unique_ptr<TPeer> CriarPeer(TControle& AControle) override {
     auto p = std::make_unique<TPeerWin32>(AControle);
@@ -304,6 +308,25 @@ class TBackendWin32 final : public TBackend {
       return;
     }
     if (!h) return;
+    switch (AAcao) {
+      case TAcaoJanela::TopoSemAtivar: {
+        const int d = DpiTela();
+        RECT r{};
+        GetWindowRect(h, &r);
+        SetWindowPos(h, HWND_TOPMOST, Escalar(AJanela.Left(), d), Escalar(AJanela.Top(), d),
+                     r.right - r.left, r.bottom - r.top, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+        UpdateWindow(h);
+        return;
+      }
+      case TAcaoJanela::Piscar:
+        FlashWindow(h, TRUE);
+        return;
+      case TAcaoJanela::Repintar:
+        InvalidateRect(h, nullptr, FALSE);
+        return;
+      default:
+        break;
+    }
     if (AAcao == TAcaoJanela::PrimeiroPlano) {
       SetForegroundWindow(h);
       return;
@@ -373,6 +396,7 @@ class TBackendWin32 final : public TBackend {
   }
 
   bool FTerminando = false;
+  HWND FOculta = nullptr;
   UINT_PTR FProximoTimer = 0;
   std::unordered_map<UINT_PTR, TTemporizador*> FTimers;
 };
@@ -386,6 +410,10 @@ LRESULT CALLBACK ProcOculta(HWND h, UINT m, WPARAM w, LPARAM l) {
   return Protegido(h, m, w, l, [&]() -> LRESULT {
     if (m == WM_TIMER) {
       B().Disparar(w);
+      return 0;
+    }
+    if (m == kMsgPostados) {
+      app::ExecutarPostados();
       return 0;
     }
     return DefWindowProcW(h, m, w, l);

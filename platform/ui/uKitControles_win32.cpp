@@ -348,6 +348,9 @@ void TPeerWin32::Sincronizar(TPropriedade AQue) {
     case TPropriedade::Estilo:
       SincronizarEstilo();
       break;
+    case TPropriedade::Regiao:
+      if (t == TTipoControle::Janela) AplicarRegiaoJanela(*this);
+      break;
   }
 }
 

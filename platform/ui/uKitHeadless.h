@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/ui/uKit.h"
+#include "platform/ui/uKitBackend.h"
 
 namespace ui::headless {
 
@@ -50,5 +51,8 @@ void Reiniciar();
 void DispararTemporizadoresVencidos();
 // Window that has the foreground (PrimeiroPlano) and the last raised to the top.
 TJanela* JanelaEmPrimeiroPlano();
+// How often the window was asked for the action since the last Reiniciar
+// (TopoSemAtivar, Piscar, Repintar, ...).
+int ContarAcoes(const TJanela* AJanela, TAcaoJanela AAcao);
 
 }  // namespace ui::headless

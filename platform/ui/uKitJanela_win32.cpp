@@ -111,6 +111,7 @@ LRESULT TratarJanela(TPeerWin32& P, UINT m, WPARAM w, LPARAM l, bool& ATratado) 
                    SWP_NOZORDER | SWP_NOACTIVATE);
       P.Aplicando = false;
       P.ReaplicarArvore();
+      AplicarRegiaoJanela(P);
       RelatarGeometria(P, false);
       InvalidateRect(P.H, nullptr, TRUE);
       return 0;
@@ -146,6 +147,50 @@ LRESULT TratarJanela(TPeerWin32& P, UINT m, WPARAM w, LPARAM l, bool& ATratado) 
   }
   ATratado = false;
   return 0;
+}
+
+// Mouse of a window that handles it itself (drawn in code): presses, moves
+// and releases in 96-DPI client coordinates, the mouse captured while pressed.
+bool TratarMouseJanela(TPeerWin32& P, UINT m, WPARAM w, LPARAM l) {
+  TJanela& J = Janela(P);
+  if (!J.AoMouse) return false;
+  TEventoMouse e;
+  switch (m) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      e = {TTipoMouse::Baixo, TBotaoMouse::Esquerdo, {}};
+      break;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+      e = {TTipoMouse::Baixo, TBotaoMouse::Direito, {}};
+      break;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONDBLCLK:
+      e = {TTipoMouse::Baixo, TBotaoMouse::Meio, {}};
+      break;
+    case WM_LBUTTONUP:
+      e = {TTipoMouse::Cima, TBotaoMouse::Esquerdo, {}};
+      break;
+    case WM_RBUTTONUP:
+      e = {TTipoMouse::Cima, TBotaoMouse::Direito, {}};
+      break;
+    case WM_MBUTTONUP:
+      e = {TTipoMouse::Cima, TBotaoMouse::Meio, {}};
+      break;
+    case WM_MOUSEMOVE:
+      e = {TTipoMouse::Move, TBotaoMouse::Nenhum, {}};
+      break;
+    default:
+      return false;
+  }
+  const int dpi = P.Dpi();
+  e.Posicao = {Desescalar(GET_X_LPARAM(l), dpi), Desescalar(GET_Y_LPARAM(l), dpi)};
+  if (e.Tipo == TTipoMouse::Baixo) SetCapture(P.H);
+  if (e.Tipo == TTipoMouse::Cima && !(w & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) &&
+      GetCapture() == P.H)
+    ReleaseCapture();
+  app::ExecutarProtegido([&] { J.EntregarMouse(e); });
+  return true;
 }
 
 void TratarMouse(TPeerWin32& P, UINT m, LPARAM l) {
@@ -272,7 +317,39 @@ void MostrarJanela(TPeerWin32& P) {
     ShowWindow(P.H, SW_HIDE);
     return;
   }
-  ShowWindow(P.H, J.Estado() == TEstadoJanela::Minimizada ? SW_SHOWMINIMIZED : SW_SHOWNORMAL);
+  if (J.Estado() == TEstadoJanela::Minimizada)
+    ShowWindow(P.H, SW_SHOWMINIMIZED);
+  else
+    ShowWindow(P.H, J.Estilo().MostrarSemAtivar ? SW_SHOWNOACTIVATE : SW_SHOWNORMAL);
+}
+
+void AplicarRegiaoJanela(TPeerWin32& P) {
+  const TRegiao& g = Janela(P).Regiao();
+  if (g.Vazia()) {
+    SetWindowRgn(P.H, nullptr, TRUE);
+    return;
+  }
+  const int dpi = P.Dpi();
+  HRGN r = CreateRectRgn(0, 0, 0, 0);
+  if (!r) return;
+  for (const TRetangulo& q : g.Retangulos) {
+    HRGN a = CreateRectRgn(Escalar(q.Left, dpi), Escalar(q.Top, dpi), Escalar(q.Right(), dpi),
+                           Escalar(q.Bottom(), dpi));
+    if (a) {
+      CombineRgn(r, r, a, RGN_OR);
+      DeleteObject(a);
+    }
+  }
+  for (const TRegiao::TArredondado& q : g.Arredondados) {
+    HRGN a = CreateRoundRectRgn(Escalar(q.L, dpi), Escalar(q.T, dpi), Escalar(q.R, dpi),
+                                Escalar(q.B, dpi), Escalar(q.E, dpi), Escalar(q.E, dpi));
+    if (a) {
+      CombineRgn(r, r, a, RGN_OR);
+      DeleteObject(a);
+    }
+  }
+  // The region belongs to the window from here on.
+  if (!SetWindowRgn(P.H, r, TRUE)) DeleteObject(r);
 }
 
 void AplicarEstadoJanela(TPeerWin32& P) {
@@ -379,10 +456,20 @@ LRESULT ProcJanelaSemProtecao(HWND h, UINT m, WPARAM w, LPARAM l) {
       PintarParte(*p, dc, parte);
       return 0;
     }
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+    case WM_MBUTTONDBLCLK:
+    case WM_MOUSEMOVE:
+      if (topo && TratarMouseJanela(*p, m, w, l)) return 0;
+      break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
     case WM_LBUTTONDBLCLK:
     case WM_CAPTURECHANGED:
+      if (topo && TratarMouseJanela(*p, m, w, l)) return 0;
       if (!topo) {
         TratarMouse(*p, m, l);
         return 0;

@@ -1,6 +1,7 @@
 // Win32 backend of the UI kit: fonts, brushes, colours and the painting of our own controls.
 #include <windows.h>
 
+#include <algorithm>
 #include <map>
 #include <tuple>
 #include <unordered_map>
@@ -123,6 +124,108 @@ void PintarRotulo(TPeerWin32& P, HDC ADc, const RECT& ACliente, const RECT& ARec
   SelectObject(ADc, antiga);
 }
 
+// The kit's canvas over a DC: 96-DPI coordinates scaled by the window's DPI.
+class TCanvasGdi final : public TCanvas {
+ public:
+  TCanvasGdi(HDC ADc, int ADpi) : FDc(ADc), FDpi(ADpi) {}
+
+  void Preencher(const TRetangulo& R, TCor ACor) override {
+    const RECT r = Escalado(R, FDpi);
+    FillRect(FDc, &r, PincelGdi(CorGdi(ACor)));
+  }
+
+  void RetanguloArredondado(int AL, int AT, int AR, int AB, int AE, TCor APincel, TCor ACaneta,
+                            int ALargura) override {
+    TCaneta c(*this, APincel, ACaneta, ALargura);
+    RoundRect(FDc, E(AL), E(AT), E(AR), E(AB), E(AE), E(AE));
+  }
+
+  void Elipse(int AL, int AT, int AR, int AB, TCor APincel, TCor ACaneta, int ALargura) override {
+    TCaneta c(*this, APincel, ACaneta, ALargura);
+    Ellipse(FDc, E(AL), E(AT), E(AR), E(AB));
+  }
+
+  void Poligono(const std::vector<TPonto>& APontos, TCor APincel, TCor ACaneta,
+                int ALargura) override {
+    if (APontos.empty()) return;
+    std::vector<POINT> pts;
+    for (const TPonto& p : APontos) pts.push_back({E(p.X), E(p.Y)});
+    TCaneta c(*this, APincel, ACaneta, ALargura);
+    Polygon(FDc, pts.data(), static_cast<int>(pts.size()));
+  }
+
+  void Texto(int AX, int AY, const std::string& ATexto, const TFonte& AFonte) override {
+    HGDIOBJ antiga = SelectObject(FDc, FonteGdi(AFonte, FDpi));
+    SetBkMode(FDc, TRANSPARENT);
+    SetTextColor(FDc, CorGdi(AFonte.Cor));
+    const std::wstring w = ParaWide(ATexto);
+    TextOutW(FDc, E(AX), E(AY), w.c_str(), static_cast<int>(w.size()));
+    SelectObject(FDc, antiga);
+  }
+
+  void TextoNoRetangulo(const TRetangulo& R, const std::string& ATexto, const TFonte& AFonte,
+                        uint32_t AFormato) override {
+    HGDIOBJ antiga = SelectObject(FDc, FonteGdi(AFonte, FDpi));
+    SetBkMode(FDc, TRANSPARENT);
+    SetTextColor(FDc, CorGdi(AFonte.Cor));
+    UINT f = DT_NOPREFIX;
+    if (AFormato & kTextoLinhaUnica) f |= DT_SINGLELINE;
+    if (AFormato & kTextoCentroVertical) f |= DT_VCENTER;
+    if (AFormato & kTextoReticencias) f |= DT_END_ELLIPSIS;
+    const std::wstring w = ParaWide(ATexto);
+    RECT r = Escalado(R, FDpi);
+    DrawTextW(FDc, w.c_str(), static_cast<int>(w.size()), &r, f);
+    SelectObject(FDc, antiga);
+  }
+
+  TTamanho MedirTexto(const TFonte& AFonte, const std::string& ATexto) override {
+    return app::MedirTexto(AFonte, ATexto);
+  }
+
+  void Imagem(const TBitmap& AImagem, const TRetangulo& ADestino) override {
+    const RECT alvo = Escalado(ADestino, FDpi);
+    const int w = alvo.right - alvo.left, h = alvo.bottom - alvo.top;
+    if (AImagem.Vazio() || w <= 0 || h <= 0) return;
+    uint32_t* bits = nullptr;
+    HBITMAP dib = CriarDib(w, h, bits);
+    if (!dib) return;
+    if (EscalarRegiao(AImagem, w, h, {0, 0, w, h}, bits)) {
+      TDcDaImagem mem(FDc, dib);
+      BLENDFUNCTION bf{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+      if (mem.Dc()) AlphaBlend(FDc, alvo.left, alvo.top, w, h, mem.Dc(), 0, 0, w, h, bf);
+    }
+    DeleteObject(dib);
+  }
+
+ private:
+  int E(int A) const { return Escalar(A, FDpi); }
+
+  // Brush and pen selected for one shape, released after it.
+  class TCaneta {
+   public:
+    TCaneta(TCanvasGdi& C, TCor APincel, TCor ACaneta, int ALargura) : FDc(C.FDc) {
+      FPen = CreatePen(PS_SOLID, std::max(1, C.E(ALargura)), CorGdi(ACaneta));
+      FAntigaPen = SelectObject(FDc, FPen ? static_cast<HGDIOBJ>(FPen) : GetStockObject(NULL_PEN));
+      FAntigoPincel = SelectObject(FDc, PincelGdi(CorGdi(APincel)));
+    }
+    ~TCaneta() {
+      SelectObject(FDc, FAntigoPincel);
+      SelectObject(FDc, FAntigaPen);
+      if (FPen) DeleteObject(FPen);
+    }
+    TCaneta(const TCaneta&) = delete;
+    TCaneta& operator=(const TCaneta&) = delete;
+
+   private:
+    HDC FDc;
+    HPEN FPen = nullptr;
+    HGDIOBJ FAntigaPen = nullptr, FAntigoPincel = nullptr;
+  };
+
+  HDC FDc;
+  int FDpi;
+};
+
 }  // namespace
 
 HFONT FonteGdi(const TFonte& AFonte, int ADpi) {
@@ -184,6 +287,18 @@ void Pintar(TPeerWin32& P, HDC ADc, const RECT& ACliente, const RECT& ARecorte) 
     case TTipoControle::Rotulo:
       PintarRotulo(P, ADc, ACliente, ARecorte);
       break;
+    case TTipoControle::Janela: {
+      auto& j = static_cast<TJanela&>(P.C);
+      if (!j.AoPintar) {
+        FillRect(ADc, &ARecorte, PincelGdi(CorFundo(P.C)));
+        break;
+      }
+      // Drawn whole into the paint buffer; the windows drawn in code are small.
+      FillRect(ADc, &ACliente, PincelGdi(CorFundo(P.C)));
+      TCanvasGdi canvas(ADc, P.Dpi());
+      j.Pintar(canvas);
+      break;
+    }
     default:
       FillRect(ADc, &ARecorte, PincelGdi(CorFundo(P.C)));
       break;

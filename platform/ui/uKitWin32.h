@@ -81,6 +81,9 @@ DWORD EstiloExJanela(const TEstiloJanela& AEstilo);
 void AplicarEstiloJanela(TPeerWin32& APeer);
 void AplicarEstadoJanela(TPeerWin32& APeer);
 void MostrarJanela(TPeerWin32& APeer);
+void AplicarRegiaoJanela(TPeerWin32& APeer);
+// Posted to the hidden window when actions wait in app::Postar's queue.
+inline constexpr UINT kMsgPostados = WM_APP + 77;
 
 void RegistrarClasses();
 HWND JanelaOculta();

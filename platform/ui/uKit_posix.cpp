@@ -32,6 +32,7 @@ class TBackendHeadless final : public TBackend {
   TEstadoJanela Inicial = TEstadoJanela::Normal;
   bool FTerminando = false;
   TJanela* Frente = nullptr;
+  std::vector<std::pair<TJanela*, TAcaoJanela>> Acoes;
   uint32_t ProximaMensagem = 0xC000;
 
   std::unique_ptr<TPeer> CriarPeer(TControle&) override { return nullptr; }
@@ -43,6 +44,7 @@ class TBackendHeadless final : public TBackend {
       auto hook = headless::AoProcessarMensagens;
       hook();
     }
+    app::ExecutarPostados();
     headless::DispararTemporizadoresVencidos();
   }
 
@@ -108,6 +110,7 @@ class TBackendHeadless final : public TBackend {
   }
 
   void AcaoJanela(TJanela& AJanela, TAcaoJanela AAcao) override {
+    Acoes.push_back({&AJanela, AAcao});
     if (AAcao == TAcaoJanela::PrimeiroPlano || AAcao == TAcaoJanela::TrazerAoTopo)
       Frente = &AJanela;
     if (AAcao == TAcaoJanela::Centralizar) AJanela.Centralizar();
@@ -161,6 +164,12 @@ void DefinirEstadoInicial(TEstadoJanela AEstado) {
 TJanela* JanelaEmPrimeiroPlano() {
   return B().Frente;
 }
+int ContarAcoes(const TJanela* AJanela, TAcaoJanela AAcao) {
+  int n = 0;
+  for (const auto& a : B().Acoes)
+    if (a.first == AJanela && a.second == AAcao) ++n;
+  return n;
+}
 
 void Reiniciar() {
   B().Caixas.clear();
@@ -168,6 +177,7 @@ void Reiniciar() {
   B().Menus.clear();
   B().FTerminando = false;
   B().Frente = nullptr;
+  B().Acoes.clear();
   B().Area = {0, 0, 1920, 1040};
   B().Inicial = TEstadoJanela::Normal;
   ResponderCaixa = nullptr;

@@ -1,0 +1,394 @@
+// The floating chat bubble and its facade.
+#include "chat/uChatFloat.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "chat/uChatBrowser.h"
+#include "chat/uChatPedidos.h"
+#include "chat/uChatToast.h"
+#include "config/uConfigINI.h"
+#include "log/uLogger.h"
+#include "net/uJsonHelper.h"
+#include "platform/uTexto.h"
+
+namespace {
+
+constexpr const char kBalaoBase64[] =
+#include "chat/uBalaoPng.inc"
+    ;
+
+constexpr ui::TCor kAzul = 0x006EFD, kVermelho = 0xEF2323, kBranco = 0xFFFFFF;
+
+TFrmChatFloat* GBolha = nullptr;
+TFrmChatToast* GToast = nullptr;
+ui::TJanela* GAplicacao = nullptr;
+
+std::string DecodificarBase64(std::string_view ATexto) {
+  std::string r;
+  uint32_t acc = 0;
+  int bits = 0;
+  for (char c : ATexto) {
+    int v;
+    if (c >= 'A' && c <= 'Z')
+      v = c - 'A';
+    else if (c >= 'a' && c <= 'z')
+      v = c - 'a' + 26;
+    else if (c >= '0' && c <= '9')
+      v = c - '0' + 52;
+    else if (c == '+')
+      v = 62;
+    else if (c == '/')
+      v = 63;
+    else if (c == '=')
+      break;
+    else
+      continue;  // line breaks of the constant
+    acc = (acc << 6) | static_cast<uint32_t>(v);
+    bits += 6;
+    if (bits >= 8) {
+      bits -= 8;
+      r += static_cast<char>((acc >> bits) & 0xFF);
+    }
+  }
+  return r;
+}
+
+ui::TFonte FonteBadge() {
+  ui::TFonte f;
+  f.Nome = "Segoe UI";
+  f.Altura = ui::TFonte::PontosParaPixels(7);
+  f.Negrito = true;
+  f.Cor = kBranco;
+  return f;
+}
+
+// Frees a replaced or final toast once no handler of it is running: a click on
+// it may be opening the chat (which lets messages run) when a poll replaces it.
+void LiberarToast(TFrmChatToast* AToast) {
+  if (!AToast) return;
+  if (AToast->EmManipulador()) {
+    ui::app::Postar([AToast] { LiberarToast(AToast); });
+    return;
+  }
+  try {
+    delete AToast;
+  } catch (...) {
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- TFrmChatFloat
+
+TFrmChatFloat::TFrmChatFloat(ui::TJanela*) {
+  Nome = "TFrmChatFloat";
+  ui::TEstiloJanela e;
+  e.SemBorda = true;
+  e.SempreNoTopo = true;
+  e.NaBarraDeTarefas = false;
+  e.JanelaFerramenta = true;
+  e.DuploBuffer = true;
+  e.MostrarSemAtivar = true;
+  DefinirEstilo(e);
+  DefinirCor(kBranco);
+  ui::TFonte f;
+  f.Altura = ui::TFonte::PontosParaPixels(8);
+  DefinirFonte(f);
+  DefinirTamanhoCliente(kTamanho, kTamanho);
+  AoPintar = [this](ui::TCanvas& C) { PintarEm(C); };
+  AoMouse = [this](const ui::TEventoMouse& E) { Mouse(E); };
+
+  auto png = std::make_unique<TBitmap>();
+  try {
+    if (!CarregarPngEmbutido(*png)) throw std::runtime_error("imagem PNG invalida");
+    FPngChat = std::move(png);
+    TLogger::Log("Vesk Chat: balao oficial carregado embutido. Tamanho=" +
+                 std::to_string(FPngChat->Largura) + "x" + std::to_string(FPngChat->Altura));
+  } catch (const std::exception& ex) {
+    FPngChat.reset();
+    TLogger::Log(std::string("Vesk Chat: falha ao carregar balao oficial embutido: ") + ex.what());
+  }
+  FUnread = 0;
+  FLastUnread = -1;
+  FFlashTicks = 0;
+  FShowAttempts = 0;
+  CarregarPosicao();
+  ManterNaAreaDeTrabalho();
+  FTimer.AoDisparar = [this] { TimerChatTimer(); };
+  FTimer.DefinirIntervalo(kIntervaloMs);
+  FTimer.DefinirHabilitado(true);
+  FKeepVisibleTimer.AoDisparar = [this] { KeepVisibleTimerTimer(); };
+  FKeepVisibleTimer.DefinirIntervalo(kKeepVisibleMs);
+  FKeepVisibleTimer.DefinirHabilitado(true);
+}
+
+TFrmChatFloat::~TFrmChatFloat() {
+  FVivo.reset();
+  TVeskChatFloat::DescartarToast();
+  try {
+    TVeskChatBrowser::Fechar();
+  } catch (...) {
+  }
+  try {
+    SalvarPosicao();
+  } catch (...) {
+    // The place is lost; the agent is ending anyway.
+  }
+  FPngChat.reset();
+}
+
+bool TFrmChatFloat::CarregarPngEmbutido(TBitmap& AImagem) {
+  return DecodificarImagemMemoria(DecodificarBase64(kBalaoBase64), TFormatoImagem::Png, AImagem);
+}
+
+void TFrmChatFloat::CarregarPosicao() {
+  const ui::TRetangulo a = ui::app::AreaDeTrabalho();
+  const int l = TConfigINI::LerInteiro("CHAT_FLOAT", "LEFT", a.Right() - Width() - 18);
+  const int t = TConfigINI::LerInteiro("CHAT_FLOAT", "TOP", a.Bottom() - Height() - 120);
+  DefinirPosicao(l, t);
+}
+
+void TFrmChatFloat::SalvarPosicao() {
+  TConfigINI::EscreverInteiro("CHAT_FLOAT", "LEFT", Left());
+  TConfigINI::EscreverInteiro("CHAT_FLOAT", "TOP", Top());
+  TConfigINI::Descarregar();
+}
+
+void TFrmChatFloat::ManterNaAreaDeTrabalho() {
+  const int W = Width(), H = Height();
+  // Read afresh for each test: the work area may change at any moment.
+  if (Left() < ui::app::AreaDeTrabalho().Left)
+    DefinirPosicao(ui::app::AreaDeTrabalho().Left + 10, Top());
+  if (Top() < ui::app::AreaDeTrabalho().Top)
+    DefinirPosicao(Left(), ui::app::AreaDeTrabalho().Top + 10);
+  if (Left() > ui::app::AreaDeTrabalho().Right() - W)
+    DefinirPosicao(ui::app::AreaDeTrabalho().Right() - W - 10, Top());
+  if (Top() > ui::app::AreaDeTrabalho().Bottom() - H)
+    DefinirPosicao(Left(), ui::app::AreaDeTrabalho().Bottom() - H - 10);
+}
+
+ui::TRegiao TFrmChatFloat::RegiaoDaImagem(const TBitmap* AImagem, int ALargura, int AAltura,
+                                          int AUnread) {
+  ui::TRegiao r;
+  if (AImagem && !AImagem->Vazio()) {
+    const int h = std::min(AImagem->Altura, AAltura), w = std::min(AImagem->Largura, ALargura);
+    for (int y = 0; y < h; ++y) {
+      const uint32_t* linha = AImagem->Pixels.data() + static_cast<size_t>(y) * AImagem->Largura;
+      for (int x = 0; x < w;) {
+        if ((linha[x] >> 24) <= 8) {
+          ++x;
+          continue;
+        }
+        const int inicio = x;
+        while (x < w && (linha[x] >> 24) > 8) ++x;
+        r.Retangulos.push_back({inicio, y, x - inicio, 1});
+      }
+    }
+  }
+  if (r.Retangulos.empty()) r.Retangulos.push_back({0, 0, ALargura, AAltura});
+  if (AUnread > 0) r.Arredondados.push_back({37, 0, 72, 24, 12});
+  return r;
+}
+
+void TFrmChatFloat::AplicarRegiao() {
+  DefinirRegiao(RegiaoDaImagem(FPngChat.get(), ClientWidth(), ClientHeight(), FUnread));
+}
+
+void TFrmChatFloat::DefinirUnread(int AN) {
+  if (AN == FUnread) return;
+  FUnread = AN;
+  AplicarRegiao();
+  Repintar();
+}
+
+void TFrmChatFloat::MostrarForcado() {
+  ManterNaAreaDeTrabalho();
+  AplicarRegiao();
+  TLogger::Log("Vesk Chat MostrarForcado chamado. Pos=" + std::to_string(Left()) + "," +
+               std::to_string(Top()));
+  Mostrar();
+  MostrarNoTopoSemAtivar();
+  Repintar();
+}
+
+void TFrmChatFloat::KeepVisibleTimerTimer() {
+  ++FShowAttempts;
+  MostrarForcado();
+  if (FShowAttempts >= 8) FKeepVisibleTimer.DefinirHabilitado(false);
+}
+
+void TFrmChatFloat::TimerChatTimer() {
+  PollUnread();
+  try {
+    TVeskChatBrowser::FecharSeMinimizado();
+  } catch (...) {
+  }
+  if (FFlashTicks > 0) --FFlashTicks;
+  Repintar();
+}
+
+std::string TFrmChatFloat::TextoBadge(int AUnread) {
+  return AUnread > 99 ? "99+" : std::to_string(AUnread);
+}
+
+int TFrmChatFloat::EsquerdaBadge(int ALarguraTexto) {
+  return std::clamp(72 - (ALarguraTexto + 14), 38, 50);
+}
+
+void TFrmChatFloat::PintarEm(ui::TCanvas& C) const {
+  C.Preencher({0, 0, ClientWidth(), ClientHeight()}, kAzul);
+  if (FPngChat && !FPngChat->Vazio()) C.Imagem(*FPngChat, {0, 0, 72, 72});
+  if (FUnread > 0) {
+    const std::string t = TextoBadge(FUnread);
+    const ui::TFonte f = FonteBadge();
+    const ui::TTamanho m = C.MedirTexto(f, t);
+    const int esq = EsquerdaBadge(m.Largura);
+    C.RetanguloArredondado(esq, 0, 72, 23, 12, kVermelho, kBranco, 2);
+    C.Texto(esq + (72 - esq - m.Largura) / 2, (23 - m.Altura) / 2, t, f);
+  }
+}
+
+void TFrmChatFloat::Mouse(const ui::TEventoMouse& E) {
+  switch (E.Tipo) {
+    case ui::TTipoMouse::Baixo:
+      if (E.Botao != ui::TBotaoMouse::Esquerdo) return;
+      FMouseDown = true;
+      FDragging = false;
+      FDownPoint = E.Posicao;
+      break;
+    case ui::TTipoMouse::Move:
+      if (!FMouseDown) return;
+      if (std::abs(E.Posicao.X - FDownPoint.X) > 3 || std::abs(E.Posicao.Y - FDownPoint.Y) > 3)
+        FDragging = true;
+      if (FDragging) {
+        const ui::TPonto p = ui::app::PosicaoCursor();
+        DefinirPosicao(p.X - FDownPoint.X, p.Y - FDownPoint.Y);
+        ManterNaAreaDeTrabalho();
+      }
+      break;
+    case ui::TTipoMouse::Cima:
+      if (E.Botao != ui::TBotaoMouse::Esquerdo) return;
+      FMouseDown = false;
+      if (FDragging)
+        SalvarPosicao();
+      else
+        AbrirChatInterno();
+      FDragging = false;
+      break;
+  }
+}
+
+void TFrmChatFloat::AbrirChatInterno() {
+  if (FAbrindo) return;
+  FAbrindo = true;
+  try {
+    const TConfigAgente cfg = TConfigINI::Carregar();
+    if (HandleNativo()) MostrarNoTopoSemAtivar();
+    TLogger::Log("Vesk Chat abrindo com token=" + CortarUtf16(Aparar(cfg.ApiToken), 6) +
+                 "... pc=" + ObterNomeComputador() + " user=" + ObterUsuarioWindows());
+    std::weak_ptr<bool> vivo = FVivo;
+    TPedidosChat::Enfileirar(
+        MontarUrlMarcarLidas(), [this, vivo](const TPedidosChat::TResultado& R) {
+          if (vivo.expired()) return;
+          // Whatever mark-all-read answered, the chat opens.
+          try {
+            AplicarMarcarLidas(R.Ok, R.Corpo, R.Mensagem);
+            const TConfigAgente c = TConfigINI::Carregar();
+            std::string base = TConfigINI::NormalizarURL(c.URL, c.UsarSSL);
+            const std::string host = TVeskChatBrowser::HostChat();
+            if (host.empty() || !Contem(MinusculasAscii(base), host))
+              base = TVeskChatBrowser::UrlBaseChat();
+            TVeskChatBrowser::Abrir(base, c.ApiToken, ObterNomeComputador(), ObterUsuarioWindows());
+          } catch (const std::exception& e) {
+            TLogger::Log(std::string("Erro ao abrir Vesk Chat interno: ") + e.what());
+          }
+          if (!vivo.expired()) FAbrindo = false;
+        });
+  } catch (const std::exception& e) {
+    TLogger::Log(std::string("Erro ao abrir Vesk Chat interno: ") + e.what());
+    FAbrindo = false;
+  }
+}
+
+void TFrmChatFloat::ExibirToast() {
+  TVeskChatFloat::DescartarToast();
+  std::weak_ptr<bool> vivo = FVivo;
+  TFrmChatToast* t = TFrmChatToast::CreateToast(nullptr, FUltimoRemetente, FUltimaMensagem, FUnread,
+                                                [this, vivo](void*) {
+                                                  if (!vivo.expired()) AbrirChatInterno();
+                                                });
+  TVeskChatFloat::DefinirToast(t);
+  t->Mostrar();
+  if (t->HandleNativo()) t->MostrarNoTopoSemAtivar();
+}
+
+// ---------------------------------------------------------------- TVeskChatFloat
+
+void TVeskChatFloat::Iniciar(ui::TJanela* AAplicacao) {
+  try {
+    if (AAplicacao) GAplicacao = AAplicacao;
+    if (!GBolha) {
+      GBolha = new TFrmChatFloat(nullptr);
+      TVeskChatBrowser::DefinirOnClosed([](void*) {
+        if (GBolha) GBolha->MostrarForcado();
+      });
+    }
+    GBolha->MostrarForcado();
+    GBolha->PollUnread();
+    TLogger::Log("Vesk Chat Float exibido em " + std::to_string(GBolha->Left()) + "," +
+                 std::to_string(GBolha->Top()));
+  } catch (const std::exception& e) {
+    TLogger::Log(std::string("Erro ao iniciar Vesk Chat Float: ") + e.what());
+  }
+}
+
+void TVeskChatFloat::Mostrar() {
+  if (GBolha)
+    GBolha->MostrarForcado();
+  else
+    Iniciar();
+}
+
+void TVeskChatFloat::Finalizar() {
+  if (!GBolha && !GToast) return;
+  DescartarToast();
+  try {
+    TVeskChatBrowser::Fechar();
+  } catch (...) {
+  }
+  if (TFrmChatFloat* b = GBolha) {
+    GBolha = nullptr;
+    delete b;
+  }
+  GAplicacao = nullptr;
+}
+
+void TVeskChatFloat::AtualizarUnread() {
+  if (GBolha) GBolha->PollUnread();
+}
+
+TFrmChatFloat* TVeskChatFloat::Bolha() {
+  return GBolha;
+}
+TFrmChatToast* TVeskChatFloat::ToastAtual() {
+  return GToast;
+}
+ui::TJanela* TVeskChatFloat::Aplicacao() {
+  return GAplicacao;
+}
+
+void TVeskChatFloat::DescartarToast() {
+  TFrmChatToast* t = GToast;
+  GToast = nullptr;
+  if (!t) return;
+  try {
+    t->Ocultar();
+  } catch (...) {
+  }
+  LiberarToast(t);
+}
+
+void TVeskChatFloat::DefinirToast(TFrmChatToast* AToast) {
+  GToast = AToast;
+}

@@ -1,0 +1,205 @@
+// Unread polling of the chat bubble: the request addresses, the text scanner
+// of the replies, the poll and mark-all-read with their rules.
+#include <limits>
+
+#include "chat/uChatBrowser.h"
+#include "chat/uChatFloat.h"
+#include "chat/uChatPedidos.h"
+#include "config/uConfigINI.h"
+#include "log/uLogger.h"
+#include "net/uJsonHelper.h"
+#include "platform/uJanelasExternas.h"
+#include "platform/uRelogio.h"
+#include "platform/uTexto.h"
+
+namespace {
+
+std::string MontarUrl(const std::string& ACaminho) {
+  const std::string t = CodificarURL(Aparar(TConfigINI::Carregar().ApiToken));
+  const std::string pc = CodificarURL(ObterNomeComputador());
+  const std::string u = CodificarURL(ObterUsuarioWindows());
+  return TVeskChatBrowser::UrlBaseChat() + ACaminho + "?api_token=" + t + "&token=" + t +
+         "&pc=" + pc + "&computador=" + pc + "&user=" + u + "&usuario=" + u +
+         "&_=" + std::to_string(Relogio().TickCount());
+}
+
+int HexDigito(char C) {
+  if (C >= '0' && C <= '9') return C - '0';
+  if (C >= 'a' && C <= 'f') return C - 'a' + 10;
+  if (C >= 'A' && C <= 'F') return C - 'A' + 10;
+  return 0;
+}
+
+}  // namespace
+
+std::string TFrmChatFloat::MontarUrlUnread() {
+  return MontarUrl("api/agent_chat_unread.php");
+}
+
+std::string TFrmChatFloat::MontarUrlMarcarLidas() {
+  return MontarUrl("api/agent_chat_mark_read_all.php");
+}
+
+int32_t TFrmChatFloat::ExtrairNaoLidas(const std::string& ATexto) {
+  const std::string L = MinusculasAscii(ATexto);
+  size_t k = L.find("\"unread\"");
+  if (k == std::string::npos) k = L.find("\"nao_lidas\"");
+  if (k == std::string::npos) return 0;
+  const size_t c = L.find(':', k);
+  if (c != std::string::npos) k = c + 1;
+  while (k < L.size() && (L[k] < '0' || L[k] > '9')) ++k;
+  int64_t n = 0;
+  bool algum = false;
+  for (; k < L.size() && L[k] >= '0' && L[k] <= '9'; ++k) {
+    algum = true;
+    n = n * 10 + (L[k] - '0');
+    if (n > std::numeric_limits<int32_t>::max()) return 0;
+  }
+  return algum ? static_cast<int32_t>(n) : 0;
+}
+
+std::string TFrmChatFloat::ExtrairCampoJson(const std::string& ATexto, const std::string& AChave) {
+  const size_t p = MinusculasAscii(ATexto).find("\"" + MinusculasAscii(AChave) + "\"");
+  if (p == std::string::npos) return {};
+  const size_t c = ATexto.find(':', p);
+  if (c == std::string::npos) return {};
+  size_t i = c + 1;
+  const size_t n = ATexto.size();
+  while (i < n && (ATexto[i] == '\t' || ATexto[i] == '\n' || ATexto[i] == '\r' || ATexto[i] == ' '))
+    ++i;
+  std::string v;
+  if (i < n && ATexto[i] == '"') {
+    for (++i; i < n; ++i) {
+      const char ch = ATexto[i];
+      if (ch == '\\' && i + 1 < n) {
+        v += ch;
+        v += ATexto[++i];
+        continue;
+      }
+      if (ch == '"') break;
+      v += ch;
+    }
+  } else {
+    while (i < n && ATexto[i] != '\n' && ATexto[i] != '\r' && ATexto[i] != ',' && ATexto[i] != '}')
+      v += ATexto[i++];
+  }
+  return DecodificarTextoJson(v);
+}
+
+std::string TFrmChatFloat::DecodificarTextoJson(const std::string& ATexto) {
+  std::string r;
+  r.reserve(ATexto.size());
+  // Consecutive \u escapes are joined as UTF-16, so that a surrogate pair
+  // gives its one character (a lone half gives U+FFFD).
+  std::u16string unidades;
+  auto descarregar = [&] {
+    if (unidades.empty()) return;
+    r += Utf16ParaUtf8(unidades);
+    unidades.clear();
+  };
+  const size_t n = ATexto.size();
+  for (size_t i = 0; i < n;) {
+    const char ch = ATexto[i];
+    if (ch != '\\' || i + 1 >= n) {
+      descarregar();
+      r += ch;
+      ++i;
+      continue;
+    }
+    const char e = ATexto[i + 1];
+    if (e == 'u') {
+      if (n - (i + 2) >= 4) {
+        char16_t u = 0;
+        for (size_t k = 0; k < 4; ++k)
+          u = static_cast<char16_t>(u * 16 + HexDigito(ATexto[i + 2 + k]));
+        unidades += u;
+        i += 6;
+      } else {
+        i += 2;  // gives nothing; what follows is ordinary text
+      }
+      continue;
+    }
+    descarregar();
+    if (e == 'n' || e == 'r' || e == 't')
+      r += ' ';
+    else
+      r += e;  // a quote, "/", a backslash, or the character itself
+    i += 2;
+  }
+  descarregar();
+  return Aparar(r);
+}
+
+void TFrmChatFloat::ExtrairRemetenteEMensagem(const std::string& ATexto) {
+  FUltimoRemetente = ExtrairCampoJson(ATexto, "remetente_nome");
+  if (EmBranco(FUltimoRemetente)) FUltimoRemetente = ExtrairCampoJson(ATexto, "ultimo_remetente");
+  FUltimaMensagem = ExtrairCampoJson(ATexto, "preview");
+  if (EmBranco(FUltimaMensagem)) FUltimaMensagem = ExtrairCampoJson(ATexto, "ultima_mensagem");
+  if (EmBranco(FUltimoRemetente)) FUltimoRemetente = "Nova mensagem";
+  if (EmBranco(FUltimaMensagem)) FUltimaMensagem = "Nova mensagem recebida no chat.";
+}
+
+void TFrmChatFloat::PollUnread() {
+  if (TPedidosChat::Ocupado()) return;
+  try {
+    std::weak_ptr<bool> vivo = FVivo;
+    TPedidosChat::Enfileirar(MontarUrlUnread(), [this, vivo](const TPedidosChat::TResultado& R) {
+      if (vivo.expired()) return;
+      AplicarUnread(R.Ok, R.Corpo, R.Mensagem);
+    });
+  } catch (const std::exception& e) {
+    AplicarUnread(false, "", e.what());
+  }
+}
+
+void TFrmChatFloat::AplicarUnread(bool AOk, const std::string& ACorpo, const std::string& AErro) {
+  std::string erro = AErro;
+  if (AOk) {
+    try {
+      int n = ExtrairNaoLidas(ACorpo);
+      ExtrairRemetenteEMensagem(ACorpo);
+      if (n < 0) n = 0;
+      if (FLastUnread >= 0 && FLastUnread < n) {
+        TocarSomNotificacao();
+        FFlashTicks = 8;
+        if (HandleNativo()) {
+          Piscar();
+          if (ui::TJanela* app = TVeskChatFloat::Aplicacao()) app->Piscar();
+          Repintar();
+        }
+        DefinirUnread(n);
+        ExibirToast();
+        TLogger::Log("Vesk Chat: nova mensagem detectada. Não lidas=" + std::to_string(n) + " de " +
+                     FUltimoRemetente);
+      }
+      FLastUnread = n;
+      DefinirUnread(n);
+      return;
+    } catch (const std::exception& e) {
+      erro = e.what();
+    }
+  }
+  // The address carries the token: masked as in every other line.
+  TLogger::Log("Vesk Chat unread falhou: " + erro + " URL=" + OcultarToken(MontarUrlUnread()));
+}
+
+void TFrmChatFloat::AplicarMarcarLidas(bool AOk, const std::string& ACorpo,
+                                       const std::string& AErro) {
+  if (!AOk) {
+    TLogger::Log("Vesk Chat: falha ao marcar mensagens como lidas: " + AErro +
+                 " URL=" + OcultarToken(MontarUrlMarcarLidas()));
+    return;
+  }
+  if (Contem(MinusculasAscii(ACorpo), "\"ok\":true")) {
+    FLastUnread = 0;
+    DefinirUnread(0);
+    FUltimoRemetente.clear();
+    FUltimaMensagem.clear();
+    Repintar();
+    TLogger::Log("Vesk Chat: servidor confirmou marcar tudo como lido. Ret=" +
+                 OcultarToken(PrimeirosCaracteres(ACorpo, 220)));
+  } else {
+    TLogger::Log("Vesk Chat: servidor NAO confirmou marcar tudo como lido. Ret=" +
+                 OcultarToken(PrimeirosCaracteres(ACorpo, 300)));
+  }
+}
