@@ -1,6 +1,7 @@
 // The agent's real services, wired into the main window's steps.
 #include "app/uPassosAgente.h"
 
+#include "chat/uChatFloat.h"
 #include "services/uAgentConfigSync.h"
 #include "services/uAgentHeartbeat.h"
 #include "tasks/uAgentTasks.h"
@@ -14,5 +15,8 @@ TPassosAgente PassosAgentePadrao() {
   p.VerificarTarefas = [] { TAgentTasks::VerificarTarefas(); };
   p.BuscarTarefasJson = [] { return TAgentTasks::BuscarTarefasJson(); };
   p.ExibirTarefasAgora = [] { TAgentTasks::ExibirTarefasAgora(); };
+  p.AtualizarUnreadChat = [] { TVeskChatFloat::AtualizarUnread(); };
+  p.IniciarChat = [](ui::TJanela& AForm) { TVeskChatFloat::Iniciar(&AForm); };
+  p.FinalizarChat = [] { TVeskChatFloat::Finalizar(); };
   return p;
 }

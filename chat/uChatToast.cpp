@@ -58,8 +58,8 @@ std::string TFrmChatToast::TextoTitulo(const std::string& ANome) {
 }
 
 std::string TFrmChatToast::TextoContagem(int AQtd) {
-  const char* s = AQtd != 1 ? "s" : "";
-  return std::to_string(AQtd) + " mensagem" + s + " não lida" + s;
+  // The plural of "mensagem" is "mensagens".
+  return std::to_string(AQtd) + (AQtd != 1 ? " mensagens não lidas" : " mensagem não lida");
 }
 
 std::string TFrmChatToast::TextoPreview(const std::string& AMensagem) {
