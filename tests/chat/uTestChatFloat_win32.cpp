@@ -1,0 +1,226 @@
+// The chat bubble and toast on real windows under Wine, against the
+// development server: the bubble at its place on a 1920 x 1080 screen, round
+// and topmost without a taskbar button, the badge when the count rises, the
+// toast with sender and preview, a drag stored in [CHAT_FLOAT], a click that
+// marks everything read and starts a stand-in browser with the exact command
+// line, and a chat server that never answers while the windows stay
+// responsive. Screenshots in out/screens.
+#include <winsock2.h>
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "chat/uChatBrowser.h"
+#include "chat/uChatFloat.h"
+#include "chat/uChatPedidos.h"
+#include "chat/uChatToast.h"
+#include "config/uConfigINI.h"
+#include "platform/uArquivos.h"
+#include "platform/uWin32Texto.h"
+#include "tests/net/uAmbienteHttp.h"
+#include "tests/ui/uKitTesteWin32.h"
+#include "tools/wine/uCaptura.h"
+
+using testeui::H;
+
+namespace {
+
+// This test program doubles as the stand-in browser: started with "--app=" it
+// writes its command line beside itself, shows a window titled as the chat
+// page and waits to be ended.
+const bool GNavegador = [] {
+  const std::wstring linha = GetCommandLineW();
+  if (linha.find(L"--app=") == std::wstring::npos) return false;
+  wchar_t exe[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  HANDLE f = CreateFileW((std::wstring(exe) + L".linha.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                         CREATE_ALWAYS, 0, nullptr);
+  const std::string u = DeWide(linha);
+  DWORD n = 0;
+  WriteFile(f, u.data(), static_cast<DWORD>(u.size()), &n, nullptr);
+  CloseHandle(f);
+  HWND h =
+      CreateWindowExW(0, L"STATIC", L"Chat - Comunicação interna", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                      100, 100, 400, 300, nullptr, nullptr, nullptr, nullptr);
+  (void)h;
+  MSG m;
+  for (DWORD t0 = GetTickCount(); GetTickCount() - t0 < 60000;) {
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+    Sleep(10);
+  }
+  ExitProcess(0);
+}();
+
+bool AguardarPedidos(DWORD AMs = 15000) {
+  return testeui::Esperar([] { return !TPedidosChat::Ocupado(); }, AMs);
+}
+
+class BolhaWin32 : public TAmbienteHttp {
+ protected:
+  static constexpr const char* kToken = "tok-teste-1234567890";
+  void SetUp() override {
+    ASSERT_FALSE(EnderecoDevServer().empty()) << "VESK_DEVSERVER not set";
+    TAmbienteHttp::SetUp();
+    ui::app::DefinirTitulo("Zelvan");
+    TConfigINI::EscreverTexto("SERVIDOR", "API_TOKEN", kToken);
+    TConfigINI::EscreverTexto("CHAT", "URL", Url("chat/"));
+    Admin("admin/reset");
+  }
+  void TearDown() override {
+    AguardarPedidos();
+    TVeskChatFloat::Finalizar();
+    TAmbienteHttp::TearDown();
+  }
+  void Chat(int AUnread, const std::string& ARemetente, const std::string& APreview) {
+    std::string c = Admin("admin/scenario");
+    const size_t i = c.find("\"chat\"");
+    ASSERT_NE(i, std::string::npos);
+    const size_t f = c.find('}', i);
+    c = c.substr(0, i) + "\"chat\":{\"unread\":" + std::to_string(AUnread) +
+        ",\"remetente_nome\":\"" + ARemetente + "\",\"preview\":\"" + APreview + "\"" + c.substr(f);
+    Admin("admin/scenario", c);
+  }
+};
+
+RECT Janela(HWND h) {
+  RECT r{};
+  GetWindowRect(h, &r);
+  return r;
+}
+
+TEST_F(BolhaWin32, BolhaNoLugarBadgeToastArrastoEClique) {
+  Chat(0, "", "");
+  TVeskChatFloat::Iniciar();
+  ASSERT_TRUE(AguardarPedidos());
+  TFrmChatFloat* b = TVeskChatFloat::Bolha();
+  ASSERT_NE(b, nullptr);
+  HWND h = H(b);
+  testeui::Bombear(300);
+  ASSERT_TRUE(IsWindowVisible(h));
+  EXPECT_TRUE(GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_TOPMOST);
+  EXPECT_TRUE(GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+  EXPECT_FALSE(GetWindowLongW(h, GWL_STYLE) & WS_CAPTION);
+  RECT area{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+  const RECT r = Janela(h);
+  EXPECT_EQ(r.left, area.right - 90);
+  EXPECT_EQ(r.top, area.bottom - 192);
+  EXPECT_EQ(r.right - r.left, 72);
+  // Round: the corners are not part of the window.
+  HRGN rg = CreateRectRgn(0, 0, 0, 0);
+  EXPECT_EQ(GetWindowRgn(h, rg), COMPLEXREGION);
+  EXPECT_FALSE(PtInRegion(rg, 1, 1));
+  EXPECT_TRUE(PtInRegion(rg, 36, 36));
+  EXPECT_FALSE(PtInRegion(rg, 68, 3)) << "badge area without unread messages";
+  EXPECT_TRUE(CapturarTela("chat_balao_sem_badge"));
+
+  // The count rises: badge, toast with sender and preview.
+  Chat(3, "Carlos Lima", "Bom dia! Pode revisar a planilha de compras?");
+  TVeskChatFloat::AtualizarUnread();
+  ASSERT_TRUE(AguardarPedidos());
+  testeui::Bombear(300);
+  EXPECT_EQ(b->Unread(), 3);
+  GetWindowRgn(h, rg);
+  EXPECT_TRUE(PtInRegion(rg, 68, 3)) << "no badge area";
+  TFrmChatToast* t = TVeskChatFloat::ToastAtual();
+  ASSERT_NE(t, nullptr);
+  HWND ht = H(t);
+  EXPECT_TRUE(IsWindowVisible(ht));
+  EXPECT_TRUE(GetWindowLongW(ht, GWL_EXSTYLE) & WS_EX_TOPMOST);
+  const RECT rt = Janela(ht);
+  EXPECT_EQ(rt.right, area.right - 18);
+  EXPECT_EQ(rt.bottom, area.bottom - 78);
+  EXPECT_TRUE(CapturarJanela(h, "chat_balao_badge"));
+  EXPECT_TRUE(CapturarJanela(ht, "chat_toast"));
+  EXPECT_TRUE(CapturarTela("chat_toast_tela"));
+
+  // 150: "99+".
+  Chat(150, "Ana", "Oi");
+  TVeskChatFloat::AtualizarUnread();
+  ASSERT_TRUE(AguardarPedidos());
+  testeui::Bombear(300);
+  EXPECT_TRUE(CapturarJanela(h, "chat_balao_99mais"));
+  EXPECT_TRUE(CapturarJanela(H(TVeskChatFloat::ToastAtual()), "chat_toast_99mais"));
+
+  // A drag by the mouse: the place is stored when released.
+  SetCursorPos(r.left + 30, r.top + 30);
+  SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 30));
+  SetCursorPos(600, 400);
+  SendMessageW(h, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(60, 60));
+  SendMessageW(h, WM_LBUTTONUP, 0, MAKELPARAM(60, 60));
+  EXPECT_EQ(Janela(h).left, 570);
+  EXPECT_EQ(Janela(h).top, 370);
+  EXPECT_EQ(TConfigINI::LerInteiro("CHAT_FLOAT", "LEFT", 0), 570);
+  EXPECT_EQ(TConfigINI::LerInteiro("CHAT_FLOAT", "TOP", 0), 370);
+  rg ? DeleteObject(rg) : 0;
+
+  // A click: mark everything read, then the stand-in browser where Chrome is
+  // looked for, with the exact command line.
+  wchar_t exe[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  const std::string pf = Base() + "pf";
+  const std::string chrome = pf + "\\Google\\Chrome\\Application\\chrome.exe";
+  Arquivos().CriarPastas(PastaDe(chrome));
+  ASSERT_TRUE(CopyFileW(exe, ParaWide(chrome).c_str(), FALSE));
+  SetEnvironmentVariableW(L"ProgramFiles", ParaWide(pf).c_str());
+  SetEnvironmentVariableW(L"ProgramFiles(x86)", L"C:\\nada");
+  SetEnvironmentVariableW(L"LocalAppData", L"C:\\nada");
+  Admin("admin/requests/clear");
+  SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 30));
+  SendMessageW(h, WM_LBUTTONUP, 0, MAKELPARAM(30, 30));
+  ASSERT_TRUE(testeui::Esperar([&] { return !b->Abrindo(); }, 20000));
+  EXPECT_NE(Admin("admin/requests").find("agent_chat_mark_read_all.php"), std::string::npos);
+  EXPECT_EQ(b->Unread(), 0);
+  ASSERT_NE(TVeskChatBrowser::ProcessoChat(), 0);
+  const std::string linha = LerArquivoTeste(chrome + ".linha.txt");
+  const std::string perfil = TVeskChatBrowser::PastaPerfil();
+  EXPECT_NE(linha.find(" --app=" + Url("chat/") + "chat_agent.php?api_token=" + kToken +
+                       "&token=" + kToken),
+            std::string::npos)
+      << linha;
+  EXPECT_NE(linha.find("&origem=agente&embed=1&light=1&_="), std::string::npos) << linha;
+  EXPECT_NE(linha.find(" --new-window --no-first-run --disable-extensions --user-data-dir=\"" +
+                       perfil + "\""),
+            std::string::npos)
+      << linha;
+  TVeskChatBrowser::Fechar();
+  EXPECT_EQ(TVeskChatBrowser::ProcessoChat(), 0);
+}
+
+TEST_F(BolhaWin32, ServidorDoChatQueNuncaRespondeNaoPrendeAsJanelas) {
+  // A port that accepts connections and never answers.
+  WSADATA w;
+  WSAStartup(MAKEWORD(2, 2), &w);
+  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&a), sizeof(a)), 0);
+  ASSERT_EQ(listen(s, 8), 0);
+  int n = sizeof(a);
+  getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
+  TConfigINI::EscreverTexto("CHAT", "URL",
+                            "http://127.0.0.1:" + std::to_string(ntohs(a.sin_port)) + "/chat/");
+  const DWORD t0 = GetTickCount();
+  TVeskChatFloat::Iniciar();
+  EXPECT_LT(GetTickCount() - t0, 2000u) << "the first poll held the UI thread";
+  HWND h = H(TVeskChatFloat::Bolha());
+  // The windows answer at once while the request hangs; ticks skip it.
+  for (int i = 0; i < 5; ++i) {
+    DWORD_PTR r = 0;
+    const DWORD t = GetTickCount();
+    EXPECT_TRUE(SendMessageTimeoutW(h, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &r));
+    TVeskChatFloat::AtualizarUnread();
+    testeui::Bombear(200);
+    EXPECT_LT(GetTickCount() - t, 1000u);
+  }
+  EXPECT_TRUE(TPedidosChat::Ocupado());
+  EXPECT_TRUE(CapturarTela("chat_balao_servidor_mudo"));
+  closesocket(s);
+  // The request ends with the connection's close and is reported.
+  EXPECT_TRUE(AguardarPedidos(40000));
+}
+
+}  // namespace
