@@ -38,18 +38,25 @@ void IniciarProximo() {
   const std::string url = GFila.front().URL;
   // Detached: a request that hangs until its time-outs must not hold up the
   // program's end; its outcome then finds no one to apply it to.
-  std::thread([url] {
+  try {
+    std::thread([url] {
+      TPedidosChat::TResultado r;
+      try {
+        r.Corpo = THttpNet::GetText(url);
+        r.Ok = true;
+      } catch (const std::exception& e) {
+        r.Mensagem = e.what();
+      } catch (...) {
+        r.Mensagem = "Erro desconhecido.";
+      }
+      ui::app::Postar([r = std::move(r)]() mutable { Concluir(std::move(r)); });
+    }).detach();
+  } catch (const std::exception& e) {
+    // No thread to be had: the request fails like one that got no answer.
     TPedidosChat::TResultado r;
-    try {
-      r.Corpo = THttpNet::GetText(url);
-      r.Ok = true;
-    } catch (const std::exception& e) {
-      r.Mensagem = e.what();
-    } catch (...) {
-      r.Mensagem = "Erro desconhecido.";
-    }
+    r.Mensagem = e.what();
     ui::app::Postar([r = std::move(r)]() mutable { Concluir(std::move(r)); });
-  }).detach();
+  }
 }
 
 }  // namespace
