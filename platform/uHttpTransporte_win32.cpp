@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <vector>
 
@@ -139,6 +140,8 @@ class THttpTransporteWinHttp final : public IHttpTransporte {
     const int conexao = static_cast<int>(pedido.TempoConexaoMs);
     WinHttpSetTimeouts(sessao.Get(), conexao, conexao, static_cast<int>(pedido.TempoEnvioMs),
                        static_cast<int>(pedido.TempoRespostaMs));
+    // The deadline of the whole answer counts from here, redirects included.
+    const uint64_t inicio = GetTickCount64();
     int redirecionamentos = 0;
     for (;;) {
       const std::string url = MontarUrlHttp(partes);
@@ -199,28 +202,67 @@ class THttpTransporteWinHttp final : public IHttpTransporte {
       r.Status = status;
       r.TipoConteudo = Cabecalho(req.Get(), WINHTTP_QUERY_CONTENT_TYPE);
       r.CodificacaoConteudo = Cabecalho(req.Get(), WINHTTP_QUERY_CONTENT_ENCODING);
-      for (;;) {
-        DWORD disponivel = 0;
-        if (!WinHttpQueryDataAvailable(req.Get(), &disponivel))
-          Falhar("Error receiving data", GetLastError());
-        if (disponivel == 0) break;
-        const size_t antes = r.Corpo.size();
-        r.Corpo.resize(antes + disponivel);
-        DWORD lidos = 0;
-        if (!WinHttpReadData(req.Get(), r.Corpo.data() + antes, disponivel, &lidos))
-          Falhar("Error receiving data", GetLastError());
-        r.Corpo.resize(antes + lidos);
-        if (lidos == 0) break;
-      }
       // A connection that closes before the announced length is a failed
       // answer, not a short one.
       const std::string comprimento = Cabecalho(req.Get(), WINHTTP_QUERY_CONTENT_LENGTH);
+      unsigned long long esperado = 0;
+      bool comComprimento = false;
       if (!comprimento.empty() && pedido.Metodo != "HEAD") {
         char* fim = nullptr;
-        const unsigned long long esperado = std::strtoull(comprimento.c_str(), &fim, 10);
-        if (fim && *fim == '\0' && r.Corpo.size() < esperado)
-          Falhar("Error receiving data", ERROR_WINHTTP_CONNECTION_ERROR);
+        esperado = std::strtoull(comprimento.c_str(), &fim, 10);
+        comComprimento = fim && *fim == '\0';
       }
+      const uint64_t limite = pedido.LimiteCorpo;
+      if (comComprimento && limite > 0 && esperado > limite)
+        throw EHttpErro(MensagemCorpoExcedido(limite));
+      if (comComprimento && !pedido.AoReceberCorpo) r.Corpo.reserve(static_cast<size_t>(esperado));
+      uint64_t recebidos = 0;
+      std::vector<char> pedaco;
+      for (;;) {
+        // The deadline bounds the whole answer: no single wait may outlast it.
+        if (pedido.PrazoTotalMs > 0) {
+          const uint64_t decorrido = GetTickCount64() - inicio;
+          if (decorrido >= pedido.PrazoTotalMs)
+            throw EHttpErro(MensagemPrazoExcedido(pedido.PrazoTotalMs));
+          const uint64_t resta = pedido.PrazoTotalMs - decorrido;
+          if (resta < pedido.TempoRespostaMs)
+            DefinirDword(req.Get(), WINHTTP_OPTION_RECEIVE_TIMEOUT, static_cast<DWORD>(resta));
+        }
+        DWORD disponivel = 0;
+        if (!WinHttpQueryDataAvailable(req.Get(), &disponivel)) {
+          const DWORD codigo = GetLastError();
+          if (codigo == ERROR_WINHTTP_TIMEOUT && pedido.PrazoTotalMs > 0 &&
+              GetTickCount64() - inicio >= pedido.PrazoTotalMs)
+            throw EHttpErro(MensagemPrazoExcedido(pedido.PrazoTotalMs));
+          Falhar("Error receiving data", codigo);
+        }
+        if (disponivel == 0) break;
+        if (limite > 0 && recebidos + disponivel > limite)
+          throw EHttpErro(MensagemCorpoExcedido(limite));
+        char* destino = nullptr;
+        size_t antes = 0;
+        if (pedido.AoReceberCorpo) {
+          pedaco.resize(disponivel);
+          destino = pedaco.data();
+        } else {
+          antes = r.Corpo.size();
+          r.Corpo.resize(antes + disponivel);
+          destino = r.Corpo.data() + antes;
+        }
+        DWORD lidos = 0;
+        if (!WinHttpReadData(req.Get(), destino, disponivel, &lidos))
+          Falhar("Error receiving data", GetLastError());
+        recebidos += lidos;
+        if (pedido.AoReceberCorpo) {
+          if (lidos > 0 && !pedido.AoReceberCorpo(std::string_view(destino, lidos)))
+            throw EHttpErro(MensagemCorpoRecusado());
+        } else {
+          r.Corpo.resize(antes + lidos);
+        }
+        if (lidos == 0) break;
+      }
+      if (comComprimento && recebidos < esperado)
+        Falhar("Error receiving data", ERROR_WINHTTP_CONNECTION_ERROR);
       return r;
     }
   }
