@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <map>
+#include <mutex>
 #include <vector>
 
 #include "platform/uHttpTransporte.h"
@@ -73,12 +75,26 @@ std::string Cabecalho(HINTERNET ARequisicao, DWORD AId) {
   return DeWide(std::wstring(buf.data(), bytes / sizeof(wchar_t)));
 }
 
+// How long a proxy decision is kept: detection with no auto-configuration
+// server on the network can stall each request for seconds and costs CPU
+// even on loopback, and the user's settings rarely change.
+constexpr uint64_t kValidadeProxyMs = 5 * 60 * 1000;
+
+// The proxy a request goes through: none set (a direct connection), or the
+// proxy and bypass list to set on the request.
+struct TDecisaoProxy {
+  bool Definir = false;
+  DWORD Tipo = WINHTTP_ACCESS_TYPE_NO_PROXY;
+  std::wstring Proxy, Excecoes;
+};
+
 // The user's proxy settings: automatic configuration (script or detection)
 // first, then a fixed proxy; nothing set means a direct connection.
-void AplicarProxy(HINTERNET ASessao, HINTERNET ARequisicao, const std::wstring& AURL) {
+TDecisaoProxy DecidirProxy(HINTERNET ASessao, const std::wstring& AURL) {
+  TDecisaoProxy d;
   WINHTTP_CURRENT_USER_IE_PROXY_CONFIG ie{};
-  if (!WinHttpGetIEProxyConfigForCurrentUser(&ie)) return;
-  bool aplicado = false;
+  if (!WinHttpGetIEProxyConfigForCurrentUser(&ie)) return d;
+  bool decidido = false;
   if (ie.fAutoDetect || ie.lpszAutoConfigUrl) {
     WINHTTP_AUTOPROXY_OPTIONS opcoes{};
     if (ie.lpszAutoConfigUrl) {
@@ -92,21 +108,66 @@ void AplicarProxy(HINTERNET ASessao, HINTERNET ARequisicao, const std::wstring& 
     opcoes.fAutoLogonIfChallenged = TRUE;
     WINHTTP_PROXY_INFO info{};
     if (WinHttpGetProxyForUrl(ASessao, AURL.c_str(), &opcoes, &info)) {
-      aplicado = WinHttpSetOption(ARequisicao, WINHTTP_OPTION_PROXY, &info, sizeof info) != FALSE;
+      decidido = true;
+      d.Definir = true;
+      d.Tipo = info.dwAccessType;
+      if (info.lpszProxy) d.Proxy = info.lpszProxy;
+      if (info.lpszProxyBypass) d.Excecoes = info.lpszProxyBypass;
       if (info.lpszProxy) GlobalFree(info.lpszProxy);
       if (info.lpszProxyBypass) GlobalFree(info.lpszProxyBypass);
     }
   }
-  if (!aplicado && ie.lpszProxy) {
-    WINHTTP_PROXY_INFO info{};
-    info.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
-    info.lpszProxy = ie.lpszProxy;
-    info.lpszProxyBypass = ie.lpszProxyBypass;
-    WinHttpSetOption(ARequisicao, WINHTTP_OPTION_PROXY, &info, sizeof info);
+  if (!decidido && ie.lpszProxy) {
+    d.Definir = true;
+    d.Tipo = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
+    d.Proxy = ie.lpszProxy;
+    if (ie.lpszProxyBypass) d.Excecoes = ie.lpszProxyBypass;
   }
   if (ie.lpszAutoConfigUrl) GlobalFree(ie.lpszAutoConfigUrl);
   if (ie.lpszProxy) GlobalFree(ie.lpszProxy);
   if (ie.lpszProxyBypass) GlobalFree(ie.lpszProxyBypass);
+  return d;
+}
+
+// The decisions of the last few minutes, per scheme, host and port (an
+// auto-configuration script may answer each host differently).
+class TCacheProxy {
+ public:
+  TDecisaoProxy Obter(HINTERNET ASessao, const TPartesUrl& APartes, const std::wstring& AURL) {
+    const std::wstring chave = std::wstring(APartes.Seguro ? L"https://" : L"http://") +
+                               ParaWide(APartes.Host) + L":" + std::to_wstring(APartes.Porta);
+    const uint64_t agora = GetTickCount64();
+    {
+      std::lock_guard<std::mutex> trava(FTrava);
+      auto it = FDecisoes.find(chave);
+      if (it != FDecisoes.end() && agora - it->second.Quando < kValidadeProxyMs)
+        return it->second.Decisao;
+    }
+    TDecisaoProxy d = DecidirProxy(ASessao, AURL);
+    std::lock_guard<std::mutex> trava(FTrava);
+    if (FDecisoes.size() > 64) FDecisoes.clear();
+    FDecisoes[chave] = {agora, d};
+    return d;
+  }
+
+ private:
+  struct TEntrada {
+    uint64_t Quando = 0;
+    TDecisaoProxy Decisao;
+  };
+  std::mutex FTrava;  // the chat's worker thread makes requests too
+  std::map<std::wstring, TEntrada> FDecisoes;
+};
+
+void AplicarProxy(TCacheProxy& ACache, HINTERNET ASessao, HINTERNET ARequisicao,
+                  const TPartesUrl& APartes, const std::wstring& AURL) {
+  const TDecisaoProxy d = ACache.Obter(ASessao, APartes, AURL);
+  if (!d.Definir) return;
+  WINHTTP_PROXY_INFO info{};
+  info.dwAccessType = d.Tipo;
+  info.lpszProxy = d.Proxy.empty() ? nullptr : const_cast<wchar_t*>(d.Proxy.c_str());
+  info.lpszProxyBypass = d.Excecoes.empty() ? nullptr : const_cast<wchar_t*>(d.Excecoes.c_str());
+  WinHttpSetOption(ARequisicao, WINHTTP_OPTION_PROXY, &info, sizeof info);
 }
 
 // Offers the logged-on user's credentials when the server or the proxy asks
@@ -163,7 +224,7 @@ class THttpTransporteWinHttp final : public IHttpTransporte {
       DefinirDword(req.Get(), WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS);
       DefinirDword(req.Get(), WINHTTP_OPTION_AUTOLOGON_POLICY,
                    WINHTTP_AUTOLOGON_SECURITY_LEVEL_LOW);
-      AplicarProxy(sessao.Get(), req.Get(), ParaWide(url));
+      AplicarProxy(FProxy, sessao.Get(), req.Get(), partes, ParaWide(url));
 
       std::wstring cabecalhos;
       if (!pedido.TipoConteudo.empty())
@@ -266,6 +327,9 @@ class THttpTransporteWinHttp final : public IHttpTransporte {
       return r;
     }
   }
+
+ private:
+  TCacheProxy FProxy;
 };
 
 }  // namespace
