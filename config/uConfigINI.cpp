@@ -64,14 +64,25 @@ TConfigAgente TConfigINI::Carregar() {
 
 void TConfigINI::Salvar(const TConfigAgente& Cfg) {
   const std::string arq = ArquivoConfig();
-  EscreverTexto(arq, kSecServidor, "URL", Cfg.URL);
-  EscreverTexto(arq, kSecServidor, "API_TOKEN", Cfg.ApiToken);
-  EscreverTexto(arq, kSecSeguranca, "SENHA_AGENTE_HASH", Cfg.SenhaAgenteHash);
-  EscreverBooleano(arq, kSecServidor, "USAR_SSL", Cfg.UsarSSL);
-  EscreverInteiro(arq, kSecServidor, "INTERVALO_SEGUNDOS", Cfg.IntervaloSegundos);
-  EscreverInteiro(arq, kSecServidor, "INTERVALO", Cfg.IntervaloSegundos);
-  EscreverBooleano(arq, kSecLog, "DETALHADO", Cfg.LogDetalhado);
-  Descarregar(arq);
+  // A key that already reads as the value it would get is left alone: each
+  // write costs a rewrite of the file on some systems, and every polling pass
+  // saves the record. A missing key always reads as the marker, so it is
+  // written.
+  const std::string ausente("\x01", 1);
+  bool gravou = false;
+  auto gravar = [&](const char* ASecao, const char* AChave, const std::string& AValor) {
+    if (LerTexto(arq, ASecao, AChave, ausente) == SemQuebras(AValor)) return;
+    EscreverTexto(arq, ASecao, AChave, AValor);
+    gravou = true;
+  };
+  gravar(kSecServidor, "URL", Cfg.URL);
+  gravar(kSecServidor, "API_TOKEN", Cfg.ApiToken);
+  gravar(kSecSeguranca, "SENHA_AGENTE_HASH", Cfg.SenhaAgenteHash);
+  gravar(kSecServidor, "USAR_SSL", Cfg.UsarSSL ? "1" : "0");
+  gravar(kSecServidor, "INTERVALO_SEGUNDOS", std::to_string(Cfg.IntervaloSegundos));
+  gravar(kSecServidor, "INTERVALO", std::to_string(Cfg.IntervaloSegundos));
+  gravar(kSecLog, "DETALHADO", Cfg.LogDetalhado ? "1" : "0");
+  if (gravou) Descarregar(arq);
 }
 
 std::string TConfigINI::NormalizarURL(const std::string& AURL, bool AUsarSSL) {

@@ -25,11 +25,25 @@ class TVeskHttpClient {
   TRespostaHttp Post(const std::string& AURL, const std::string& ACorpo,
                      const std::string& ATipoConteudo) const;
 
+  // GET whose body is written to a temporary file beside ADestino as it
+  // arrives and renamed over ADestino only once it is whole. Returns the size
+  // written; an empty body writes nothing and returns 0. A failure raises and
+  // leaves ADestino as it was, with no temporary file behind.
+  uint64_t Baixar(const std::string& AURL, const std::string& ADestino) const;
+
   // Sending the request may take this long in every client.
   static constexpr uint32_t kTempoEnvioMs = 60000;
+  // A text answer: at most this long, and whole this long after it was sent.
+  static constexpr uint64_t kLimiteTexto = uint64_t{32} * 1024 * 1024;
+  static constexpr uint32_t kPrazoTextoMs = 120000;
+  // A download (notice media, update): its own cap and a deadline that a slow
+  // line can meet.
+  static constexpr uint64_t kLimiteDownload = uint64_t{64} * 1024 * 1024;
+  static constexpr uint32_t kPrazoDownloadMs = 600000;
 
  private:
   TRespostaHttp Executar(TPedidoHttp APedido) const;
+  void Preparar(TPedidoHttp& APedido) const;
 
   uint32_t FConexaoMs;
   uint32_t FRespostaMs;

@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include "platform/uErros.h"
+#include "platform/uHttpTransporte.h"
 #include "platform/uTexto.h"
 
 namespace {
@@ -12,8 +13,9 @@ namespace {
 constexpr size_t kLimiteInflado = size_t{256} * 1024 * 1024;
 
 // Inflates with the given window bits; false when the data is not a complete,
-// valid stream of that kind.
-bool Inflar(std::string_view ABytes, int AJanela, std::string& ASaida) {
+// valid stream of that kind or it inflates past ALimite (AExcedeu then set).
+bool Inflar(std::string_view ABytes, int AJanela, std::string& ASaida, size_t ALimite,
+            bool& AExcedeu) {
   z_stream z{};
   if (inflateInit2(&z, AJanela) != Z_OK) return false;
   z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(ABytes.data()));
@@ -26,21 +28,28 @@ bool Inflar(std::string_view ABytes, int AJanela, std::string& ASaida) {
     z.avail_out = sizeof buf;
     rc = inflate(&z, Z_NO_FLUSH);
     ASaida.append(buf, sizeof buf - z.avail_out);
-    if (ASaida.size() > kLimiteInflado) rc = Z_MEM_ERROR;
+    if (ASaida.size() > ALimite) {
+      AExcedeu = true;
+      rc = Z_MEM_ERROR;
+    }
     if (rc == Z_BUF_ERROR && z.avail_in == 0) break;  // input ended early
   }
   inflateEnd(&z);
   return rc == Z_STREAM_END;
 }
 
-std::string InflarUm(std::string_view ABytes, const std::string& ACodificacao) {
+std::string InflarUm(std::string_view ABytes, const std::string& ACodificacao, size_t ALimite) {
   std::string saida;
+  bool excedeu = false;
   if (ACodificacao == "gzip" || ACodificacao == "x-gzip") {
-    if (Inflar(ABytes, 15 + 32, saida)) return saida;
+    if (Inflar(ABytes, 15 + 32, saida, ALimite, excedeu)) return saida;
   } else {
     // "deflate" should be a zlib stream, but some servers send it raw.
-    if (Inflar(ABytes, 15, saida) || Inflar(ABytes, -15, saida)) return saida;
+    if (Inflar(ABytes, 15, saida, ALimite, excedeu) ||
+        (!excedeu && Inflar(ABytes, -15, saida, ALimite, excedeu)))
+      return saida;
   }
+  if (excedeu) throw EHttpErro(MensagemCorpoExcedido(ALimite));
   throw EHttpErro("Error decompressing the response body (" + ACodificacao + ")");
 }
 
@@ -102,8 +111,9 @@ std::string CodificarCampo(std::string_view ATexto) {
 
 }  // namespace
 
-std::string InflarCorpo(std::string_view ABytes, std::string_view ACodificacao) {
-  if (ABytes.empty()) return {};
+std::string InflarCorpoAte(std::string&& ABytes, std::string_view ACodificacao, size_t ALimite) {
+  std::string corpo = std::move(ABytes);
+  if (corpo.empty()) return corpo;
   // Codings are listed in the order they were applied; undo the last first.
   std::vector<std::string> codificacoes;
   std::string atual;
@@ -116,10 +126,13 @@ std::string InflarCorpo(std::string_view ABytes, std::string_view ACodificacao) 
       atual += c;
     }
   }
-  std::string corpo(ABytes);
   for (auto it = codificacoes.rbegin(); it != codificacoes.rend(); ++it)
-    if (*it == "gzip" || *it == "x-gzip" || *it == "deflate") corpo = InflarUm(corpo, *it);
+    if (*it == "gzip" || *it == "x-gzip" || *it == "deflate") corpo = InflarUm(corpo, *it, ALimite);
   return corpo;
+}
+
+std::string InflarCorpo(std::string_view ABytes, std::string_view ACodificacao) {
+  return InflarCorpoAte(std::string(ABytes), ACodificacao, kLimiteInflado);
 }
 
 std::string CharsetDoTipo(std::string_view ATipoConteudo) {

@@ -13,6 +13,10 @@ inline constexpr const char* kTipoFormulario = "application/x-www-form-urlencode
 // nobody asked the server to compress); other encodings pass unchanged.
 // Raises EHttpErro when the compressed data is corrupt or truncated.
 std::string InflarCorpo(std::string_view ABytes, std::string_view ACodificacao);
+// The same for a body that is handed over: returned as it is, without a copy,
+// when no coding applies; an inflated body longer than ALimite bytes raises
+// EHttpErro.
+std::string InflarCorpoAte(std::string&& ABytes, std::string_view ACodificacao, size_t ALimite);
 
 // The charset parameter of a Content-Type, lower case and unquoted; "" when
 // there is none.

@@ -14,12 +14,11 @@ std::string THttpNet::GetText(const std::string& AURL) {
 void THttpNet::DownloadFile(const std::string& AURL, const std::string& ADestino) {
   const std::string pasta = PastaDe(ADestino);
   if (!pasta.empty()) Arquivos().CriarPastas(pasta);
-  if (!Arquivos().Gravar(ADestino, ""))
-    throw EVesk("Nao foi possivel criar o arquivo " + ADestino, "EFCreateError");
+  // The body goes to a temporary file beside the target as it arrives; only a
+  // whole answer takes the target's name.
   const TVeskHttpClient cliente(kConexaoMs, kRespostaDownloadMs, true);
-  const TRespostaHttp r = cliente.Get(AURL);
-  if (!Arquivos().Gravar(ADestino, r.Corpo))
-    throw EVesk("Nao foi possivel gravar o arquivo " + ADestino, "EWriteError");
+  if (cliente.Baixar(AURL, ADestino) == 0 && !Arquivos().Gravar(ADestino, ""))
+    throw EVesk("Nao foi possivel criar o arquivo " + ADestino, "EFCreateError");
 }
 
 std::string THttpNet::PostForm(const std::string& AURL, const std::vector<std::string>& AParams) {

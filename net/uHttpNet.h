@@ -9,8 +9,9 @@ class THttpNet {
  public:
   // GET with connect 20000 ms and response 30000 ms; the body as UTF-8.
   static std::string GetText(const std::string& AURL);
-  // GET into ADestino (created or truncated before the request) with response
-  // 60000 ms; a failure may leave the file empty.
+  // GET into ADestino with response 60000 ms: written to a temporary file as
+  // it arrives and renamed over ADestino when whole (an empty body leaves an
+  // empty file); a failure leaves ADestino as it was.
   static void DownloadFile(const std::string& AURL, const std::string& ADestino);
   // POST of the form built from the name=value lines; the answer as UTF-8.
   static std::string PostForm(const std::string& AURL, const std::vector<std::string>& AParams);

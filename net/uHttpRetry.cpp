@@ -2,6 +2,7 @@
 #include "net/uHttpRetry.h"
 
 #include <functional>
+#include <new>
 
 #include "log/uLogger.h"
 #include "net/uHttpClientVesk.h"
@@ -26,7 +27,8 @@ std::string ComTentativas(const std::string& APrefixo, int ATentativas,
       // this line nor the callers' lines that quote the failure may show it.
       const std::string mensagem = OcultarToken(MensagemDoErro(E));
       TLogger::Log(APrefixo + std::to_string(i) + ": " + mensagem);
-      if (i == ATentativas) {
+      // Memory that ran out does not come back by asking again.
+      if (i == ATentativas || dynamic_cast<const std::bad_alloc*>(&E)) {
         if (dynamic_cast<const EHttpErro*>(&E) && mensagem != MensagemDoErro(E))
           throw EHttpErro(mensagem);
         throw;
@@ -62,17 +64,14 @@ bool THttpRetry::DownloadFile(const std::string& URL, const std::string& Destino
     if (!pasta.empty()) Arquivos().CriarPastas(pasta);
     for (int i = 1; i <= Tentativas; ++i) {
       try {
-        const TRespostaHttp r = TVeskHttpClient::CreateVesk()->Get(URL);
-        if (r.Corpo.empty()) continue;
-        // Written beside the target and renamed over it, so a failed write
-        // leaves the previous file whole.
-        if (!GravarAtomico(Destino, r.Corpo))
-          throw EVesk("Nao foi possivel gravar o arquivo " + Destino);
+        // Streamed beside the target and renamed over it once whole, so a cut
+        // or failed download leaves the previous file as it was.
+        if (TVeskHttpClient::CreateVesk()->Baixar(URL, Destino) == 0) continue;
         return true;
       } catch (const std::exception& E) {
         TLogger::Log("Download erro tentativa " + std::to_string(i) + ": " +
                      OcultarToken(MensagemDoErro(E)) + " URL=" + OcultarToken(URL));
-        if (i == Tentativas) return false;
+        if (i == Tentativas || dynamic_cast<const std::bad_alloc*>(&E)) return false;
       }
       Relogio().Dormir(kPausaMs);
     }

@@ -172,3 +172,15 @@ std::string MensagemExcessoRedirecionamentos() {
                 kMaxRedirecionamentos);
   return buf;
 }
+
+std::string MensagemCorpoExcedido(uint64_t ALimite) {
+  return "The response body exceeds the limit of " + std::to_string(ALimite) + " bytes";
+}
+
+std::string MensagemPrazoExcedido(uint32_t APrazoMs) {
+  return "The response did not arrive completely within " + std::to_string(APrazoMs) + " ms";
+}
+
+std::string MensagemCorpoRecusado() {
+  return "The response body could not be stored";
+}

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "platform/uErros.h"
 #include "platform/uSeam.h"
@@ -19,7 +21,16 @@ struct TPedidoHttp {
   uint32_t TempoConexaoMs = 15000;   // name resolution and connection
   uint32_t TempoEnvioMs = 60000;     // sending the request
   uint32_t TempoRespostaMs = 30000;  // each wait for response data
+  // The whole answer must have arrived this long after the request was sent,
+  // however steadily it trickles in; 0 sets no deadline.
+  uint32_t PrazoTotalMs = 120000;
+  // A body longer than this fails the request; 0 sets no limit.
+  uint64_t LimiteCorpo = uint64_t{32} * 1024 * 1024;
   bool SeguirRedirecionamentos = true;
+  // When set, the body of the final answer is handed over here piece by piece
+  // as it arrives instead of being kept in TRespostaHttp::Corpo; returning
+  // false stops the request with a failure.
+  std::function<bool(std::string_view)> AoReceberCorpo;
 };
 
 struct TRespostaHttp {
@@ -68,3 +79,9 @@ TPedidoHttp PedidoRedirecionado(const TPedidoHttp& AAnterior, int AStatus,
 
 // Message of the failure after too many redirects.
 std::string MensagemExcessoRedirecionamentos();
+// Message of the failure of a body longer than ALimite bytes.
+std::string MensagemCorpoExcedido(uint64_t ALimite);
+// Message of the failure of an answer still arriving after APrazoMs.
+std::string MensagemPrazoExcedido(uint32_t APrazoMs);
+// Message of the failure when the receiver of the body refused a piece.
+std::string MensagemCorpoRecusado();

@@ -3,7 +3,10 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <map>
+#include <mutex>
 #include <vector>
 
 #include "platform/uHttpTransporte.h"
@@ -72,12 +75,26 @@ std::string Cabecalho(HINTERNET ARequisicao, DWORD AId) {
   return DeWide(std::wstring(buf.data(), bytes / sizeof(wchar_t)));
 }
 
+// How long a proxy decision is kept: detection with no auto-configuration
+// server on the network can stall each request for seconds and costs CPU
+// even on loopback, and the user's settings rarely change.
+constexpr uint64_t kValidadeProxyMs = 5 * 60 * 1000;
+
+// The proxy a request goes through: none set (a direct connection), or the
+// proxy and bypass list to set on the request.
+struct TDecisaoProxy {
+  bool Definir = false;
+  DWORD Tipo = WINHTTP_ACCESS_TYPE_NO_PROXY;
+  std::wstring Proxy, Excecoes;
+};
+
 // The user's proxy settings: automatic configuration (script or detection)
 // first, then a fixed proxy; nothing set means a direct connection.
-void AplicarProxy(HINTERNET ASessao, HINTERNET ARequisicao, const std::wstring& AURL) {
+TDecisaoProxy DecidirProxy(HINTERNET ASessao, const std::wstring& AURL) {
+  TDecisaoProxy d;
   WINHTTP_CURRENT_USER_IE_PROXY_CONFIG ie{};
-  if (!WinHttpGetIEProxyConfigForCurrentUser(&ie)) return;
-  bool aplicado = false;
+  if (!WinHttpGetIEProxyConfigForCurrentUser(&ie)) return d;
+  bool decidido = false;
   if (ie.fAutoDetect || ie.lpszAutoConfigUrl) {
     WINHTTP_AUTOPROXY_OPTIONS opcoes{};
     if (ie.lpszAutoConfigUrl) {
@@ -91,21 +108,66 @@ void AplicarProxy(HINTERNET ASessao, HINTERNET ARequisicao, const std::wstring& 
     opcoes.fAutoLogonIfChallenged = TRUE;
     WINHTTP_PROXY_INFO info{};
     if (WinHttpGetProxyForUrl(ASessao, AURL.c_str(), &opcoes, &info)) {
-      aplicado = WinHttpSetOption(ARequisicao, WINHTTP_OPTION_PROXY, &info, sizeof info) != FALSE;
+      decidido = true;
+      d.Definir = true;
+      d.Tipo = info.dwAccessType;
+      if (info.lpszProxy) d.Proxy = info.lpszProxy;
+      if (info.lpszProxyBypass) d.Excecoes = info.lpszProxyBypass;
       if (info.lpszProxy) GlobalFree(info.lpszProxy);
       if (info.lpszProxyBypass) GlobalFree(info.lpszProxyBypass);
     }
   }
-  if (!aplicado && ie.lpszProxy) {
-    WINHTTP_PROXY_INFO info{};
-    info.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
-    info.lpszProxy = ie.lpszProxy;
-    info.lpszProxyBypass = ie.lpszProxyBypass;
-    WinHttpSetOption(ARequisicao, WINHTTP_OPTION_PROXY, &info, sizeof info);
+  if (!decidido && ie.lpszProxy) {
+    d.Definir = true;
+    d.Tipo = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
+    d.Proxy = ie.lpszProxy;
+    if (ie.lpszProxyBypass) d.Excecoes = ie.lpszProxyBypass;
   }
   if (ie.lpszAutoConfigUrl) GlobalFree(ie.lpszAutoConfigUrl);
   if (ie.lpszProxy) GlobalFree(ie.lpszProxy);
   if (ie.lpszProxyBypass) GlobalFree(ie.lpszProxyBypass);
+  return d;
+}
+
+// The decisions of the last few minutes, per scheme, host and port (an
+// auto-configuration script may answer each host differently).
+class TCacheProxy {
+ public:
+  TDecisaoProxy Obter(HINTERNET ASessao, const TPartesUrl& APartes, const std::wstring& AURL) {
+    const std::wstring chave = std::wstring(APartes.Seguro ? L"https://" : L"http://") +
+                               ParaWide(APartes.Host) + L":" + std::to_wstring(APartes.Porta);
+    const uint64_t agora = GetTickCount64();
+    {
+      std::lock_guard<std::mutex> trava(FTrava);
+      auto it = FDecisoes.find(chave);
+      if (it != FDecisoes.end() && agora - it->second.Quando < kValidadeProxyMs)
+        return it->second.Decisao;
+    }
+    TDecisaoProxy d = DecidirProxy(ASessao, AURL);
+    std::lock_guard<std::mutex> trava(FTrava);
+    if (FDecisoes.size() > 64) FDecisoes.clear();
+    FDecisoes[chave] = {agora, d};
+    return d;
+  }
+
+ private:
+  struct TEntrada {
+    uint64_t Quando = 0;
+    TDecisaoProxy Decisao;
+  };
+  std::mutex FTrava;  // the chat's worker thread makes requests too
+  std::map<std::wstring, TEntrada> FDecisoes;
+};
+
+void AplicarProxy(TCacheProxy& ACache, HINTERNET ASessao, HINTERNET ARequisicao,
+                  const TPartesUrl& APartes, const std::wstring& AURL) {
+  const TDecisaoProxy d = ACache.Obter(ASessao, APartes, AURL);
+  if (!d.Definir) return;
+  WINHTTP_PROXY_INFO info{};
+  info.dwAccessType = d.Tipo;
+  info.lpszProxy = d.Proxy.empty() ? nullptr : const_cast<wchar_t*>(d.Proxy.c_str());
+  info.lpszProxyBypass = d.Excecoes.empty() ? nullptr : const_cast<wchar_t*>(d.Excecoes.c_str());
+  WinHttpSetOption(ARequisicao, WINHTTP_OPTION_PROXY, &info, sizeof info);
 }
 
 // Offers the logged-on user's credentials when the server or the proxy asks
@@ -139,6 +201,8 @@ class THttpTransporteWinHttp final : public IHttpTransporte {
     const int conexao = static_cast<int>(pedido.TempoConexaoMs);
     WinHttpSetTimeouts(sessao.Get(), conexao, conexao, static_cast<int>(pedido.TempoEnvioMs),
                        static_cast<int>(pedido.TempoRespostaMs));
+    // The deadline of the whole answer counts from here, redirects included.
+    const uint64_t inicio = GetTickCount64();
     int redirecionamentos = 0;
     for (;;) {
       const std::string url = MontarUrlHttp(partes);
@@ -160,7 +224,7 @@ class THttpTransporteWinHttp final : public IHttpTransporte {
       DefinirDword(req.Get(), WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS);
       DefinirDword(req.Get(), WINHTTP_OPTION_AUTOLOGON_POLICY,
                    WINHTTP_AUTOLOGON_SECURITY_LEVEL_LOW);
-      AplicarProxy(sessao.Get(), req.Get(), ParaWide(url));
+      AplicarProxy(FProxy, sessao.Get(), req.Get(), partes, ParaWide(url));
 
       std::wstring cabecalhos;
       if (!pedido.TipoConteudo.empty())
@@ -199,31 +263,73 @@ class THttpTransporteWinHttp final : public IHttpTransporte {
       r.Status = status;
       r.TipoConteudo = Cabecalho(req.Get(), WINHTTP_QUERY_CONTENT_TYPE);
       r.CodificacaoConteudo = Cabecalho(req.Get(), WINHTTP_QUERY_CONTENT_ENCODING);
-      for (;;) {
-        DWORD disponivel = 0;
-        if (!WinHttpQueryDataAvailable(req.Get(), &disponivel))
-          Falhar("Error receiving data", GetLastError());
-        if (disponivel == 0) break;
-        const size_t antes = r.Corpo.size();
-        r.Corpo.resize(antes + disponivel);
-        DWORD lidos = 0;
-        if (!WinHttpReadData(req.Get(), r.Corpo.data() + antes, disponivel, &lidos))
-          Falhar("Error receiving data", GetLastError());
-        r.Corpo.resize(antes + lidos);
-        if (lidos == 0) break;
-      }
       // A connection that closes before the announced length is a failed
       // answer, not a short one.
       const std::string comprimento = Cabecalho(req.Get(), WINHTTP_QUERY_CONTENT_LENGTH);
+      unsigned long long esperado = 0;
+      bool comComprimento = false;
       if (!comprimento.empty() && pedido.Metodo != "HEAD") {
         char* fim = nullptr;
-        const unsigned long long esperado = std::strtoull(comprimento.c_str(), &fim, 10);
-        if (fim && *fim == '\0' && r.Corpo.size() < esperado)
-          Falhar("Error receiving data", ERROR_WINHTTP_CONNECTION_ERROR);
+        esperado = std::strtoull(comprimento.c_str(), &fim, 10);
+        comComprimento = fim && *fim == '\0';
       }
+      const uint64_t limite = pedido.LimiteCorpo;
+      if (comComprimento && limite > 0 && esperado > limite)
+        throw EHttpErro(MensagemCorpoExcedido(limite));
+      if (comComprimento && !pedido.AoReceberCorpo) r.Corpo.reserve(static_cast<size_t>(esperado));
+      uint64_t recebidos = 0;
+      std::vector<char> pedaco;
+      for (;;) {
+        // The deadline bounds the whole answer: no single wait may outlast it.
+        if (pedido.PrazoTotalMs > 0) {
+          const uint64_t decorrido = GetTickCount64() - inicio;
+          if (decorrido >= pedido.PrazoTotalMs)
+            throw EHttpErro(MensagemPrazoExcedido(pedido.PrazoTotalMs));
+          const uint64_t resta = pedido.PrazoTotalMs - decorrido;
+          if (resta < pedido.TempoRespostaMs)
+            DefinirDword(req.Get(), WINHTTP_OPTION_RECEIVE_TIMEOUT, static_cast<DWORD>(resta));
+        }
+        DWORD disponivel = 0;
+        if (!WinHttpQueryDataAvailable(req.Get(), &disponivel)) {
+          const DWORD codigo = GetLastError();
+          if (codigo == ERROR_WINHTTP_TIMEOUT && pedido.PrazoTotalMs > 0 &&
+              GetTickCount64() - inicio >= pedido.PrazoTotalMs)
+            throw EHttpErro(MensagemPrazoExcedido(pedido.PrazoTotalMs));
+          Falhar("Error receiving data", codigo);
+        }
+        if (disponivel == 0) break;
+        if (limite > 0 && recebidos + disponivel > limite)
+          throw EHttpErro(MensagemCorpoExcedido(limite));
+        char* destino = nullptr;
+        size_t antes = 0;
+        if (pedido.AoReceberCorpo) {
+          pedaco.resize(disponivel);
+          destino = pedaco.data();
+        } else {
+          antes = r.Corpo.size();
+          r.Corpo.resize(antes + disponivel);
+          destino = r.Corpo.data() + antes;
+        }
+        DWORD lidos = 0;
+        if (!WinHttpReadData(req.Get(), destino, disponivel, &lidos))
+          Falhar("Error receiving data", GetLastError());
+        recebidos += lidos;
+        if (pedido.AoReceberCorpo) {
+          if (lidos > 0 && !pedido.AoReceberCorpo(std::string_view(destino, lidos)))
+            throw EHttpErro(MensagemCorpoRecusado());
+        } else {
+          r.Corpo.resize(antes + lidos);
+        }
+        if (lidos == 0) break;
+      }
+      if (comComprimento && recebidos < esperado)
+        Falhar("Error receiving data", ERROR_WINHTTP_CONNECTION_ERROR);
       return r;
     }
   }
+
+ private:
+  TCacheProxy FProxy;
 };
 
 }  // namespace

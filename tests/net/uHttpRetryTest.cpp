@@ -142,14 +142,18 @@ TEST_F(THttpRetryTest, PostRedirecionadoViraGetOu307Repete) {
     const char* Status;
     const char* Metodo;
     const char* Corpo;
+    const char* Tipo;  // the form's Content-Type goes with the form only
   };
-  for (const Caso& c : {Caso{"301", "GET", ""}, Caso{"302", "GET", ""}, Caso{"303", "GET", ""},
-                        Caso{"307", "POST", "a=1"}}) {
+  const char* form = "application/x-www-form-urlencoded; charset=utf-8";
+  for (const Caso& c :
+       {Caso{"301", "GET", "", ""}, Caso{"302", "GET", "", ""}, Caso{"303", "GET", "", ""},
+        Caso{"307", "POST", "a=1", form}, Caso{"308", "POST", "a=1", form}}) {
     const std::string eco =
         THttpRetry::PostForm(Url("test/post302?status=") + c.Status, {"a=1"}, 1);
     EXPECT_EQ(Membro(eco, "method"), c.Metodo) << c.Status;
     EXPECT_EQ(Membro(eco, "query"), "depois=post") << c.Status;
     EXPECT_EQ(Membro(eco, "body"), c.Corpo) << c.Status;
+    EXPECT_EQ(Membro(eco, "content_type"), c.Tipo) << c.Status;
   }
 }
 
@@ -266,15 +270,93 @@ TEST_F(THttpRetryTest, TokenDaUrlNaoApareceNoLogNemNaFalha) {
   for (const auto& l : Linhas()) EXPECT_EQ(l.find(token), std::string::npos) << l;
 }
 
-TEST_F(THttpRetryTest, CorpoGrandeChegaInteiro) {
-  EXPECT_EQ(THttpRetry::GetText(Url("test/grande?mb=10"), 1).size(), 10u * 1024 * 1024);
+TEST_F(THttpRetryTest, RespostaDeTextoAte32MiB) {
+  constexpr size_t kLimite = 32u * 1024 * 1024;
+  EXPECT_EQ(THttpRetry::GetText(Url("test/grande?mb=32"), 1).size(), kLimite);
+  const std::string mensagem = "The response body exceeds the limit of 33554432 bytes";
+  // One byte more fails, announced by its length or not.
+  for (const std::string& caminho :
+       {"test/fluxo?bytes=" + std::to_string(kLimite + 1) + "&corte=" + std::to_string(kLimite + 1),
+        "test/fluxo?bytes=" + std::to_string(kLimite + 1)}) {
+    try {
+      THttpRetry::GetText(Url(caminho), 1);
+      ADD_FAILURE() << caminho;
+    } catch (const EHttpErro& E) {
+      EXPECT_EQ(std::string(E.what()), mensagem) << caminho;
+    }
+  }
+  EXPECT_EQ(Linhas(), (std::vector<std::string>{"GET erro tentativa 1: " + mensagem,
+                                                "GET erro tentativa 1: " + mensagem}));
 }
 
-TEST_F(THttpRetryTest, HttpNetDownloadTruncaAntesEFalhaSemLog) {
+TEST_F(THttpRetryTest, RespostaQueNaoTerminaNoPrazoFalha) {
+  // Each piece comes well within the wait time-out; the deadline still ends it.
+  TPedidoHttp p;
+  p.URL = Url("test/fluxo?bytes=200&pedaco=1&ms=50");
+  p.TempoRespostaMs = 2000;
+  p.PrazoTotalMs = 1500;
+  const auto inicio = std::chrono::steady_clock::now();
+  try {
+    HttpTransporte().Executar(p);
+    FAIL() << "an answer still arriving after the deadline must fail";
+  } catch (const EHttpErro& E) {
+    EXPECT_STREQ(E.what(), "The response did not arrive completely within 1500 ms");
+  }
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now() - inicio)
+                      .count();
+  EXPECT_GE(ms, 1400);
+  EXPECT_LT(ms, 4000);
+  // The same trickle with time to spare arrives whole.
+  p.URL = Url("test/fluxo?bytes=20&pedaco=1&ms=20");
+  EXPECT_EQ(HttpTransporte().Executar(p).Corpo, std::string(20, 'f'));
+}
+
+TEST_F(THttpRetryTest, DownloadCortadoNuncaFicaNoNomeFinal) {
+  const std::string pasta = Base() + "cache" + kSep;
+  const std::string antigo = pasta + "antigo.png", novo = pasta + "novo.png";
+  GravarArquivoTeste(antigo, "antigo");
+  const std::string cortado = Url("test/fluxo?bytes=300000&pedaco=50000&corte=150000");
+  EXPECT_FALSE(THttpRetry::DownloadFile(cortado, antigo, 3));
+  EXPECT_FALSE(THttpRetry::DownloadFile(cortado, novo, 1));
+  EXPECT_THROW(THttpNet::DownloadFile(cortado, novo), EHttpErro);
+  EXPECT_THROW(THttpNet::DownloadFile(cortado, antigo), EHttpErro);
+  EXPECT_EQ(Linhas().size(), 4u);
+  EXPECT_EQ(LerArquivoTeste(antigo), "antigo");
+  // Nothing under the new name, and no temporary file left behind.
+  const auto arquivos = Arquivos().Listar(pasta, "*");
+  ASSERT_EQ(arquivos.size(), 1u);
+  EXPECT_EQ(arquivos[0].Nome, "antigo.png");
+}
+
+TEST_F(THttpRetryTest, DownloadTemLimiteProprioDe64MiB) {
+  constexpr size_t kMiB = 1024 * 1024;
+  const std::string pasta = Base() + "update" + kSep;
+  // Larger than any text answer, streamed to the file.
+  EXPECT_TRUE(THttpRetry::DownloadFile(Url("test/grande?mb=40"), pasta + "a.exe", 1));
+  EXPECT_EQ(Arquivos().Tamanho(pasta + "a.exe"), static_cast<int64_t>(40 * kMiB));
+  EXPECT_FALSE(THttpRetry::DownloadFile(Url("test/fluxo?bytes=" + std::to_string(64 * kMiB + 1)),
+                                        pasta + "b.exe", 1));
+  const auto linhas = Linhas();
+  ASSERT_EQ(linhas.size(), 1u);
+  EXPECT_EQ(linhas[0].rfind("Download erro tentativa 1: The response body exceeds the limit of "
+                            "67108864 bytes URL=",
+                            0),
+            0u)
+      << linhas[0];
+  const auto arquivos = Arquivos().Listar(pasta, "*");
+  ASSERT_EQ(arquivos.size(), 1u);
+  EXPECT_EQ(arquivos[0].Nome, "a.exe");
+}
+
+TEST_F(THttpRetryTest, HttpNetDownloadFalhaSemLogNemTocarNoArquivo) {
   const std::string destino = Base() + "chat" + kSep + "f.png";
   THttpNet::DownloadFile(Url("test/comprimido?tipo=gzip&texto=PNGDATA"), destino);
   EXPECT_EQ(LerArquivoTeste(destino), "PNGDATA");
   EXPECT_THROW(THttpNet::DownloadFile(EnderecoFechado() + "f.png", destino), EHttpErro);
+  EXPECT_EQ(LerArquivoTeste(destino), "PNGDATA");
+  // An empty body is an empty file.
+  THttpNet::DownloadFile(Url("test/vazio"), destino);
   EXPECT_TRUE(Arquivos().ArquivoExiste(destino));
   EXPECT_EQ(LerArquivoTeste(destino), "");
   EXPECT_THROW(THttpNet::GetText(EnderecoFechado()), EHttpErro);

@@ -19,7 +19,10 @@
 
 namespace {
 
-const char* kToken = "tok-teste-1234567890";
+// A token that only reaches the server whole when it is encoded and sent
+// untrimmed: "+", "/", a blank inside and one at the end.
+const char* kToken = "tok+te/ste 1234567890 ";
+const char* kTokenNaUrl = "tok%2Bte%2Fste+1234567890+";
 const char* kHashCenario = "20b69d0e7a3a83c0fe2ea343c0bd5e5eba1db34a8b22330a23a3bae3af2f13fb";
 
 // One literal answer of the development server for an endpoint.
@@ -84,7 +87,8 @@ class TSyncHeartbeatTest : public TAmbienteHttp {
 
   void Configurar(const std::string& AURL, const std::string& AToken) {
     TConfigINI::EscreverTexto("SERVIDOR", "URL", AURL);
-    TConfigINI::EscreverTexto("SERVIDOR", "API_TOKEN", AToken);
+    // Quoted, so that the blank at its end survives the profile's own trim.
+    TConfigINI::EscreverTexto("SERVIDOR", "API_TOKEN", "\"" + AToken + "\"");
   }
 
   // The test scenario with literal answers for some endpoints.
@@ -144,8 +148,8 @@ TEST_F(TSyncHeartbeatTest, SyncGuardaOHashERegravaORegistroACadaPassagem) {
   EXPECT_EQ(Linhas(), (std::vector<std::string>{"Senha do agente sincronizada.",
                                                 "Senha do agente sincronizada."}));
   EXPECT_EQ(Consultas("api/agent_config.php"),
-            (std::vector<std::string>{std::string("api_token=") + kToken,
-                                      std::string("api_token=") + kToken}));
+            (std::vector<std::string>{std::string("api_token=") + kTokenNaUrl,
+                                      std::string("api_token=") + kTokenNaUrl}));
 }
 
 TEST_F(TSyncHeartbeatTest, SyncJulgaCadaRespostaSemTocarNoIniQuandoNaoAceita) {
@@ -210,7 +214,7 @@ TEST_F(TSyncHeartbeatTest, SyncJulgaCadaRespostaSemTocarNoIniQuandoNaoAceita) {
        "hash-antigo"},
       {"token no corpo",
        {std::string("{\"ok\":false,\"erro\":\"token ") + kToken + " invalido\"}"},
-       "agent_config retornou erro: {\"ok\":false,\"erro\":\"token tok-te...7890 invalido\"}",
+       "agent_config retornou erro: {\"ok\":false,\"erro\":\"token tok+te...890  invalido\"}",
        "hash-antigo"},
   };
   for (const Caso& c : casos) {
@@ -279,11 +283,12 @@ TEST_F(TSyncHeartbeatTest, HeartbeatEnviaAConsultaExata) {
   FSistema.ComputadorDisponivel = false;
   FSistema.Ambiente.clear();
   TAgentHeartbeat::EnviarHeartbeat("1.0.115");
-  EXPECT_EQ(Consultas("api/agent_heartbeat.php"),
-            (std::vector<std::string>{
-                std::string("api_token=") + kToken +
-                    "&computador=PC-TESTE&usuario=Jo%C3%A3o+Silva&versao=1.0.115",
-                std::string("api_token=") + kToken + "&computador=PC&usuario=&versao=1.0.115"}));
+  EXPECT_EQ(
+      Consultas("api/agent_heartbeat.php"),
+      (std::vector<std::string>{
+          std::string("api_token=") + kTokenNaUrl +
+              "&computador=PC-TESTE&usuario=Jo%C3%A3o+Silva&versao=1.0.115",
+          std::string("api_token=") + kTokenNaUrl + "&computador=PC&usuario=&versao=1.0.115"}));
   EXPECT_TRUE(Linhas().empty());
 }
 
@@ -334,11 +339,14 @@ TEST_F(TSyncHeartbeatTest, EnderecoVazioNaoExpoeOTokenNoLog) {
   const auto linhas = Linhas();
   ASSERT_EQ(linhas.size(), 7u);
   EXPECT_EQ(linhas[0],
-            "GET erro tentativa 1: Invalid URL: \"api/agent_config.php?api_token=tok-te...7890\"");
+            "GET erro tentativa 1: Invalid URL: \"api/agent_config.php?api_token=*** \"");
   EXPECT_EQ(linhas[6].rfind("Heartbeat erro: Invalid URL: "
-                            "\"api/agent_heartbeat.php?api_token=tok-te...7890&computador=",
+                            "\"api/agent_heartbeat.php?api_token=*** &computador=",
                             0),
             0u)
       << linhas[6];
-  for (const auto& l : linhas) EXPECT_EQ(l.find(kToken), std::string::npos) << l;
+  for (const auto& l : linhas) {
+    EXPECT_EQ(l.find(kToken), std::string::npos) << l;
+    EXPECT_EQ(l.find(kTokenNaUrl), std::string::npos) << l;
+  }
 }

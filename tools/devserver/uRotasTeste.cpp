@@ -7,7 +7,9 @@
 #include <zlib.h>
 
 #include <chrono>
+#include <algorithm>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -212,5 +214,38 @@ void RegistrarRotasTeste(httplib::Server& S) {
   S.Get("/test/grande", [](const httplib::Request& R, httplib::Response& Res) {
     const int mb = ParamInt(R, "mb", 10);
     Res.set_content(std::string(static_cast<size_t>(mb) * 1024 * 1024, 'a'), "text/plain");
+  });
+
+  // ?bytes=N&pedaco=K&ms=M&corte=C: N bytes of text in pieces of K with M ms
+  // between them; without a length (chunked) unless corte is given, which
+  // promises N and closes the connection after C.
+  S.Get("/test/fluxo", [](const httplib::Request& R, httplib::Response& Res) {
+    const size_t total = static_cast<size_t>(std::stoll(Param(R, "bytes", "1000")));
+    const size_t pedaco = static_cast<size_t>(std::max(1, ParamInt(R, "pedaco", 65536)));
+    const int ms = ParamInt(R, "ms", 0);
+    const long long corte = std::stoll(Param(R, "corte", "-1"));
+    auto enviar = [=](size_t AOffset, httplib::DataSink& ASink) {
+      if (AOffset > 0 && ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+      const std::string bloco(std::min(pedaco, total - AOffset), 'f');
+      return ASink.write(bloco.data(), bloco.size());
+    };
+    if (corte >= 0) {
+      Res.set_content_provider(total, "text/plain",
+                               [=](size_t AOffset, size_t, httplib::DataSink& ASink) {
+                                 if (AOffset >= static_cast<size_t>(corte)) return false;
+                                 return enviar(AOffset, ASink);
+                               });
+    } else {
+      auto enviado = std::make_shared<size_t>(0);
+      Res.set_chunked_content_provider("text/plain", [=](size_t, httplib::DataSink& ASink) {
+        if (*enviado >= total) {
+          ASink.done();
+          return true;
+        }
+        const bool ok = enviar(*enviado, ASink);
+        *enviado += std::min(pedaco, total - *enviado);
+        return ok;
+      });
+    }
   });
 }
