@@ -67,6 +67,8 @@ class TArquivosPosix final : public IArquivos {
   }
   bool CriarPastas(const std::string& ACaminho) override {
     if (ACaminho.empty()) return false;
+    // The usual case: one look instead of a creation per level.
+    if (PastaExiste(ACaminho)) return true;
     std::string parcial;
     for (size_t i = 0; i < ACaminho.size(); ++i) {
       parcial += ACaminho[i];

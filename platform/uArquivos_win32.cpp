@@ -77,6 +77,8 @@ class TArquivosWin32 final : public IArquivos {
   }
   bool CriarPastas(const std::string& ACaminho) override {
     if (ACaminho.empty()) return false;
+    // The usual case: one look instead of a creation per level.
+    if (PastaExiste(ACaminho)) return true;
     std::string parcial;
     for (size_t i = 0; i < ACaminho.size(); ++i) {
       const char c = ACaminho[i];
