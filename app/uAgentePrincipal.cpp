@@ -284,8 +284,14 @@ void TFrmAgentePrincipal::ExecutarCiclo() {
   try {
     lblStatus->DefinirTexto("Comunicando...");
     ui::app::ProcessarMensagens();
-    Chamar(FPassos.SincronizarConfig);
-    Chamar(FPassos.EnviarHeartbeat, std::string(VersaoAgente()));
+    {
+      // These two read the record once between them. The later steps may
+      // open windows that keep messages going (and other timers' reads with
+      // them) for as long as the user takes, so they read afresh.
+      TPassagemConfig passagem;
+      Chamar(FPassos.SincronizarConfig);
+      Chamar(FPassos.EnviarHeartbeat, std::string(VersaoAgente()));
+    }
     Chamar(FPassos.SincronizarInventario);
     Chamar(FPassos.VerificarMensagens);
     Chamar(FPassos.VerificarTarefas);

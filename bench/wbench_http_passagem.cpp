@@ -111,7 +111,9 @@ bool PassagemCrua(INTERNET_PORT APorta, const std::vector<std::wstring>& ACaminh
   return ok;
 }
 
+// As the main window's pass runs them.
 void PassagemAgente() {
+  TPassagemConfig passagem;
   TAgentConfigSync::Sincronizar();
   TAgentHeartbeat::EnviarHeartbeat(VersaoAgente());
 }
