@@ -202,9 +202,9 @@ int main(int argc, char** argv) {
   std::printf("  agent pass (sync + heartbeat): %.2f ms CPU (median %.2f), %.2f ms wall\n",
               agente.CpuMs, Mediana(cpuAgente), agente.ParedeMs);
   std::printf(
-      "  CPU ratio agent/bare: median %.2f of %d rounds (%.2f to %.2f), overall %.2f "
-      "(limit %.1f)\n",
-      razao, rodadas, *menor, *maior, crua.CpuMs > 0 ? agente.CpuMs / crua.CpuMs : 0, kLimiteRazao);
+      "  CPU ratio agent/bare: %.2f over all rounds (limit %.1f); by round: median %.2f, "
+      "%.2f to %.2f\n",
+      razao, kLimiteRazao, Mediana(razoes), *menor, *maior);
   std::printf("  16 MiB text answer: %zu bytes, peak memory +%.1f MiB (%.2fx its size)\n", tamanho,
               crescimento / 1024.0,
               tamanho ? crescimento * 1024.0 / static_cast<double>(tamanho) : 0.0);

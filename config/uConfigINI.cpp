@@ -44,8 +44,11 @@ constexpr TLugar kLugares[kN] = {
     {kSecServidor, "USAR_SSL"}, {kSecServidor, "INTERVALO"}, {kSecServidor, "INTERVALO_SEGUNDOS"},
     {kSecLog, "DEBUG"},         {kSecLog, "DETALHADO"}};
 
-// What a missing key reads as; no value written by the agent is this.
-const std::string kAusente("\x01", 1);
+// What a missing key reads as; no value the agent writes is this. Printable
+// and without blanks at its ends: a profile reader may trim the default
+// (Wine's trims a control character away, which made a missing key read as
+// empty, and an empty value was then never written).
+const std::string kAusente = "<sem chave>";
 
 // The record's keys as read: each value as the profile gave it, or kAusente.
 struct TLeitura {

@@ -230,6 +230,9 @@ TEST(ConfigINI, EscritaDentroDaPassagemEVistaNaHora) {
   EXPECT_EQ(TConfigINI::LerTexto(arq, "SEGURANCA", "SENHA_AGENTE_HASH", ""), "h1");
   EXPECT_EQ(TConfigINI::LerTexto(arq, "LOG", "DETALHADO", ""), "0");
   EXPECT_EQ(TConfigINI::LerTexto(arq, "SERVIDOR", "USAR_SSL", ""), "1");
+  // The empty token was missing: written, it reads back as itself and not
+  // as the key's default.
+  EXPECT_TRUE(TConfigINI::ChaveExiste(arq, "SERVIDOR", "API_TOKEN"));
   TConfigAgente lido = TConfigINI::Carregar();
   EXPECT_EQ(lido.SenhaAgenteHash, "h1");
   EXPECT_FALSE(lido.LogDetalhado);
