@@ -69,9 +69,16 @@ TEST_F(THttpRetryTest, CertificadoRecusadoEhFalhaComTresTentativas) {
   ASSERT_FALSE(tls.empty()) << "VESK_DEVSERVER_TLS not set (run through tools/testenv.sh)";
   Admin("admin/requests/clear");
 #ifdef _WIN32
-  const std::string codigo = "(12175) ";  // ERROR_WINHTTP_SECURE_FAILURE
+  // Windows reports an untrusted issuer as ERROR_WINHTTP_SECURE_FAILURE; Wine's WinHTTP
+  // refuses it (12045 in its trace) and reports ERROR_WINHTTP_SECURE_CHANNEL_ERROR.
+  // HttpsControle shows that only the certificate check stands in the way.
+  auto Certificado = [](const std::string& AMsg) {
+    return AMsg.find("(12175) ") != std::string::npos || AMsg.find("(12157) ") != std::string::npos;
+  };
 #else
-  const std::string codigo = "(60) ";  // CURLE_PEER_FAILED_VERIFICATION
+  auto Certificado = [](const std::string& AMsg) {
+    return AMsg.find("(60) ") != std::string::npos;  // CURLE_PEER_FAILED_VERIFICATION
+  };
 #endif
   const std::string url = tls + "demo/intranet/api/update.json";
 
@@ -82,7 +89,7 @@ TEST_F(THttpRetryTest, CertificadoRecusadoEhFalhaComTresTentativas) {
   } catch (const EHttpErro& E) {
     mensagem = E.what();
   }
-  EXPECT_NE(mensagem.find(codigo), std::string::npos) << mensagem;
+  EXPECT_TRUE(Certificado(mensagem)) << mensagem;
   auto linhas = Linhas();
   ASSERT_EQ(linhas.size(), 3u);
   for (int i = 0; i < 3; ++i)
@@ -100,9 +107,9 @@ TEST_F(THttpRetryTest, CertificadoRecusadoEhFalhaComTresTentativas) {
   for (int i = 0; i < 3; ++i) {
     const std::string n = std::to_string(i + 1);
     EXPECT_EQ(linhas[3 + i].rfind("POST erro tentativa " + n + ": ", 0), 0u) << linhas[3 + i];
-    EXPECT_NE(linhas[3 + i].find(codigo), std::string::npos) << linhas[3 + i];
+    EXPECT_TRUE(Certificado(linhas[3 + i])) << linhas[3 + i];
     EXPECT_EQ(linhas[6 + i].rfind("Download erro tentativa " + n + ": ", 0), 0u) << linhas[6 + i];
-    EXPECT_NE(linhas[6 + i].find(codigo), std::string::npos) << linhas[6 + i];
+    EXPECT_TRUE(Certificado(linhas[6 + i])) << linhas[6 + i];
     EXPECT_NE(linhas[6 + i].find(" URL=" + url), std::string::npos) << linhas[6 + i];
   }
   EXPECT_EQ(RelogioTeste().Pausas, 6);
