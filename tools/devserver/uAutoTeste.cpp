@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "tools/devserver/uServidor.h"
+#include "tools/devserver/uTls.h"
 
 namespace {
 
@@ -197,6 +198,30 @@ int ExecutarAutoTeste(const std::string& ACenario) {
                    "\"retorno\",\"Cache limpo\"]]"),
             "recorded form");
   Verificar(Contem(Reg, "\"params\":{\"token\":\"PC1_u\"}"), "recorded params");
+
+  // The HTTPS listener serves the same routes; its certificate is nobody's to trust.
+  std::unique_ptr<httplib::SSLServer> Tls = CriarServidorTls(Erro);
+  Verificar(Tls != nullptr, "TLS server", Erro);
+  if (Tls) {
+    MontarServidor(*Tls, Serv);
+    const int PortaTls = Tls->bind_to_any_port("127.0.0.1");
+    Verificar(PortaTls > 0, "TLS listens");
+    std::thread FioTls([&] { Tls->listen_after_bind(); });
+    {
+      httplib::SSLClient SemVerificar("127.0.0.1", PortaTls);
+      SemVerificar.enable_server_certificate_verification(false);
+      SemVerificar.set_read_timeout(10, 0);
+      Verificar(Contem(Corpo(SemVerificar.Get(Cfg)), "ab12"), "TLS answer without checks");
+      httplib::SSLClient Verifica("127.0.0.1", PortaTls);
+      Verifica.enable_server_certificate_verification(true);
+      auto R = Verifica.Get(Cfg);
+      Verificar(!R && R.error() == httplib::Error::SSLServerVerification,
+                "TLS certificate is refused", R ? R->body : httplib::to_string(R.error()));
+      SemVerificar.stop();
+    }
+    Tls->stop();
+    FioTls.join();
+  }
 
   C.stop();  // close the kept-alive connection so that the server stops at once
   Segue.stop();
