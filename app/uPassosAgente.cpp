@@ -1,6 +1,7 @@
 // The agent's real services, wired into the main window's steps.
 #include "app/uPassosAgente.h"
 
+#include "notices/uAgentMessages.h"
 #include "services/uAgentConfigSync.h"
 #include "services/uAgentHeartbeat.h"
 #include "tasks/uAgentTasks.h"
@@ -11,6 +12,7 @@ TPassosAgente PassosAgentePadrao() {
   // empty and the pass skips it.
   p.SincronizarConfig = [] { TAgentConfigSync::Sincronizar(); };
   p.EnviarHeartbeat = [](const std::string& AVersao) { TAgentHeartbeat::EnviarHeartbeat(AVersao); };
+  p.VerificarMensagens = [] { TAgentMessages::VerificarMensagens(); };
   p.VerificarTarefas = [] { TAgentTasks::VerificarTarefas(); };
   p.BuscarTarefasJson = [] { return TAgentTasks::BuscarTarefasJson(); };
   p.ExibirTarefasAgora = [] { TAgentTasks::ExibirTarefasAgora(); };

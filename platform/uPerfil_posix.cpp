@@ -319,6 +319,33 @@ class TPerfilPosix final : public IPerfil {
     return GravarArquivo(AArquivo, Codificar(c.Codificacao, linhas));
   }
 
+  bool ApagarChave(const std::string& AArquivo, const std::string& ASecao,
+                   const std::string& AChave) override {
+    const std::string secao = Aparar(ASecao), chave = Aparar(AChave);
+    std::string bytes;
+    if (!LerBytes(AArquivo, bytes)) return true;  // no file, no key
+    TConteudo c;
+    Decodificar(bytes, c);
+    size_t ini = 0, fim = 0;
+    if (!AcharSecao(c.Linhas, secao, ini, fim)) return true;
+    std::vector<std::string> linhas;
+    linhas.reserve(c.Linhas.size());
+    bool apagou = false;
+    for (size_t i = 0; i < c.Linhas.size(); ++i) {
+      if (i >= ini && i < fim) {
+        const TLinha l = Analisar(c.Linhas[i]);
+        if (l.Tipo == TLinha::Chave && IgualSemCaixa(l.Nome, chave)) {
+          apagou = true;
+          continue;
+        }
+      }
+      linhas.emplace_back(c.Linhas[i]);
+    }
+    if (!apagou) return true;
+    if (SomenteLeitura(AArquivo)) return false;
+    return GravarArquivo(AArquivo, Codificar(c.Codificacao, linhas));
+  }
+
   std::vector<std::string> Chaves(const std::string& AArquivo, const std::string& ASecao) override {
     std::vector<std::string> r;
     std::string bytes;
