@@ -98,15 +98,20 @@ TJanela AguardarPopup(uint32_t APid, const std::string& ATitulo) {
 }
 
 // The employee waits for the release, ticks the box and presses "Li e entendi".
-bool Confirmar(TJanela APopup) {
+bool Confirmar(TJanela APopup, const std::string& ATela = "") {
   TJanela chk = TDriver::ProcurarControle(APopup, "Button", kConfirmacao);
-  TJanela ok = TDriver::ProcurarControle(APopup, "Button", "Li e entendi");
-  if (!chk || !ok) return false;
+  if (!chk) return false;
   if (!TDriver::AguardarAte([&] { return TDriver::Visivel(chk) && TDriver::Habilitado(chk); },
                             kEspera))
     return false;
-  if (!TDriver::Marcar(chk, true)) return false;
+  // The button is named "Li e entendi" at the release.
+  TJanela ok = TDriver::AguardarControle(APopup, "Button", "Li e entendi", 5000);
+  if (!ok || !TDriver::Marcar(chk, true)) return false;
   if (!TDriver::AguardarAte([&] { return TDriver::Habilitado(ok); }, 5000)) return false;
+  if (!ATela.empty()) {
+    TDriver::Processar(300);
+    CapturarJanela(APopup, ATela);
+  }
   TDriver::Clicar(ok);
   return TDriver::AguardarDestruicao(APopup, kEspera);
 }
@@ -181,7 +186,7 @@ TEST_F(AvisosE2E, AvisosConfirmadosAckGravadoMidiasExcluidasEProximoPassoSemNada
   EXPECT_TRUE(Acks().empty()) << "acknowledged before the confirmation";
   TDriver::Processar(500);
   EXPECT_TRUE(CapturarJanela(popup, "avisos_popup_midias"));
-  ASSERT_TRUE(Confirmar(popup));
+  ASSERT_TRUE(Confirmar(popup, "avisos_popup_confirmado"));
 
   ASSERT_TRUE(TDriver::AguardarAte([] { return !Acks().empty(); }, kEspera));
   const std::vector<TPedido> acks = Acks();
