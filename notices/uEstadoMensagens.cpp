@@ -83,15 +83,15 @@ void AtualizarUltimoIdEntregue(int32_t AId) {
   if (TConfigINI::LerInteiro(arquivo, kSecaoControle, "ULTIMO_ID_ENTREGUE", 0) >= AId) return;
   TConfigINI::EscreverInteiro(arquivo, kSecaoControle, "ULTIMO_ID_ENTREGUE", AId);
   TConfigINI::EscreverTexto(arquivo, kSecaoControle, "ULTIMA_ATUALIZACAO",
-                            TextoDataHoraRegional(Agora()));
+                            TextoDataHoraEstado(Agora()));
   TConfigINI::Descarregar(arquivo);
 }
 
-std::string TextoDataHoraRegional(TDateTime AValor) {
+std::string TextoDataHoraEstado(TDateTime AValor) {
   return FormatarDataHora("dd/mm/yyyy hh:nn:ss", AValor);
 }
 
-bool LerDataHoraRegional(const std::string& ATexto, TDateTime& AValor) {
+bool LerDataHoraEstado(const std::string& ATexto, TDateTime& AValor) {
   const std::string t = Aparar(ATexto);
   int dia = 0, mes = 0, ano = 0, hora = 0, minuto = 0, segundo = 0;
   if (!LerNumeros(t, "%d/%d/%d %d:%d:%d%n", dia, mes, ano, hora, minuto, segundo) &&

@@ -32,7 +32,7 @@ void AtualizarUltimoIdEntregue(int32_t AId);
 
 // A stored moment as the agent writes ULTIMA_ATUALIZACAO and ULTIMO_AVISO:
 // the regional short date and long time ("dd/mm/yyyy hh:nn:ss").
-std::string TextoDataHoraRegional(TDateTime AValor);
+std::string TextoDataHoraEstado(TDateTime AValor);
 // Reads such a text back (also "yyyy-mm-dd hh:nn:ss"); false when it does not
 // hold a valid date and time.
-bool LerDataHoraRegional(const std::string& ATexto, TDateTime& AValor);
+bool LerDataHoraEstado(const std::string& ATexto, TDateTime& AValor);

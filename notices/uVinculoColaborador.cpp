@@ -26,7 +26,7 @@ bool Sim(const rapidjson::Value* AObj, const char* ANome) {
 // check would stay silent until the clock caught up with it.
 bool AvisoRecente() {
   TDateTime ultimo = 0;
-  if (!LerDataHoraRegional(TConfigINI::LerTexto(kSecaoVinculo, "ULTIMO_AVISO", ""), ultimo))
+  if (!LerDataHoraEstado(TConfigINI::LerTexto(kSecaoVinculo, "ULTIMO_AVISO", ""), ultimo))
     return false;
   if (ultimo <= 0) return false;
   const TDateTime agora = Agora();
@@ -82,8 +82,7 @@ void VerificarVinculoColaborador(const TConfigAgente& ACfg) {
     // back at the next log-on.
     if (!TFrmPopupMensagem::Exibir("Vesk Intranet", titulo, mensagem, "", "", "")) return;
     const std::string arquivo = TConfigINI::ArquivoConfig();
-    TConfigINI::EscreverTexto(arquivo, kSecaoVinculo, "ULTIMO_AVISO",
-                              TextoDataHoraRegional(Agora()));
+    TConfigINI::EscreverTexto(arquivo, kSecaoVinculo, "ULTIMO_AVISO", TextoDataHoraEstado(Agora()));
     TConfigINI::Descarregar(arquivo);
   } catch (const std::exception& E) {
     TLogger::Log("Falha ao verificar vinculo do colaborador: " + OcultarToken(MensagemDoErro(E)));

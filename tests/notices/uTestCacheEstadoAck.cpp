@@ -112,7 +112,7 @@ TEST(EstadoMensagens, ChavesPresencaEPosicao) {
   EXPECT_EQ(LerUltimoIdEntregue(), 40);
   const std::string hora = TConfigINI::LerTexto(kSecaoControle, "ULTIMA_ATUALIZACAO", "");
   TDateTime lida = 0;
-  EXPECT_TRUE(LerDataHoraRegional(hora, lida)) << hora;
+  EXPECT_TRUE(LerDataHoraEstado(hora, lida)) << hora;
   TConfigINI::EscreverTexto(kSecaoControle, "ULTIMA_ATUALIZACAO", "x");
   AtualizarUltimoIdEntregue(38);
   EXPECT_EQ(LerUltimoIdEntregue(), 40);
@@ -149,15 +149,15 @@ TEST(EstadoMensagens, DataHoraRegional) {
   p.Minuto = 7;
   p.Segundo = 9;
   const TDateTime t = CodificarDataHora(p);
-  EXPECT_EQ(TextoDataHoraRegional(t), "05/03/2025 14:07:09");
+  EXPECT_EQ(TextoDataHoraEstado(t), "05/03/2025 14:07:09");
   TDateTime lido = 0;
-  ASSERT_TRUE(LerDataHoraRegional("05/03/2025 14:07:09", lido));
+  ASSERT_TRUE(LerDataHoraEstado("05/03/2025 14:07:09", lido));
   EXPECT_NEAR(lido, t, kUmSegundo / 10);
-  ASSERT_TRUE(LerDataHoraRegional("2025-03-05 14:07", lido));
+  ASSERT_TRUE(LerDataHoraEstado("2025-03-05 14:07", lido));
   EXPECT_NEAR(lido, t - 9 * kUmSegundo, kUmSegundo / 10);
   for (const char* ruim : {"", "ontem", "31/02/2025 10:00:00", "05/13/2025 10:00:00",
                            "05/03/2025 24:00:00", "05/03/2025", "05/03/2025 10:00:00 x"})
-    EXPECT_FALSE(LerDataHoraRegional(ruim, lido)) << ruim;
+    EXPECT_FALSE(LerDataHoraEstado(ruim, lido)) << ruim;
 }
 
 class MidiaEAck : public TAmbienteHttp {

@@ -113,8 +113,7 @@ TEST_F(VinculoTeste, CadaRespostaComSeuPopup) {
     EXPECT_EQ(Popups[0].Mensagem, esperada);
     // Stamped at the confirmation, ten seconds of the fake clock later.
     TDateTime aviso = 0;
-    ASSERT_TRUE(
-        LerDataHoraRegional(TConfigINI::LerTexto(kSecaoVinculo, "ULTIMO_AVISO", ""), aviso));
+    ASSERT_TRUE(LerDataHoraEstado(TConfigINI::LerTexto(kSecaoVinculo, "ULTIMO_AVISO", ""), aviso));
     EXPECT_NEAR(aviso, RelogioTeste().Agora(), 2 * kUmSegundo);
   }
 }
@@ -127,7 +126,7 @@ TEST_F(VinculoTeste, CincoMinutosEntreAvisosComRelogio) {
   Passo();
   ASSERT_EQ(Popups.size(), 1u);
   Hoje(10, 0, 0);
-  const std::string dez = TextoDataHoraRegional(RelogioTeste().Agora());
+  const std::string dez = TextoDataHoraEstado(RelogioTeste().Agora());
   TConfigINI::EscreverTexto(kSecaoVinculo, "ULTIMO_AVISO", dez);
   struct Passo_ {
     int Minuto, Segundo;
@@ -159,7 +158,7 @@ TEST_F(VinculoTeste, CincoMinutosEntreAvisosComRelogio) {
     ui::headless::Reiniciar();
     Admin("admin/requests/clear");
     TConfigINI::EscreverTexto(kSecaoVinculo, "ULTIMO_AVISO",
-                              TextoDataHoraRegional(RelogioTeste().Agora() + f.Dias));
+                              TextoDataHoraEstado(RelogioTeste().Agora() + f.Dias));
     Respostas = {true};
     Popups.clear();
     Passo();
