@@ -2,6 +2,7 @@
 #include "app/uPassosAgente.h"
 
 #include "chat/uChatFloat.h"
+#include "notices/uAgentMessages.h"
 #include "services/uAgentConfigSync.h"
 #include "services/uAgentHeartbeat.h"
 #include "tasks/uAgentTasks.h"
@@ -12,6 +13,7 @@ TPassosAgente PassosAgentePadrao() {
   // empty and the pass skips it.
   p.SincronizarConfig = [] { TAgentConfigSync::Sincronizar(); };
   p.EnviarHeartbeat = [](const std::string& AVersao) { TAgentHeartbeat::EnviarHeartbeat(AVersao); };
+  p.VerificarMensagens = [] { TAgentMessages::VerificarMensagens(); };
   p.VerificarTarefas = [] { TAgentTasks::VerificarTarefas(); };
   p.BuscarTarefasJson = [] { return TAgentTasks::BuscarTarefasJson(); };
   p.ExibirTarefasAgora = [] { TAgentTasks::ExibirTarefasAgora(); };

@@ -136,6 +136,12 @@ bool TConfigINI::ChaveExiste(const std::string& AArquivo, const std::string& ASe
   return false;
 }
 
+void TConfigINI::ApagarChave(const std::string& AArquivo, const std::string& ASecao,
+                             const std::string& AChave) {
+  if (!Perfil().ApagarChave(AArquivo, SemQuebras(ASecao), SemQuebras(AChave)))
+    throw EIniErro("Unable to write to " + AArquivo);
+}
+
 std::vector<std::string> TConfigINI::Chaves(const std::string& AArquivo,
                                             const std::string& ASecao) {
   return Perfil().Chaves(AArquivo, ASecao);
@@ -178,6 +184,10 @@ void TConfigINI::EscreverBooleano(const std::string& ASecao, const std::string& 
 
 bool TConfigINI::ChaveExiste(const std::string& ASecao, const std::string& AChave) {
   return ChaveExiste(ArquivoConfig(), ASecao, AChave);
+}
+
+void TConfigINI::ApagarChave(const std::string& ASecao, const std::string& AChave) {
+  ApagarChave(ArquivoConfig(), ASecao, AChave);
 }
 
 std::vector<std::string> TConfigINI::Chaves(const std::string& ASecao) {

@@ -58,6 +58,9 @@ class TPerfilSomenteLeitura : public IPerfil {
                      const std::string&) override {
     return false;
   }
+  bool ApagarChave(const std::string&, const std::string&, const std::string&) override {
+    return false;
+  }
   std::vector<std::string> Chaves(const std::string& A, const std::string& S) override {
     return FReal.Chaves(A, S);
   }

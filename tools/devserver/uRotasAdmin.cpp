@@ -148,6 +148,15 @@ void RegistrarRotasAdmin(httplib::Server& S, TServidor& AServ) {
       R.set_content(Erro(E), kJson);
     }
   });
+  S.Post("/admin/notices", [&AServ](const httplib::Request& Q, httplib::Response& R) {
+    std::string E;
+    if (AplicarCenarioAvisos(AServ, Q.body, E)) {
+      R.set_content(Ok(), kJson);
+    } else {
+      R.status = 400;
+      R.set_content(Erro(E), kJson);
+    }
+  });
   S.Post("/admin/reset", [&AServ](const httplib::Request&, httplib::Response& R) {
     std::string E;
     bool Ok_ = AServ.CarregarCenario(E);

@@ -184,7 +184,9 @@ void Mensagens(TServidor& S, const TPedido& P, TResposta& R) {
       Value Aviso = Copia(N, A);
       if (const Value* Cr = Membro(N, "created_at"); Cr && Cr->IsString())
         Definir(Aviso, "created_at", Str(DataCenario(Cr->GetString()), A), A);
-      if (Lida(C, ChaveLida(Texto(N, "source_table"), Id, Pc))) {
+      // "reenviar_lidas": a server that offers acknowledged notices again unread.
+      if (!Booleano(C, "reenviar_lidas", false) &&
+          Lida(C, ChaveLida(Texto(N, "source_table"), Id, Pc))) {
         Definir(Aviso, "lida", Value(true), A);
         Definir(Aviso, "ja_lida", Value(true), A);
       }
@@ -218,6 +220,16 @@ void Ack(TServidor& S, const TPedido& P, TResposta& R) {
   }
   auto& C = S.Cenario;
   auto& A = C.GetAllocator();
+  // "ack": {"post": answer, "get": answer} answers that method as written and
+  // records nothing, as a server that did not store the acknowledgement.
+  if (const Value* Fixa = Membro(C, "ack"); Fixa && Fixa->IsObject()) {
+    const Value* Lit = Membro(*Fixa, P.Metodo == "POST" ? "post" : "get");
+    if (Lit && Lit->IsString()) {
+      R.Corpo.assign(Lit->GetString(), Lit->GetStringLength());
+      if (!R.Corpo.empty() && R.Corpo[0] == '<') R.Tipo = "text/html; charset=utf-8";
+      return;
+    }
+  }
   std::string Chave = ChaveLida(P.Valor("source_table"), Id, P.Valor("computador"));
   if (!Lida(C, Chave)) {
     if (!Membro(C, "lidas") || !C["lidas"].IsArray())

@@ -115,5 +115,7 @@ bool GerarMidia(const std::string& APasta, std::string& AErro);
 void RegistrarRotasAdmin(httplib::Server& S, TServidor& AServ);
 // POST /admin/tasks: one of the ready-made task lists into the working scenario.
 bool AplicarCenarioTarefas(TServidor& AServ, const std::string& ACorpo, std::string& AErro);
+// POST /admin/notices: ready-made notices, link status and acknowledgement answers.
+bool AplicarCenarioAvisos(TServidor& AServ, const std::string& ACorpo, std::string& AErro);
 void RegistrarRotasPrincipais(httplib::Server& S, TServidor& AServ);
 int ExecutarAutoTeste(const std::string& ACenario);
