@@ -2,7 +2,10 @@
 #include "app/uPassosAgente.h"
 
 #include "services/uAgentConfigSync.h"
+#include "services/uAgentCommandsPro.h"
+#include "services/uAgentHardwareSync.h"
 #include "services/uAgentHeartbeat.h"
+#include "services/uPedidoSaida.h"
 #include "tasks/uAgentTasks.h"
 
 TPassosAgente PassosAgentePadrao() {
@@ -11,8 +14,13 @@ TPassosAgente PassosAgentePadrao() {
   // empty and the pass skips it.
   p.SincronizarConfig = [] { TAgentConfigSync::Sincronizar(); };
   p.EnviarHeartbeat = [](const std::string& AVersao) { TAgentHeartbeat::EnviarHeartbeat(AVersao); };
+  p.SincronizarInventario = [] { TAgentHardwareSync::SincronizarInventario(); };
   p.VerificarTarefas = [] { TAgentTasks::VerificarTarefas(); };
+  p.VerificarComandos = [] { TAgentCommandsPro::VerificarComandos(); };
+  p.PularAposSaida = [](const std::string& AEtapa) { return TPedidoSaida::Pular(AEtapa); };
   p.BuscarTarefasJson = [] { return TAgentTasks::BuscarTarefasJson(); };
   p.ExibirTarefasAgora = [] { TAgentTasks::ExibirTarefasAgora(); };
+  // "forcar_update" runs the same update check as the pass.
+  TAgentCommandsPro::VerificarAtualizacao = p.VerificarAtualizacao;
   return p;
 }
