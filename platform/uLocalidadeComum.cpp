@@ -130,8 +130,10 @@ bool LerDataHoraRegional(const TFormatoRegional& AFormato, std::string_view ATex
       if (j - i > 5) return false;
       numeros.push_back(j - i <= 2 ? -1 - v : v);  // two digits or fewer: marked negative
       i = j;
-    } else if (c >= 0x80 || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z')) {
+    } else if ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') {
       return false;  // month names and other words are not read
+    } else if (c >= 0x80) {
+      ++i;  // literals of other scripts ("年") separate like punctuation
     } else {
       ++i;
     }

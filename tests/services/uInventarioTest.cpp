@@ -185,6 +185,10 @@ TEST(InventarioTexto, DataHoraRegionalEscritaELidaDeVolta) {
       {{"yyyy-MM-dd", "H:mm:ss", "", ""}, "2025-03-05 14:07:09"},
       {{"d/M/yy", "hh:mm:ss t", "a. m.", "p. m."}, "5/3/25 02:07:09 p"},
       {{"dd-MMM-yyyy", "HH'.'mm'.'ss", "AM", "PM"}, "05-03-2025 14.07.09"},
+      {{"yyyy'\xE5\xB9\xB4'M'\xE6\x9C\x88'd'\xE6\x97\xA5'", "H:mm:ss", "", ""},
+       "2025\xE5\xB9\xB4"
+       "3\xE6\x9C\x88"
+       "5\xE6\x97\xA5 14:07:09"},
   };
   for (const auto& c : casos) {
     EXPECT_EQ(FormatarDataHoraRegional(c.F, t), c.Texto);
@@ -379,7 +383,9 @@ TEST_F(UploadTeste, EnviaOs18CamposNaOrdemEGuardaOEnvio) {
                           "usuario=jose+maria marca=LENOVO modelo=20XW0026BR",
                           "Inventario hardware enviado. Marca=LENOVO Modelo=20XW0026BR "
                           "Retorno={\"ok\":true,\"mensagem\":\"Inventario recebido.\"}"}));
-  EXPECT_EQ(TConfigINI::LerTexto("HARDWARE", "ULTIMO_ENVIO", ""), "05/03/2025 09:30:00");
+  // In the regional format: "05/03/2025 09:30:00" natively, the locale's under Wine.
+  EXPECT_EQ(TConfigINI::LerTexto("HARDWARE", "ULTIMO_ENVIO", ""),
+            FormatarDataHoraRegional(Momento(2025, 3, 5, 9, 30, 0)));
   EXPECT_EQ(TConfigINI::LerTexto("HARDWARE", "VERSAO_ULTIMO_ENVIO", ""), "1.0.115");
   EXPECT_EQ(TConfigINI::LerTexto("HARDWARE", "ULTIMA_MARCA", ""), "LENOVO");
   EXPECT_EQ(TConfigINI::LerTexto("HARDWARE", "ULTIMO_MODELO", ""), "20XW0026BR");
