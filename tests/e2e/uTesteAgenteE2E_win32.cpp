@@ -20,6 +20,7 @@
 #include "platform/uDigest.h"
 #include "platform/uWin32Texto.h"
 #include "tools/wine/uCaptura.h"
+#include "tests/e2e/uAgentesE2E.h"
 #include "tools/wine/uDriver.h"
 
 namespace {
@@ -48,6 +49,8 @@ class AgenteE2E : public ::testing::Test {
   }
   void TearDown() override {
     if (FPrograma.Valido()) FPrograma.Encerrar(99);
+    // Its watchdog would restart it, and the copy would hold the agent mutex.
+    EncerrarAgentesEWatchdogs();
   }
 
   void Iniciar() {

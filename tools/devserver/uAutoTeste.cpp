@@ -111,6 +111,25 @@ int ExecutarAutoTeste(const std::string& ACenario) {
   Verificar(!Contem(Corpo(C.Get(B + "api/agent_commands.php?token=PC1_u")), "limpar_cache"),
             "command retired");
 
+  // Ready-made queues, and a report that fails while the list is served.
+  auto Fila = [&](const std::string& AJson) {
+    return Corpo(C.Post("/admin/commands", AJson, "application/json"));
+  };
+  Verificar(Fila(R"({"kind":"capitals","token":"PC1_u","report":"drop"})") == "{\"ok\":true}",
+            "command queue set");
+  Cmd = Corpo(C.Get(B + "api/agent_commands.php?token=PC1_u"));
+  Verificar(Contem(Cmd, "\"id\":202") && Contem(Cmd, "LIMPAR_CACHE"), "capitals queued", Cmd);
+  auto Rel = C.Post(B + "api/agent_commands.php", "acao=retorno&token=PC1_u&id=202&retorno=x",
+                    "application/x-www-form-urlencoded");
+  Verificar(!Rel, "report dropped");
+  Verificar(Fila(R"({"kind":"no_id"})") == "{\"ok\":true}", "queue without id");
+  Cmd = Corpo(C.Get(B + "api/agent_commands.php?token=X_y"));
+  Verificar(Contem(Cmd, "[{\"comando\":\"limpar_cache\"}]"), "command without id", Cmd);
+  Verificar(Corpo(C.Post(B + "api/agent_commands.php", "acao=retorno&token=X_y&id=0&retorno=ok",
+                         "application/x-www-form-urlencoded")) == "{\"ok\":true}",
+            "report served again");
+  Verificar(Fila(R"({"kind":"nada"})") != "{\"ok\":true}", "unknown queue refused");
+
   // Tasks: actions change the status, a concluded task leaves the list.
   Verificar(Contem(Corpo(C.Get(B + "api/agent_tasks.php?" + Tk)),
                    "\"data_vencimento\":\"" + DataHoje() + "\""),

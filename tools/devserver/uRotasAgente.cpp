@@ -154,6 +154,22 @@ void Heartbeat(TServidor& S, const TPedido& P, TResposta& R) {
 void Hardware(TServidor& S, const TPedido& P, TResposta& R) {
   std::lock_guard L(S.TravaCenario);
   if (!TokenValido(S, P, R)) return;
+  // Every inventory received, its form as sent, in the working scenario.
+  auto& C = S.Cenario;
+  auto& A = C.GetAllocator();
+  if (!Membro(C, "inventarios")) Definir(C, "inventarios", Value(rapidjson::kArrayType), A);
+  Value Inv(rapidjson::kObjectType);
+  Inv.AddMember("time", Str(P.Hora, A), A);
+  Inv.AddMember("computador", Str(P.Valor("computador"), A), A);
+  Value Form(rapidjson::kArrayType);
+  for (const auto& [K, V] : P.Form) {
+    Value Par(rapidjson::kArrayType);
+    Par.PushBack(Str(K, A), A);
+    Par.PushBack(Str(V, A), A);
+    Form.PushBack(std::move(Par), A);
+  }
+  Inv.AddMember("form", std::move(Form), A);
+  C["inventarios"].PushBack(std::move(Inv), A);
   R.Corpo = "{\"ok\":true,\"mensagem\":\"Inventario recebido.\"}";
 }
 
