@@ -224,6 +224,9 @@ TEST_F(BolhaWin32, ToastFicaSobreOBalaoQueOsTimersErguem) {
   EXPECT_EQ(AcimaDe(ht, h), ht) << "the bubble covers the toast";
   b->MostrarForcado();
   EXPECT_EQ(AcimaDe(ht, h), ht) << "the bubble covers the toast";
+  // The toast, not the bubble, takes a click on their common part.
+  EXPECT_EQ(WindowFromPoint({(rb.left + rb.right) / 2, (rb.top + rb.bottom) / 2}), ht);
+  testeui::Bombear(500);
   EXPECT_TRUE(CapturarTela("chat_toast_sobre_balao"));
   // A toast that closed stays closed when the bubble comes up.
   t->Fechar();
