@@ -102,6 +102,8 @@ TFrmAgentePrincipal::TFrmAgentePrincipal(TPassosAgente APassos) : FPassos(std::m
     ui::app::ExecutarProtegido([&] { permitir = FormCloseQuery(); });
     return permitir;
   };
+  AoConsultarFimSessao = [this] { return FormQueryEndSession(); };
+  AoFimSessao = [this] { FormEndSession(); };
   // Closing the main window ends the program.
   AoFechar = [] { ui::app::Terminar(); };
   AoMensagem = [this](uint32_t AMsg, uintptr_t AWParam, intptr_t ALParam) {
@@ -250,7 +252,7 @@ void TFrmAgentePrincipal::FormCreate() {
   AdicionarLog("Agente iniciado.");
   VerificarAtualizacaoPeriodica(true);
   ExecutarCiclo();
-  Chamar(FPassos.IniciarChat, static_cast<ui::TJanela&>(*this));
+  if (!Pular("chat")) Chamar(FPassos.IniciarChat, static_cast<ui::TJanela&>(*this));
   IrParaBandeja();
 }
 
@@ -277,6 +279,25 @@ bool TFrmAgentePrincipal::FormCloseQuery() {
   return FFechandoAutorizado;
 }
 
+bool TFrmAgentePrincipal::FormQueryEndSession() {
+  // No window of the agent holds up a log-off, the close password included.
+  return true;
+}
+
+void TFrmAgentePrincipal::FormEndSession() {
+  FFechandoAutorizado = true;
+  try {
+    Chamar(FPassos.FinalizarChat);
+  } catch (...) {
+  }
+  TTrayAgent::Remover(this);
+  AdicionarLog("Sessao do Windows encerrando; agente finalizado.");
+}
+
+bool TFrmAgentePrincipal::Pular(const char* AEtapa) const {
+  return FPassos.PularAposSaida && FPassos.PularAposSaida(AEtapa);
+}
+
 void TFrmAgentePrincipal::ExecutarCiclo() {
   // A tick or a button while a pass runs (the pass lets messages through).
   if (FExecutando) return;
@@ -289,14 +310,14 @@ void TFrmAgentePrincipal::ExecutarCiclo() {
       // open windows that keep messages going (and other timers' reads with
       // them) for as long as the user takes, so they read afresh.
       TPassagemConfig passagem;
-      Chamar(FPassos.SincronizarConfig);
-      Chamar(FPassos.EnviarHeartbeat, std::string(VersaoAgente()));
+      if (!Pular("config")) Chamar(FPassos.SincronizarConfig);
+      if (!Pular("heartbeat")) Chamar(FPassos.EnviarHeartbeat, std::string(VersaoAgente()));
     }
-    Chamar(FPassos.SincronizarInventario);
-    Chamar(FPassos.VerificarMensagens);
-    Chamar(FPassos.VerificarTarefas);
-    Chamar(FPassos.VerificarComandos);
-    Chamar(FPassos.AtualizarUnreadChat);
+    if (!Pular("inventario")) Chamar(FPassos.SincronizarInventario);
+    if (!Pular("mensagens")) Chamar(FPassos.VerificarMensagens);
+    if (!Pular("tarefas")) Chamar(FPassos.VerificarTarefas);
+    if (!Pular("comandos")) Chamar(FPassos.VerificarComandos);
+    if (!Pular("chat")) Chamar(FPassos.AtualizarUnreadChat);
     VerificarAtualizacaoPeriodica(false);
     lblStatus->DefinirTexto("Online");
     lblUltimaComunicacao->DefinirTexto("Ultima comunicacao: " +
@@ -319,6 +340,7 @@ void TFrmAgentePrincipal::VerificarAtualizacaoPeriodica(bool AForcar) {
     minutos = 9999;
   }
   if (!AForcar && FUltimaVerificacaoUpdate > 0 && minutos < kMinutosEntreUpdates) return;
+  if (Pular("update")) return;
   // Stamped first, so that a failing check is not repeated before 15 minutes.
   FUltimaVerificacaoUpdate = Agora();
   AdicionarLog("Verificando atualizacao do agente...");

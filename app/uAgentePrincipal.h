@@ -57,6 +57,10 @@ class TFrmAgentePrincipal : public ui::TJanela {
   void TimerPrincipalTimer();
   void FormResize();
   bool FormCloseQuery();
+  // A log-off or shutdown: let through at once, then ended as an authorised
+  // exit, without the password.
+  bool FormQueryEndSession();
+  void FormEndSession();
   void btnSalvarClick();
   void btnTestarClick();
   void btnExecutarAgoraClick();
@@ -95,6 +99,8 @@ class TFrmAgentePrincipal : public ui::TJanela {
   void FormDestroy();
   void Informar(const std::string& ATexto);
   void DefinirIntervaloTimer(int32_t ASegundos);
+  // Whether the step is skipped because the agent asked itself to quit.
+  bool Pular(const char* AEtapa) const;
 
   TPassosAgente FPassos;
   bool FExecutando = false;

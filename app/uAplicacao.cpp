@@ -3,9 +3,12 @@
 
 #include "log/uLogger.h"
 #include "platform/ui/uKit.h"
+#include "services/uPedidoSaida.h"
 
 void PrepararAplicacao() {
   ui::app::DefinirTitulo("Zelvan");
   // A window that failed to paint or lay out goes on; the log keeps the reason.
   ui::app::DefinirRelatoDeFalhas([](const std::string& ATexto) { TLogger::Log(ATexto); });
+  // The agent's own quit (restart, update) ends the message loop.
+  TPedidoSaida::DefinirAcao([] { ui::app::Terminar(); });
 }

@@ -3,10 +3,13 @@
 
 #include "app/uAgentePrincipal.h"
 #include "app/uAplicacao.h"
+#include "app/uInstanciaUnica.h"
 #include "app/uPassosAgente.h"
 #include "platform/ui/uKit.h"
 
 int main() {
+  // A second agent in the session ends quietly, before any window or icon.
+  if (!TInstanciaUnicaAgente::Garantir()) return 0;
   PrepararAplicacao();
   {
     // Creation runs the whole start-up, the first polling pass included, and

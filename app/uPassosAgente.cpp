@@ -2,8 +2,12 @@
 #include "app/uPassosAgente.h"
 
 #include "chat/uChatFloat.h"
+#include "notices/uAgentMessages.h"
 #include "services/uAgentConfigSync.h"
+#include "services/uAgentCommandsPro.h"
+#include "services/uAgentHardwareSync.h"
 #include "services/uAgentHeartbeat.h"
+#include "services/uPedidoSaida.h"
 #include "tasks/uAgentTasks.h"
 
 TPassosAgente PassosAgentePadrao() {
@@ -12,11 +16,17 @@ TPassosAgente PassosAgentePadrao() {
   // empty and the pass skips it.
   p.SincronizarConfig = [] { TAgentConfigSync::Sincronizar(); };
   p.EnviarHeartbeat = [](const std::string& AVersao) { TAgentHeartbeat::EnviarHeartbeat(AVersao); };
+  p.VerificarMensagens = [] { TAgentMessages::VerificarMensagens(); };
+  p.SincronizarInventario = [] { TAgentHardwareSync::SincronizarInventario(); };
   p.VerificarTarefas = [] { TAgentTasks::VerificarTarefas(); };
+  p.VerificarComandos = [] { TAgentCommandsPro::VerificarComandos(); };
+  p.PularAposSaida = [](const std::string& AEtapa) { return TPedidoSaida::Pular(AEtapa); };
   p.BuscarTarefasJson = [] { return TAgentTasks::BuscarTarefasJson(); };
   p.ExibirTarefasAgora = [] { TAgentTasks::ExibirTarefasAgora(); };
   p.AtualizarUnreadChat = [] { TVeskChatFloat::AtualizarUnread(); };
   p.IniciarChat = [](ui::TJanela& AForm) { TVeskChatFloat::Iniciar(&AForm); };
   p.FinalizarChat = [] { TVeskChatFloat::Finalizar(); };
+  // "forcar_update" runs the same update check as the pass.
+  TAgentCommandsPro::VerificarAtualizacao = p.VerificarAtualizacao;
   return p;
 }

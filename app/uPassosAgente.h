@@ -26,6 +26,10 @@ struct TPassosAgente {
   std::function<std::string()> BuscarTarefasJson;  // TAgentTasks::BuscarTarefasJson
   std::function<void()> ExibirTarefasAgora;        // TAgentTasks::ExibirTarefasAgora
 
+  // True when the agent asked itself to quit (restart, update): the named step
+  // of the start-up or the pass is then skipped (TPedidoSaida::Pular).
+  std::function<bool(const std::string& AEtapa)> PularAposSaida;
+
   // The chat bubble, owned by the main window.
   std::function<void(ui::TJanela& AForm)> IniciarChat;  // TVeskChatFloat::Iniciar
   std::function<void()> FinalizarChat;                  // TVeskChatFloat::Finalizar

@@ -228,6 +228,14 @@ bool TConfigINI::ChaveExiste(const std::string& AArquivo, const std::string& ASe
   return false;
 }
 
+void TConfigINI::ApagarChave(const std::string& AArquivo, const std::string& ASecao,
+                             const std::string& AChave) {
+  if (GLeitura && GLeitura->Arquivo == AArquivo && SecaoDoRegistro(SemQuebras(ASecao)))
+    GLeitura.reset();
+  if (!Perfil().ApagarChave(AArquivo, SemQuebras(ASecao), SemQuebras(AChave)))
+    throw EIniErro("Unable to write to " + AArquivo);
+}
+
 std::vector<std::string> TConfigINI::Chaves(const std::string& AArquivo,
                                             const std::string& ASecao) {
   return Perfil().Chaves(AArquivo, ASecao);
@@ -270,6 +278,10 @@ void TConfigINI::EscreverBooleano(const std::string& ASecao, const std::string& 
 
 bool TConfigINI::ChaveExiste(const std::string& ASecao, const std::string& AChave) {
   return ChaveExiste(ArquivoConfig(), ASecao, AChave);
+}
+
+void TConfigINI::ApagarChave(const std::string& ASecao, const std::string& AChave) {
+  ApagarChave(ArquivoConfig(), ASecao, AChave);
 }
 
 std::vector<std::string> TConfigINI::Chaves(const std::string& ASecao) {

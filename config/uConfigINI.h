@@ -51,6 +51,8 @@ class TConfigINI {
   static void EscreverBooleano(const std::string& ASecao, const std::string& AChave, bool AValor);
   // True when the section holds the key, whatever its value (even empty).
   static bool ChaveExiste(const std::string& ASecao, const std::string& AChave);
+  // Removes the key from the section; raises as a write does when refused.
+  static void ApagarChave(const std::string& ASecao, const std::string& AChave);
   // Key names of the section in file order.
   static std::vector<std::string> Chaves(const std::string& ASecao);
   // Flushes the file; never raises.
@@ -71,6 +73,8 @@ class TConfigINI {
   static void EscreverBooleano(const std::string& AArquivo, const std::string& ASecao,
                                const std::string& AChave, bool AValor);
   static bool ChaveExiste(const std::string& AArquivo, const std::string& ASecao,
+                          const std::string& AChave);
+  static void ApagarChave(const std::string& AArquivo, const std::string& ASecao,
                           const std::string& AChave);
   static std::vector<std::string> Chaves(const std::string& AArquivo, const std::string& ASecao);
   static void Descarregar(const std::string& AArquivo);

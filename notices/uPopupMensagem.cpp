@@ -126,7 +126,7 @@ TFrmPopupMensagem::~TFrmPopupMensagem() {
   FTimerConfirmacao.reset();
 }
 
-void TFrmPopupMensagem::Exibir(const std::string& AEmpresa, const std::string& ATitulo,
+bool TFrmPopupMensagem::Exibir(const std::string& AEmpresa, const std::string& ATitulo,
                                const std::string& AMensagem, const std::string& ALogoFile,
                                const std::string& AImagemFile, const std::string& AAudioFile) {
   std::unique_ptr<TFrmPopupMensagem> janela;
@@ -135,6 +135,7 @@ void TFrmPopupMensagem::Exibir(const std::string& AEmpresa, const std::string& A
   GAtivo = janela.get();
   janela->Montar(AEmpresa, ATitulo, AMensagem, ALogoFile, AImagemFile, AAudioFile);
   janela->Aguardar();
+  return janela->Confirmado();
 }
 
 void TFrmPopupMensagem::Montar(const std::string& AEmpresa, const std::string& ATitulo,

@@ -9,9 +9,10 @@
 class TFrmPopupMensagem : public ui::TJanela {
  public:
   // Shows the notice and returns when the employee has confirmed it or the
-  // application is terminating. The files may be empty or missing. The audio
-  // is stopped and the window destroyed on the way out, also on an error.
-  static void Exibir(const std::string& AEmpresa, const std::string& ATitulo,
+  // application is terminating (a log-off or shutdown); true only in the first
+  // case. The files may be empty or missing. The audio is stopped and the
+  // window destroyed on the way out, also on an error.
+  static bool Exibir(const std::string& AEmpresa, const std::string& ATitulo,
                      const std::string& AMensagem, const std::string& ALogoFile,
                      const std::string& AImagemFile, const std::string& AAudioFile);
   // The popup being shown, null when none (one exists at a time).

@@ -1,6 +1,10 @@
-// Regional number format natively: the C locale's, whatever the environment says.
+// Regional formats natively: fixed ones, whatever the environment says.
 #include "platform/uLocalidade.h"
 
 std::string SeparadorDecimal() {
   return ".";
+}
+
+TFormatoRegional FormatoRegional() {
+  return {};
 }

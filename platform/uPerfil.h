@@ -21,11 +21,18 @@ class IPerfil {
   // False when the platform refuses the write (read-only file, no rights).
   virtual bool EscreverTexto(const std::string& AArquivo, const std::string& ASecao,
                              const std::string& AChave, const std::string& AValor) = 0;
+  // Removes every entry of the key from the section; true when none is left
+  // (also when there was none). False when the platform refuses the write.
+  virtual bool ApagarChave(const std::string& AArquivo, const std::string& ASecao,
+                           const std::string& AChave) = 0;
   // Names of the keys of a section, in file order; empty when none.
-  virtual std::vector<std::string> Chaves(const std::string& AArquivo, const std::string& ASecao) = 0;
+  virtual std::vector<std::string> Chaves(const std::string& AArquivo,
+                                          const std::string& ASecao) = 0;
   // Flushes what the platform may still hold for the file.
   virtual bool Descarregar(const std::string& AArquivo) = 0;
 };
 
 IPerfil& ImplementacaoPadrao(SeamTag<IPerfil>);
-inline IPerfil& Perfil() { return Seam<IPerfil>::Atual(); }
+inline IPerfil& Perfil() {
+  return Seam<IPerfil>::Atual();
+}

@@ -16,7 +16,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/uPerfil.h"
@@ -259,6 +262,85 @@ bool GravarArquivo(const std::string& AArquivo, const std::string& ABytes) {
   return close(fd2) == 0 && ok;
 }
 
+// The last file read, decoded and indexed, kept while the file on disk is the
+// same one (device, inode, size and modification time), as the Windows profile
+// API keeps its file: a key is then found without reading and scanning a file
+// that may hold tens of thousands of notice keys.
+class TCacheLeitura {
+ public:
+  // The value of the key, or false when the file, section or key is missing.
+  bool Ler(const std::string& AArquivo, const std::string& ASecao, const std::string& AChave,
+           std::string& AValor) {
+    std::lock_guard trava(FTrava);
+    if (!Atualizar(AArquivo)) return false;
+    const auto secao = FSecoes.find(MinusculasAscii(ASecao));
+    if (secao == FSecoes.end()) return false;
+    const auto chave = secao->second.find(MinusculasAscii(AChave));
+    if (chave == secao->second.end()) return false;
+    AValor = CortarUtf16(RemoverAspas(chave->second), kMaxValor);
+    return true;
+  }
+  void Esquecer() {
+    std::lock_guard trava(FTrava);
+    Limpar();
+  }
+
+ private:
+  void Limpar() {
+    FArquivo.clear();
+    FSecoes.clear();
+    FConteudo.reset();
+  }
+  bool Mesmo(const struct stat& A) const {
+    return A.st_dev == FEstado.st_dev && A.st_ino == FEstado.st_ino &&
+           A.st_size == FEstado.st_size && A.st_mtim.tv_sec == FEstado.st_mtim.tv_sec &&
+           A.st_mtim.tv_nsec == FEstado.st_mtim.tv_nsec;
+  }
+  bool Atualizar(const std::string& AArquivo) {
+    const int fd = open(AArquivo.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      Limpar();
+      return false;
+    }
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      close(fd);
+      Limpar();
+      return false;
+    }
+    if (FConteudo && AArquivo == FArquivo && Mesmo(st)) {
+      close(fd);
+      return true;
+    }
+    close(fd);
+    Limpar();
+    std::string bytes;
+    if (!LerBytes(AArquivo, bytes)) return false;
+    FConteudo = std::make_unique<TConteudo>();
+    Decodificar(bytes, *FConteudo);
+    // Only the first section of a name counts, and in it the first entry of a key.
+    std::unordered_map<std::string, std::string_view>* atual = nullptr;
+    for (std::string_view linha : FConteudo->Linhas) {
+      const TLinha l = Analisar(linha);
+      if (l.Tipo == TLinha::Secao) {
+        auto [it, nova] = FSecoes.try_emplace(MinusculasAscii(l.Nome));
+        atual = nova ? &it->second : nullptr;
+      } else if (l.Tipo == TLinha::Chave && atual) {
+        atual->try_emplace(MinusculasAscii(l.Nome), l.Valor);
+      }
+    }
+    FArquivo = AArquivo;
+    FEstado = st;
+    return true;
+  }
+
+  std::mutex FTrava;
+  std::string FArquivo;
+  struct stat FEstado {};
+  std::unique_ptr<TConteudo> FConteudo;
+  std::unordered_map<std::string, std::unordered_map<std::string, std::string_view>> FSecoes;
+};
+
 class TPerfilPosix final : public IPerfil {
  public:
   std::string LerTexto(const std::string& AArquivo, const std::string& ASecao,
@@ -267,18 +349,8 @@ class TPerfilPosix final : public IPerfil {
     std::string padrao = APadrao;
     while (!padrao.empty() && padrao.back() == ' ') padrao.pop_back();
     padrao = CortarUtf16(padrao, kMaxValor);
-    std::string bytes;
-    if (!LerBytes(AArquivo, bytes)) return padrao;
-    TConteudo c;
-    Decodificar(bytes, c);
-    size_t ini = 0, fim = 0;
-    if (!AcharSecao(c.Linhas, Aparar(ASecao), ini, fim)) return padrao;
-    const std::string chave = Aparar(AChave);
-    for (size_t i = ini; i < fim; ++i) {
-      const TLinha l = Analisar(c.Linhas[i]);
-      if (l.Tipo == TLinha::Chave && IgualSemCaixa(l.Nome, chave))
-        return CortarUtf16(RemoverAspas(l.Valor), kMaxValor);
-    }
+    std::string valor;
+    if (FCache.Ler(AArquivo, Aparar(ASecao), Aparar(AChave), valor)) return valor;
     return padrao;
   }
 
@@ -316,6 +388,35 @@ class TPerfilPosix final : public IPerfil {
       if (!trocada)
         linhas.insert(linhas.begin() + static_cast<std::ptrdiff_t>(ultima), chave + "=" + valor);
     }
+    FCache.Esquecer();
+    return GravarArquivo(AArquivo, Codificar(c.Codificacao, linhas));
+  }
+
+  bool ApagarChave(const std::string& AArquivo, const std::string& ASecao,
+                   const std::string& AChave) override {
+    const std::string secao = Aparar(ASecao), chave = Aparar(AChave);
+    std::string bytes;
+    if (!LerBytes(AArquivo, bytes)) return true;  // no file, no key
+    TConteudo c;
+    Decodificar(bytes, c);
+    size_t ini = 0, fim = 0;
+    if (!AcharSecao(c.Linhas, secao, ini, fim)) return true;
+    std::vector<std::string> linhas;
+    linhas.reserve(c.Linhas.size());
+    bool apagou = false;
+    for (size_t i = 0; i < c.Linhas.size(); ++i) {
+      if (i >= ini && i < fim) {
+        const TLinha l = Analisar(c.Linhas[i]);
+        if (l.Tipo == TLinha::Chave && IgualSemCaixa(l.Nome, chave)) {
+          apagou = true;
+          continue;
+        }
+      }
+      linhas.emplace_back(c.Linhas[i]);
+    }
+    if (!apagou) return true;
+    if (SomenteLeitura(AArquivo)) return false;
+    FCache.Esquecer();
     return GravarArquivo(AArquivo, Codificar(c.Codificacao, linhas));
   }
 
@@ -336,6 +437,9 @@ class TPerfilPosix final : public IPerfil {
 
   // Every write is already on disk when EscreverTexto returns.
   bool Descarregar(const std::string&) override { return true; }
+
+ private:
+  TCacheLeitura FCache;
 };
 
 }  // namespace

@@ -25,6 +25,13 @@ class TPerfilWin32 final : public IPerfil {
                                       ParaWide(AValor).c_str(), ParaWide(AArquivo).c_str()) != 0;
   }
 
+  bool ApagarChave(const std::string& AArquivo, const std::string& ASecao,
+                   const std::string& AChave) override {
+    // A null value deletes the entry.
+    return WritePrivateProfileStringW(ParaWide(ASecao).c_str(), ParaWide(AChave).c_str(), nullptr,
+                                      ParaWide(AArquivo).c_str()) != 0;
+  }
+
   std::vector<std::string> Chaves(const std::string& AArquivo, const std::string& ASecao) override {
     // With no key name the API returns the names, each ended by NUL, then a
     // second NUL; a buffer that is too small is reported as size - 2.

@@ -31,6 +31,8 @@ class IProcessos {
   // The exit code of an ended process; false when it cannot be read.
   virtual bool CodigoSaida(THandleProcesso AProcesso, uint32_t& ACodigo) = 0;
   virtual void Fechar(THandleProcesso AProcesso) = 0;
+  // The id of an open process; 0 when it cannot be read.
+  virtual uint32_t IdDoProcesso(THandleProcesso AProcesso) = 0;
   // Starts the program with its window shown normally, the quoted path as the
   // command line and the program's folder as working folder; 0 when it fails.
   virtual THandleProcesso Iniciar(const std::string& ACaminho) = 0;

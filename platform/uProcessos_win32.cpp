@@ -110,6 +110,10 @@ class TProcessosWin32 final : public IProcessos {
     if (AProcesso != 0) CloseHandle(reinterpret_cast<HANDLE>(AProcesso));
   }
 
+  uint32_t IdDoProcesso(THandleProcesso AProcesso) override {
+    return AProcesso == 0 ? 0 : GetProcessId(reinterpret_cast<HANDLE>(AProcesso));
+  }
+
   THandleProcesso Iniciar(const std::string& ACaminho) override {
     const std::wstring exe = ParaWide(ACaminho);
     std::wstring linha = L"\"" + exe + L"\"";

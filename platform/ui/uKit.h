@@ -530,6 +530,9 @@ class TJanela : public TControle {
   // The session is ending (log-off, shutdown): true lets it end. Absent: a close
   // request (Fechar) decides.
   std::function<bool()> AoConsultarFimSessao;
+  // The session ends for real (it was let through): the last chance to leave
+  // in order before the program is ended.
+  std::function<void()> AoFimSessao;
   std::function<void()> AoFechar;
   std::function<void()> AoRedimensionar;  // size or state changed
   // Window messages the kit does not know (tray callback, registered messages);

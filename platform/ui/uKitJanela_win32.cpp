@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <exception>
 #include <vector>
 
 #include "platform/uWin32Texto.h"
@@ -88,7 +89,17 @@ LRESULT TratarJanela(TPeerWin32& P, UINT m, WPARAM w, LPARAM l, bool& ATratado) 
     }
     case WM_ENDSESSION:
       // The session ends for real: every wait and loop of the program lets go.
-      if (w) app::Terminar();
+      if (w) {
+        // No box now: the session would wait for it.
+        try {
+          if (J.AoFimSessao) J.AoFimSessao();
+        } catch (const std::exception& e) {
+          app::RelatarFalha(e.what());
+        } catch (...) {
+          app::RelatarFalha("Erro desconhecido no fim da sessao.");
+        }
+        app::Terminar();
+      }
       return 0;
     case WM_SIZE:
       if (P.Aplicando) return 0;

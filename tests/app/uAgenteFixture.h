@@ -28,6 +28,10 @@ class TPerfilRecusavel : public IPerfil {
                      const std::string& AChave, const std::string& AValor) override {
     return !Recusar && Real().EscreverTexto(AArquivo, ASecao, AChave, AValor);
   }
+  bool ApagarChave(const std::string& AArquivo, const std::string& ASecao,
+                   const std::string& AChave) override {
+    return !Recusar && Real().ApagarChave(AArquivo, ASecao, AChave);
+  }
   std::vector<std::string> Chaves(const std::string& AArquivo, const std::string& ASecao) override {
     return Real().Chaves(AArquivo, ASecao);
   }

@@ -9,6 +9,7 @@
 #include "app/uPassosAgente.h"
 #include "net/uHttpClientVesk.h"
 #include "net/uJsonHelper.h"
+#include "notices/uPopupMensagem.h"
 #include "tasks/uAgentTasks.h"
 #include "tasks/uPopupTarefas.h"
 #include "tests/app/uAgenteFixture.h"
@@ -28,6 +29,13 @@ class TarefasNaJanela : public AgenteTeste {
     TConfigINI::EscreverTexto("SERVIDOR", "API_TOKEN", "tok-teste-1234567890");
     // Every panel that opens is counted and closed.
     ui::headless::AoProcessarMensagens = [this] {
+      // The link warning of the notice step comes first; it is confirmed.
+      if (TFrmPopupMensagem* m = TFrmPopupMensagem::Ativo(); m && m->Liberado()) {
+        ++Avisos;
+        if (!m->chkConfirmacao->Marcado()) m->chkConfirmacao->Clicar();
+        m->btnOK->Clicar();
+        return;
+      }
       TFrmPopupTarefas* p = TFrmPopupTarefas::Ativo();
       if (!p || p->Fechada()) return;
       ++Paineis;
@@ -48,6 +56,7 @@ class TarefasNaJanela : public AgenteTeste {
 
   std::string FServidor;
   int Paineis = 0;
+  int Avisos = 0;
   std::string UltimoPainel;
 };
 
@@ -88,6 +97,7 @@ TEST_F(TarefasNaJanela, ComputadorSemVinculoNaoAbreNadaEOPassoSegue) {
   ASSERT_EQ(Admin("admin/tasks", R"({"kind":"unlinked"})"), "{\"ok\":true}");
   auto& f = Criar(PassosAgentePadrao());
   EXPECT_EQ(Paineis, 0);
+  EXPECT_EQ(Avisos, 1);
   EXPECT_EQ(f.lblStatus->Texto(), "Online");
   // The HTML page of a failing server ends the task step only.
   ASSERT_EQ(Admin("admin/tasks", R"({"kind":"html"})"), "{\"ok\":true}");

@@ -20,6 +20,7 @@
 #include "platform/uDigest.h"
 #include "platform/uWin32Texto.h"
 #include "tools/wine/uCaptura.h"
+#include "tests/e2e/uAgentesE2E.h"
 #include "tools/wine/uDriver.h"
 
 namespace {
@@ -42,13 +43,14 @@ std::string ValorRun() {
 class AgenteE2E : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!Arquivos().ArquivoExiste(Zelvan()))
-      GTEST_SKIP() << "Zelvan.exe is not built beside the tests";
+    ASSERT_TRUE(Arquivos().ArquivoExiste(Zelvan())) << "Zelvan.exe is not built beside the tests";
     // Every test writes the configuration it needs; the prefix is shared.
     Arquivos().Apagar(TConfigINI::ArquivoConfig());
   }
   void TearDown() override {
     if (FPrograma.Valido()) FPrograma.Encerrar(99);
+    // Its watchdog would restart it, and the copy would hold the agent mutex.
+    EncerrarAgentesEWatchdogs();
   }
 
   void Iniciar() {
@@ -179,7 +181,7 @@ double SegundosDoDia(const std::string& AHora) {
 }
 
 TEST_F(AgenteE2E, PrimeiroCicloGuardaASenhaEEnviaOHeartbeat) {
-  if (Servidor().empty()) GTEST_SKIP() << "no development server";
+  ASSERT_FALSE(Servidor().empty()) << "no development server (run through tools/testenv.sh)";
   THttpNet::PostForm(Servidor() + "admin/reset", {});
   TConfigINI::EscreverTexto("SERVIDOR", "URL", Servidor() + "demo/intranet/");
   TConfigINI::EscreverTexto("SERVIDOR", "API_TOKEN", kToken);

@@ -22,6 +22,7 @@
 #include "platform/uTexto.h"
 #include "tasks/uAgentTasks.h"
 #include "tools/wine/uCaptura.h"
+#include "tests/e2e/uAgentesE2E.h"
 #include "tools/wine/uDriver.h"
 
 namespace {
@@ -111,6 +112,8 @@ class TarefasE2E : public ::testing::Test {
   }
   void TearDown() override {
     if (FPrograma.Valido()) FPrograma.Encerrar(99);
+    // Its watchdog would restart it, and the copy would hold the agent mutex.
+    EncerrarAgentesEWatchdogs();
   }
 
   // The next panel the agent shows.

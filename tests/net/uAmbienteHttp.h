@@ -23,6 +23,16 @@ inline std::string EnderecoDevServer() {
   return s;
 }
 
+// Address of the development server's HTTPS listener with its final "/", "" when
+// not running. Its certificate is self-signed: no client may accept it.
+inline std::string EnderecoDevServerTls() {
+  const char* v = std::getenv("VESK_DEVSERVER_TLS");
+  if (!v || !*v) return {};
+  std::string s = v;
+  if (s.back() != '/') s += '/';
+  return s;
+}
+
 // A port on loopback where nothing listens.
 inline std::string EnderecoFechado() {
   return "http://127.0.0.1:1/";
@@ -32,7 +42,9 @@ class TAmbienteHttp : public ::testing::Test {
  protected:
   void SetUp() override {
     FServidor = EnderecoDevServer();
-    if (FServidor.empty()) GTEST_SKIP() << "VESK_DEVSERVER not set (run through tools/testenv.sh)";
+    // Without the server these tests would prove nothing: they fail, and so does
+    // the SetUp of a fixture built on this one (see HasFatalFailure there).
+    ASSERT_FALSE(FServidor.empty()) << "VESK_DEVSERVER not set (run through tools/testenv.sh)";
     FBase = std::make_unique<TBaseTemporaria>();
     FRelogio = std::make_unique<TRelogioFalso>();
     FTrocaRelogio = std::make_unique<SubstituirConcern<IRelogio>>(*FRelogio);

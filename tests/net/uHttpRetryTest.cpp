@@ -61,6 +61,61 @@ TEST_F(THttpRetryTest, PortaFechadaTresLinhasDuasPausasEFalha) {
   EXPECT_EQ(depois[4].rfind("POST erro tentativa 2: ", 0), 0u);
 }
 
+// HTTPS to the development server's TLS listener, whose self-signed certificate no
+// client trusts: each helper fails the request as it fails a closed port, and
+// nothing reaches the server.
+TEST_F(THttpRetryTest, CertificadoRecusadoEhFalhaComTresTentativas) {
+  const std::string tls = EnderecoDevServerTls();
+  ASSERT_FALSE(tls.empty()) << "VESK_DEVSERVER_TLS not set (run through tools/testenv.sh)";
+  Admin("admin/requests/clear");
+#ifdef _WIN32
+  // Windows reports an untrusted issuer as ERROR_WINHTTP_SECURE_FAILURE; Wine's WinHTTP
+  // refuses it (12045 in its trace) and reports ERROR_WINHTTP_SECURE_CHANNEL_ERROR.
+  // HttpsControle shows that only the certificate check stands in the way.
+  auto Certificado = [](const std::string& AMsg) {
+    return AMsg.find("(12175) ") != std::string::npos || AMsg.find("(12157) ") != std::string::npos;
+  };
+#else
+  auto Certificado = [](const std::string& AMsg) {
+    return AMsg.find("(60) ") != std::string::npos;  // CURLE_PEER_FAILED_VERIFICATION
+  };
+#endif
+  const std::string url = tls + "demo/intranet/api/update.json";
+
+  std::string mensagem;
+  try {
+    THttpRetry::GetText(url, 3);
+    ADD_FAILURE() << "an untrusted certificate must fail the request";
+  } catch (const EHttpErro& E) {
+    mensagem = E.what();
+  }
+  EXPECT_TRUE(Certificado(mensagem)) << mensagem;
+  auto linhas = Linhas();
+  ASSERT_EQ(linhas.size(), 3u);
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(linhas[i], "GET erro tentativa " + std::to_string(i + 1) + ": " + mensagem);
+  EXPECT_EQ(RelogioTeste().Pausas, 2);
+
+  EXPECT_THROW(THttpRetry::PostForm(url, {"a=1"}, 3), EHttpErro);
+  const std::string destino = Base() + "cache" + kSep + "logo.png";
+  GravarArquivoTeste(destino, "antigo");
+  EXPECT_FALSE(THttpRetry::DownloadFile(url, destino, 3));
+  EXPECT_EQ(LerArquivoTeste(destino), "antigo");
+  EXPECT_THROW(THttpNet::GetText(url), EHttpErro);
+  linhas = Linhas();
+  ASSERT_EQ(linhas.size(), 9u);  // THttpNet logs nothing
+  for (int i = 0; i < 3; ++i) {
+    const std::string n = std::to_string(i + 1);
+    EXPECT_EQ(linhas[3 + i].rfind("POST erro tentativa " + n + ": ", 0), 0u) << linhas[3 + i];
+    EXPECT_TRUE(Certificado(linhas[3 + i])) << linhas[3 + i];
+    EXPECT_EQ(linhas[6 + i].rfind("Download erro tentativa " + n + ": ", 0), 0u) << linhas[6 + i];
+    EXPECT_TRUE(Certificado(linhas[6 + i])) << linhas[6 + i];
+    EXPECT_NE(linhas[6 + i].find(" URL=" + url), std::string::npos) << linhas[6 + i];
+  }
+  EXPECT_EQ(RelogioTeste().Pausas, 6);
+  EXPECT_EQ(Admin("admin/requests"), "[]") << "a request went over the refused channel";
+}
+
 TEST_F(THttpRetryTest, SemTentativasNaoHaPedido) {
   const std::string chave = Chave("t");
   for (int tentativas : {0, -1}) {

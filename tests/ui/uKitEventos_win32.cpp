@@ -384,4 +384,26 @@ TEST_F(KitEventos, ZExecutarTerminaComTerminar) {
   EXPECT_TRUE(app::Terminando());
 }
 
+// After the loop's end too (it ends the program): the session's end reaches the
+// window's handler only when the session really ends, and an error there is
+// reported, not shown in a box the session would wait for.
+TEST_F(KitEventos, ZFimDeSessaoChamaOTratadorSoQuandoTermina) {
+  int fins = 0;
+  J->AoConsultarFimSessao = [] { return true; };
+  J->AoFimSessao = [&] {
+    ++fins;
+    throw std::runtime_error("falha no fim da sessao");
+  };
+  std::vector<std::string> relatos;
+  app::DefinirRelatoDeFalhas([&](const std::string& T) { relatos.push_back(T); });
+  EXPECT_EQ(SendMessageW(H(J.get()), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+  SendMessageW(H(J.get()), WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF);  // cancelled
+  EXPECT_EQ(fins, 0);
+  SendMessageW(H(J.get()), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+  EXPECT_EQ(fins, 1);
+  EXPECT_EQ(relatos, std::vector<std::string>{"falha no fim da sessao"});
+  EXPECT_TRUE(app::Terminando());
+  app::DefinirRelatoDeFalhas(nullptr);
+}
+
 }  // namespace

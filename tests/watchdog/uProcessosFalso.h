@@ -78,6 +78,7 @@ class TProcessosFalso : public IProcessos {
     return true;
   }
   void Fechar(THandleProcesso AH) override { Abertos.erase(static_cast<uint32_t>(AH)); }
+  uint32_t IdDoProcesso(THandleProcesso AH) override { return static_cast<uint32_t>(AH); }
   THandleProcesso Iniciar(const std::string& ACaminho) override {
     TicksInicio.push_back(Agora());
     CaminhosIniciados.push_back(ACaminho);

@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "config/uConfigINI.h"
 #include "log/uLogger.h"
 #include "platform/uProcessos.h"
 #include "platform/uTexto.h"
@@ -93,6 +95,9 @@ class WatchdogReal : public ::testing::Test {
     ASSERT_FALSE(kEhAgenteFalso);
     SetEnvironmentVariableW(L"VESK_WATCHDOG_ESPERA_MS", L"300");
     SetEnvironmentVariableW(L"VESK_WATCHDOG_TOLERANCIA_MS", L"1500");
+    // The watchdog names the copy it watches on a detailed-log line only.
+    TConfigINI::EscreverTexto("LOG", "DETALHADO", "1");
+    FInicioLog = LerArquivoTeste(TLogger::ArquivoLogDoDia()).size();
     // A folder with blanks, as "Program Files" has.
     FPasta = ParaWide(FTemp.Caminho()) + L"Pasta Com Espaco\\";
     ASSERT_TRUE(CreateDirectoryW(FPasta.c_str(), nullptr));
@@ -102,6 +107,15 @@ class WatchdogReal : public ::testing::Test {
     ASSERT_NE(GetFileAttributesW(FWatchdog.c_str()), INVALID_FILE_ATTRIBUTES);
   }
   void TearDown() override {
+    // Watchdogs first: one still running would start a copy for each one ended here,
+    // and that copy would outlive the test.
+    for (TProcessoTeste& p : FWatchdogs) {
+      if (WaitForSingleObject(p.H, 0) != WAIT_OBJECT_0) {
+        TerminateProcess(p.H, 9);
+        WaitForSingleObject(p.H, 5000);
+      }
+      p.Fechar();
+    }
     for (DWORD id : Processos().ProcessosDoExecutavel(DeWide(FAgente))) {
       HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
       if (!h) continue;
@@ -109,15 +123,19 @@ class WatchdogReal : public ::testing::Test {
       WaitForSingleObject(h, 5000);
       CloseHandle(h);
     }
-    for (TProcessoTeste& p : FAbertos) {
-      if (WaitForSingleObject(p.H, 5000) != WAIT_OBJECT_0) TerminateProcess(p.H, 9);
-      p.Fechar();
-    }
+    for (TProcessoTeste& p : FAgentes) p.Fechar();
+    TConfigINI::EscreverTexto("LOG", "DETALHADO", "0");
   }
 
-  TProcessoTeste IniciarAgente() { return Guardar(Iniciar(FAgente, L"")); }
+  TProcessoTeste IniciarAgente() {
+    TProcessoTeste p = Iniciar(FAgente, L"");
+    if (p.H) FAgentes.push_back(p);
+    return p;
+  }
   TProcessoTeste IniciarWatchdog(const std::wstring& AParametros) {
-    return Guardar(Iniciar(FWatchdog, AParametros));
+    TProcessoTeste p = Iniciar(FWatchdog, AParametros);
+    if (p.H) FWatchdogs.push_back(p);
+    return p;
   }
   std::wstring ParametroAgente() const { return L"\"" + FAgente + L"\""; }
   std::vector<uint32_t> Agentes() {
@@ -125,44 +143,72 @@ class WatchdogReal : public ::testing::Test {
     return Processos().ProcessosDoExecutavel(MaiusculasAscii(DeWide(FAgente)));
   }
 
+  // The processes the watchdog reported taking over since the test began, in order.
+  std::vector<DWORD> Acompanhados() const {
+    static const std::string kMarca = "Watchdog: acompanhando o agente (processo ";
+    const std::string log = LerArquivoTeste(TLogger::ArquivoLogDoDia());
+    std::vector<DWORD> ids;
+    for (size_t p = log.find(kMarca, FInicioLog); p != std::string::npos;
+         p = log.find(kMarca, p + 1))
+      ids.push_back(std::strtoul(log.c_str() + p + kMarca.size(), nullptr, 10));
+    return ids;
+  }
+  // A process the test starts, or one the watchdog starts, is acted on only once
+  // the watchdog holds it: Wine fails the CreateProcessW of a child killed while it
+  // starts (error 1359), and the watchdog then starts one more copy.
+  bool AguardarAcompanhado(DWORD AId) {
+    return AguardarAte(
+        [&] {
+          for (DWORD id : Acompanhados())
+            if (id == AId) return true;
+          return false;
+        },
+        10000);
+  }
+  // The copy the watchdog took over last, once it is another than AAnterior; 0 if none
+  // came within the time.
+  DWORD AguardarOutroAcompanhado(DWORD AAnterior) {
+    DWORD r = 0;
+    AguardarAte(
+        [&] {
+          const std::vector<DWORD> ids = Acompanhados();
+          r = ids.empty() || ids.back() == AAnterior ? 0 : ids.back();
+          return r != 0;
+        },
+        15000);
+    return r;
+  }
+
   TPastaTemporaria FTemp;
   std::wstring FPasta, FAgente, FWatchdog;
-  std::vector<TProcessoTeste> FAbertos;
 
  private:
-  TProcessoTeste Guardar(TProcessoTeste P) {
-    if (P.H) FAbertos.push_back(P);
-    return P;
-  }
+  std::vector<TProcessoTeste> FAgentes, FWatchdogs;
+  size_t FInicioLog = 0;
 };
 
 TEST_F(WatchdogReal, RestartsAKilledAgentAndEndsAfterACleanExit) {
   const TProcessoTeste agente = IniciarAgente();
   ASSERT_TRUE(agente.H);
-  ASSERT_TRUE(AguardarAte([&] { return Agentes().size() == 1; }, 10000));
   const TProcessoTeste wd = IniciarWatchdog(ParametroAgente());
   ASSERT_TRUE(wd.H);
-  ASSERT_TRUE(AguardarAte(MutexDoWatchdogExiste, 10000));
-  Sleep(500);  // past the mutex, the watchdog looks the agent up at once
+  ASSERT_TRUE(AguardarAcompanhado(agente.Id)) << "the running agent was not taken over";
 
   ASSERT_TRUE(TerminateProcess(agente.H, 1));
-  std::vector<uint32_t> ids;
-  ASSERT_TRUE(AguardarAte(
-      [&] {
-        ids = Agentes();
-        return ids.size() == 1 && ids[0] != agente.Id;
-      },
-      15000))
-      << "the killed agent was not started again";
+  const DWORD novo = AguardarOutroAcompanhado(agente.Id);
+  ASSERT_NE(novo, 0u) << "the killed agent was not started again";
+  // The killed copy may stay listed a moment while its handle is open.
+  EXPECT_TRUE(AguardarAte([&] { return Agentes() == std::vector<uint32_t>{novo}; }, 5000));
   EXPECT_EQ(AguardarCodigo(wd.H, 0), static_cast<DWORD>(STILL_ACTIVE));
 
-  HANDLE novo = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, ids[0]);
-  ASSERT_TRUE(novo);
-  TerminateProcess(novo, 0);  // exit code 0: closed on purpose
-  WaitForSingleObject(novo, 5000);
-  CloseHandle(novo);
+  HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, novo);
+  ASSERT_TRUE(h);
+  TerminateProcess(h, 0);  // exit code 0: closed on purpose
+  WaitForSingleObject(h, 5000);
+  CloseHandle(h);
   EXPECT_EQ(AguardarCodigo(wd.H, 15000), static_cast<DWORD>(kSaidaNormal));
   EXPECT_TRUE(Agentes().empty()) << "restarted after a clean exit";
+  EXPECT_EQ(Acompanhados(), (std::vector<DWORD>{agente.Id, novo}));
 
   const std::string log = LerArquivoTeste(TLogger::ArquivoLogDoDia());
   EXPECT_NE(log.find("Watchdog: agente reiniciado apos falha (codigo 1)"), std::string::npos)
@@ -171,36 +217,30 @@ TEST_F(WatchdogReal, RestartsAKilledAgentAndEndsAfterACleanExit) {
 
 TEST_F(WatchdogReal, FollowsTheCopyThatARestartStartsLater) {
   const TProcessoTeste velho = IniciarAgente();
-  ASSERT_TRUE(AguardarAte([&] { return Agentes().size() == 1; }, 10000));
+  ASSERT_TRUE(velho.H);
   const TProcessoTeste wd = IniciarWatchdog(ParametroAgente());
-  ASSERT_TRUE(AguardarAte(MutexDoWatchdogExiste, 10000));
-  Sleep(500);
+  ASSERT_TRUE(AguardarAcompanhado(velho.Id));
 
   // The restart command: the old copy quits with 0, the new one comes a bit later.
   TerminateProcess(velho.H, 0);
   Sleep(600);
   const TProcessoTeste novo = IniciarAgente();
   ASSERT_TRUE(novo.H);
-  Sleep(2000);  // past the grace: a watchdog that did not follow would be gone
+  ASSERT_TRUE(AguardarAcompanhado(novo.Id)) << "the new copy was not followed";
   ASSERT_EQ(AguardarCodigo(wd.H, 0), static_cast<DWORD>(STILL_ACTIVE));
 
   TerminateProcess(novo.H, 1);
-  std::vector<uint32_t> ids;
-  EXPECT_TRUE(AguardarAte(
-      [&] {
-        ids = Agentes();
-        return ids.size() == 1 && ids[0] != novo.Id;
-      },
-      15000))
-      << "the followed copy was not restarted";
+  const DWORD terceiro = AguardarOutroAcompanhado(novo.Id);
+  EXPECT_NE(terceiro, 0u) << "the followed copy was not restarted";
+  EXPECT_TRUE(AguardarAte([&] { return Agentes() == std::vector<uint32_t>{terceiro}; }, 5000));
 }
 
 TEST_F(WatchdogReal, SecondWatchdogEndsAtOnce) {
   const TProcessoTeste agente = IniciarAgente();
   ASSERT_TRUE(agente.H);
-  ASSERT_TRUE(AguardarAte([&] { return Agentes().size() == 1; }, 10000));
   const TProcessoTeste primeiro = IniciarWatchdog(ParametroAgente());
-  ASSERT_TRUE(AguardarAte(MutexDoWatchdogExiste, 10000));
+  ASSERT_TRUE(AguardarAcompanhado(agente.Id));
+  EXPECT_TRUE(MutexDoWatchdogExiste());
 
   const TProcessoTeste segundo = IniciarWatchdog(ParametroAgente());
   EXPECT_EQ(AguardarCodigo(segundo.H, 10000), static_cast<DWORD>(kSaidaNormal));
@@ -208,6 +248,7 @@ TEST_F(WatchdogReal, SecondWatchdogEndsAtOnce) {
 
   TerminateProcess(agente.H, 0);
   EXPECT_EQ(AguardarCodigo(primeiro.H, 15000), static_cast<DWORD>(kSaidaNormal));
+  EXPECT_EQ(Acompanhados(), std::vector<DWORD>{agente.Id}) << "the second one took over too";
 }
 
 TEST_F(WatchdogReal, BadArgumentsEndWithAnError) {

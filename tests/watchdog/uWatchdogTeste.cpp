@@ -117,6 +117,30 @@ TEST_F(WatchdogTeste, CleanExitFollowsAReplacementThatAppearsWithinTheGrace) {
   }
 }
 
+TEST_F(WatchdogTeste, NamesEachCopyItTakesOverOnceItHoldsIt) {
+  // The first copy crashes, the restarted one closes on purpose and is replaced.
+  const uint32_t primeiro = AgenteInicial(T0() + 10000, 1);
+  const uint32_t saida = T0() + 10000 + 5000 + 20000;
+  const uint32_t substituto = FProc.Adicionar({kAgente, saida + 2000, saida + 9000, 0});
+  FProc.Roteiro = {{20000, 0}};
+  EXPECT_EQ(Rodar(), kSaidaNormal);
+  ASSERT_EQ(FProc.TicksInicio.size(), 1u);
+  const uint32_t reiniciado = FProc.Lista.rbegin()->first;
+  auto Linha = [](uint32_t AId) {
+    return "Watchdog: acompanhando o agente (processo " + std::to_string(AId) + ")";
+  };
+  std::vector<std::string> acompanhando;
+  for (const std::string& l : FLog)
+    if (l.find("acompanhando o agente") != std::string::npos) acompanhando.push_back(l);
+  EXPECT_EQ(acompanhando,
+            (std::vector<std::string>{Linha(primeiro), Linha(reiniciado), Linha(substituto)}));
+  // A restarted copy is named only after the start has returned it.
+  const auto reinicio = std::find(FLog.begin(), FLog.end(),
+                                  std::string("Watchdog: agente reiniciado apos falha (codigo 1)"));
+  ASSERT_NE(reinicio, FLog.end());
+  EXPECT_EQ(*(reinicio + 1), Linha(reiniciado));
+}
+
 TEST_F(WatchdogTeste, CleanExitWithoutReplacementEnds) {
   // The ended agent stays in the snapshot while another process holds its handle.
   TProcessoFalso a{kAgente, 0, T0() + 20000, 0};
@@ -173,7 +197,8 @@ TEST_F(WatchdogTeste, FailedStartsAreRetriedAndCountTowardsTheLimit) {
   // every failure and the giving up must pass that filter.
   for (const std::string& linha : FLog) {
     if (linha.find("encerrado normalmente") == std::string::npos &&
-        linha.find("iniciado para") == std::string::npos) {
+        linha.find("iniciado para") == std::string::npos &&
+        linha.find("acompanhando o agente") == std::string::npos) {
       EXPECT_TRUE(TLogger::MensagemRelevante(linha)) << linha;
     }
   }

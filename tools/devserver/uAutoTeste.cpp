@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "tools/devserver/uServidor.h"
+#include "tools/devserver/uTls.h"
 
 namespace {
 
@@ -110,6 +111,25 @@ int ExecutarAutoTeste(const std::string& ACenario) {
   Verificar(!Contem(Corpo(C.Get(B + "api/agent_commands.php?token=PC1_u")), "limpar_cache"),
             "command retired");
 
+  // Ready-made queues, and a report that fails while the list is served.
+  auto Fila = [&](const std::string& AJson) {
+    return Corpo(C.Post("/admin/commands", AJson, "application/json"));
+  };
+  Verificar(Fila(R"({"kind":"capitals","token":"PC1_u","report":"drop"})") == "{\"ok\":true}",
+            "command queue set");
+  Cmd = Corpo(C.Get(B + "api/agent_commands.php?token=PC1_u"));
+  Verificar(Contem(Cmd, "\"id\":202") && Contem(Cmd, "LIMPAR_CACHE"), "capitals queued", Cmd);
+  auto Rel = C.Post(B + "api/agent_commands.php", "acao=retorno&token=PC1_u&id=202&retorno=x",
+                    "application/x-www-form-urlencoded");
+  Verificar(!Rel, "report dropped");
+  Verificar(Fila(R"({"kind":"no_id"})") == "{\"ok\":true}", "queue without id");
+  Cmd = Corpo(C.Get(B + "api/agent_commands.php?token=X_y"));
+  Verificar(Contem(Cmd, "[{\"comando\":\"limpar_cache\"}]"), "command without id", Cmd);
+  Verificar(Corpo(C.Post(B + "api/agent_commands.php", "acao=retorno&token=X_y&id=0&retorno=ok",
+                         "application/x-www-form-urlencoded")) == "{\"ok\":true}",
+            "report served again");
+  Verificar(Fila(R"({"kind":"nada"})") != "{\"ok\":true}", "unknown queue refused");
+
   // Tasks: actions change the status, a concluded task leaves the list.
   Verificar(Contem(Corpo(C.Get(B + "api/agent_tasks.php?" + Tk)),
                    "\"data_vencimento\":\"" + DataHoje() + "\""),
@@ -197,6 +217,30 @@ int ExecutarAutoTeste(const std::string& ACenario) {
                    "\"retorno\",\"Cache limpo\"]]"),
             "recorded form");
   Verificar(Contem(Reg, "\"params\":{\"token\":\"PC1_u\"}"), "recorded params");
+
+  // The HTTPS listener serves the same routes; its certificate is nobody's to trust.
+  std::unique_ptr<httplib::SSLServer> Tls = CriarServidorTls(Erro);
+  Verificar(Tls != nullptr, "TLS server", Erro);
+  if (Tls) {
+    MontarServidor(*Tls, Serv);
+    const int PortaTls = Tls->bind_to_any_port("127.0.0.1");
+    Verificar(PortaTls > 0, "TLS listens");
+    std::thread FioTls([&] { Tls->listen_after_bind(); });
+    {
+      httplib::SSLClient SemVerificar("127.0.0.1", PortaTls);
+      SemVerificar.enable_server_certificate_verification(false);
+      SemVerificar.set_read_timeout(10, 0);
+      Verificar(Contem(Corpo(SemVerificar.Get(Cfg)), "ab12"), "TLS answer without checks");
+      httplib::SSLClient Verifica("127.0.0.1", PortaTls);
+      Verifica.enable_server_certificate_verification(true);
+      auto R = Verifica.Get(Cfg);
+      Verificar(!R && R.error() == httplib::Error::SSLServerVerification,
+                "TLS certificate is refused", R ? R->body : httplib::to_string(R.error()));
+      SemVerificar.stop();
+    }
+    Tls->stop();
+    FioTls.join();
+  }
 
   C.stop();  // close the kept-alive connection so that the server stops at once
   Segue.stop();

@@ -12,6 +12,7 @@
 
 #include "tools/devserver/uRotasTeste.h"
 #include "tools/devserver/uServidor.h"
+#include "tools/devserver/uTls.h"
 
 namespace {
 
@@ -21,6 +22,7 @@ thread_local std::string tHoraChegada;
 void Uso() {
   std::cerr << "usage: devserver [--port N] [--port-file FILE] [--scenario FILE] [--media DIR]\n"
                "                 [--base /demo/intranet/] [--chat-base /chat/]\n"
+               "                 [--tls-port-file FILE]\n"
                "       devserver --selftest [--scenario FILE]\n"
                "       devserver --generate-media DIR\n";
 }
@@ -73,7 +75,7 @@ std::string AceitaCodificacaoOriginal() {
 int main(int argc, char** argv) {
   TServidor Serv;
   int Porta = 0;
-  std::string ArquivoPorta, Media;
+  std::string ArquivoPorta, ArquivoPortaTls, Media;
   bool AutoTeste = false;
   for (int I = 1; I < argc; ++I) {
     std::string A = argv[I];
@@ -88,6 +90,8 @@ int main(int argc, char** argv) {
       Porta = std::atoi(Proximo().c_str());
     } else if (A == "--port-file") {
       ArquivoPorta = Proximo();
+    } else if (A == "--tls-port-file") {
+      ArquivoPortaTls = Proximo();
     } else if (A == "--scenario") {
       Serv.ArquivoCenario = Proximo();
     } else if (A == "--media") {
@@ -150,11 +154,36 @@ int main(int argc, char** argv) {
   std::cerr << "devserver: listening on http://127.0.0.1:" << Real << Serv.Base << " (chat "
             << Serv.ChatBase << ")\n";
 
+  // The HTTPS listener: the same routes on a free port of its own.
+  std::unique_ptr<httplib::SSLServer> Tls;
+  std::thread FioTls;
+  if (!ArquivoPortaTls.empty()) {
+    Tls = CriarServidorTls(Erro);
+    if (!Tls) {
+      std::cerr << "devserver: " << Erro << "\n";
+      return 1;
+    }
+    MontarServidor(*Tls, Serv);
+    const int PortaTls = Tls->bind_to_any_port("127.0.0.1");
+    if (PortaTls <= 0) {
+      std::cerr << "devserver: cannot listen with TLS on 127.0.0.1\n";
+      return 1;
+    }
+    if (!EscreverPorta(ArquivoPortaTls, PortaTls)) {
+      std::cerr << "devserver: cannot write " << ArquivoPortaTls << "\n";
+      return 1;
+    }
+    std::cerr << "devserver: listening on https://127.0.0.1:" << PortaTls
+              << "/ (self-signed certificate)\n";
+    FioTls = std::thread([&] { Tls->listen_after_bind(); });
+  }
+
   std::thread Vigia([&] {
     int Sinal = 0;
     sigwait(&Sinais, &Sinal);
     Serv.Parar();
     S.stop();
+    if (Tls) Tls->stop();
     // Open keep-alive connections make httplib wait for their time-out; a short
     // grace is enough for answers already being written.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -165,5 +194,6 @@ int main(int argc, char** argv) {
   // Stopped without a signal: wake the watcher.
   kill(getpid(), SIGTERM);
   Vigia.join();
+  if (FioTls.joinable()) FioTls.join();
   return 0;
 }

@@ -35,6 +35,7 @@ bool LerFalha(const std::string& ACorpo, TFalha& F, std::string& AErro) {
   if (D.HasMember("delay_ms") && D["delay_ms"].IsInt()) F.AtrasoMs = D["delay_ms"].GetInt();
   if (D.HasMember("count") && D["count"].IsInt()) F.Quantidade = D["count"].GetInt();
   if (D.HasMember("times") && D["times"].IsInt()) F.Vezes = D["times"].GetInt();
+  if (D.HasMember("method") && D["method"].IsString()) F.Metodo = D["method"].GetString();
   if (F.Vezes == 0) F.Tipo = "none";  // no use left: same as switching it off
   return true;
 }
@@ -45,7 +46,7 @@ std::string FalhasJson(TServidor& S) {
     if (R.size() > 1) R += ",";
     R += "{\"endpoint\":" + EscaparJson(F.Endpoint) + ",\"kind\":" + EscaparJson(F.Tipo) +
          ",\"delay_ms\":" + std::to_string(F.AtrasoMs) +
-         ",\"count\":" + std::to_string(F.Quantidade) +
+         ",\"count\":" + std::to_string(F.Quantidade) + ",\"method\":" + EscaparJson(F.Metodo) +
          (F.Vezes >= 0 ? ",\"times\":" + std::to_string(F.Vezes) : std::string()) + "}";
   }
   return R + "]";
@@ -142,6 +143,24 @@ void RegistrarRotasAdmin(httplib::Server& S, TServidor& AServ) {
   S.Post("/admin/tasks", [&AServ](const httplib::Request& Q, httplib::Response& R) {
     std::string E;
     if (AplicarCenarioTarefas(AServ, Q.body, E)) {
+      R.set_content(Ok(), kJson);
+    } else {
+      R.status = 400;
+      R.set_content(Erro(E), kJson);
+    }
+  });
+  S.Post("/admin/notices", [&AServ](const httplib::Request& Q, httplib::Response& R) {
+    std::string E;
+    if (AplicarCenarioAvisos(AServ, Q.body, E)) {
+      R.set_content(Ok(), kJson);
+    } else {
+      R.status = 400;
+      R.set_content(Erro(E), kJson);
+    }
+  });
+  S.Post("/admin/commands", [&AServ](const httplib::Request& Q, httplib::Response& R) {
+    std::string E;
+    if (AplicarCenarioComandos(AServ, Q.body, E)) {
       R.set_content(Ok(), kJson);
     } else {
       R.status = 400;

@@ -154,6 +154,22 @@ void Heartbeat(TServidor& S, const TPedido& P, TResposta& R) {
 void Hardware(TServidor& S, const TPedido& P, TResposta& R) {
   std::lock_guard L(S.TravaCenario);
   if (!TokenValido(S, P, R)) return;
+  // Every inventory received, its form as sent, in the working scenario.
+  auto& C = S.Cenario;
+  auto& A = C.GetAllocator();
+  if (!Membro(C, "inventarios")) Definir(C, "inventarios", Value(rapidjson::kArrayType), A);
+  Value Inv(rapidjson::kObjectType);
+  Inv.AddMember("time", Str(P.Hora, A), A);
+  Inv.AddMember("computador", Str(P.Valor("computador"), A), A);
+  Value Form(rapidjson::kArrayType);
+  for (const auto& [K, V] : P.Form) {
+    Value Par(rapidjson::kArrayType);
+    Par.PushBack(Str(K, A), A);
+    Par.PushBack(Str(V, A), A);
+    Form.PushBack(std::move(Par), A);
+  }
+  Inv.AddMember("form", std::move(Form), A);
+  C["inventarios"].PushBack(std::move(Inv), A);
   R.Corpo = "{\"ok\":true,\"mensagem\":\"Inventario recebido.\"}";
 }
 
@@ -184,7 +200,9 @@ void Mensagens(TServidor& S, const TPedido& P, TResposta& R) {
       Value Aviso = Copia(N, A);
       if (const Value* Cr = Membro(N, "created_at"); Cr && Cr->IsString())
         Definir(Aviso, "created_at", Str(DataCenario(Cr->GetString()), A), A);
-      if (Lida(C, ChaveLida(Texto(N, "source_table"), Id, Pc))) {
+      // "reenviar_lidas": a server that offers acknowledged notices again unread.
+      if (!Booleano(C, "reenviar_lidas", false) &&
+          Lida(C, ChaveLida(Texto(N, "source_table"), Id, Pc))) {
         Definir(Aviso, "lida", Value(true), A);
         Definir(Aviso, "ja_lida", Value(true), A);
       }
@@ -218,6 +236,16 @@ void Ack(TServidor& S, const TPedido& P, TResposta& R) {
   }
   auto& C = S.Cenario;
   auto& A = C.GetAllocator();
+  // "ack": {"post": answer, "get": answer} answers that method as written and
+  // records nothing, as a server that did not store the acknowledgement.
+  if (const Value* Fixa = Membro(C, "ack"); Fixa && Fixa->IsObject()) {
+    const Value* Lit = Membro(*Fixa, P.Metodo == "POST" ? "post" : "get");
+    if (Lit && Lit->IsString()) {
+      R.Corpo.assign(Lit->GetString(), Lit->GetStringLength());
+      if (!R.Corpo.empty() && R.Corpo[0] == '<') R.Tipo = "text/html; charset=utf-8";
+      return;
+    }
+  }
   std::string Chave = ChaveLida(P.Valor("source_table"), Id, P.Valor("computador"));
   if (!Lida(C, Chave)) {
     if (!Membro(C, "lidas") || !C["lidas"].IsArray())

@@ -188,7 +188,7 @@ void Tratar(TServidor& AServ, const httplib::Request& Req, httplib::Response& Re
       return;
     }
   } else {
-    Falha = AServ.ConsumirFalha(Endpoint);
+    Falha = AServ.ConsumirFalha(Endpoint, P.Metodo);
   }
 
   TResposta R;

@@ -173,11 +173,15 @@ void TServidor::DefinirFalha(const TFalha& AFalha) {
   FFalhas[AFalha.Endpoint] = AFalha;
 }
 
-std::optional<TFalha> TServidor::ConsumirFalha(const std::string& AEndpoint) {
+std::optional<TFalha> TServidor::ConsumirFalha(const std::string& AEndpoint,
+                                               const std::string& AMetodo) {
   std::lock_guard L(FTravaFalhas);
+  auto Aplica = [&](std::map<std::string, TFalha>::iterator I) {
+    return I != FFalhas.end() && (I->second.Metodo.empty() || I->second.Metodo == AMetodo);
+  };
   auto It = FFalhas.find(AEndpoint);
-  if (It == FFalhas.end()) It = FFalhas.find("*");
-  if (It == FFalhas.end()) return std::nullopt;
+  if (!Aplica(It)) It = FFalhas.find("*");
+  if (!Aplica(It)) return std::nullopt;
   TFalha F = It->second;
   if (It->second.Vezes > 0 && --It->second.Vezes == 0) FFalhas.erase(It);
   return F;

@@ -45,6 +45,7 @@ struct TFalha {
   int AtrasoMs = 35000;
   int Quantidade = 3;  // redirects in the chain
   int Vezes = -1;      // remaining uses; -1 until changed
+  std::string Metodo;  // only requests of this method ("POST"); "" for all
 };
 
 class TServidor {
@@ -70,7 +71,9 @@ class TServidor {
 
   void DefinirFalha(const TFalha& AFalha);
   // The fault that applies to this endpoint now; its remaining uses drop by one.
-  std::optional<TFalha> ConsumirFalha(const std::string& AEndpoint);
+  // A fault limited to one method leaves the other methods' requests alone.
+  std::optional<TFalha> ConsumirFalha(const std::string& AEndpoint,
+                                      const std::string& AMetodo = "");
   std::vector<TFalha> Falhas();
   void LimparFalhas();
 
@@ -115,5 +118,9 @@ bool GerarMidia(const std::string& APasta, std::string& AErro);
 void RegistrarRotasAdmin(httplib::Server& S, TServidor& AServ);
 // POST /admin/tasks: one of the ready-made task lists into the working scenario.
 bool AplicarCenarioTarefas(TServidor& AServ, const std::string& ACorpo, std::string& AErro);
+// POST /admin/notices: ready-made notices, link status and acknowledgement answers.
+bool AplicarCenarioAvisos(TServidor& AServ, const std::string& ACorpo, std::string& AErro);
+// POST /admin/commands: one of the ready-made command queues.
+bool AplicarCenarioComandos(TServidor& AServ, const std::string& ACorpo, std::string& AErro);
 void RegistrarRotasPrincipais(httplib::Server& S, TServidor& AServ);
 int ExecutarAutoTeste(const std::string& ACenario);

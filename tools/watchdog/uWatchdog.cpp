@@ -164,6 +164,10 @@ int TWatchdog::Executar(const std::vector<std::string>& AArgumentos) {
 
   THandleProcesso agente = b.Processo;
   for (;;) {
+    // Whoever acts on the agent (a support technician, a test) learns from the log
+    // which copy is covered: one still being started may not be the one watched.
+    FLog("Watchdog: acompanhando o agente (processo " +
+         std::to_string(FProcessos.IdDoProcesso(agente)) + ")");
     if (FProcessos.Aguardar(agente, kEsperaInfinita) != TResultadoEspera::Terminou) {
       FProcessos.Fechar(agente);
       FLog("Watchdog: erro ao aguardar o agente; watchdog encerrado");

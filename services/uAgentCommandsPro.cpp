@@ -1,0 +1,154 @@
+// Remote commands of "api/agent_commands.php".
+#include "services/uAgentCommandsPro.h"
+
+#include <rapidjson/document.h>
+
+#include <cmath>
+
+#include "config/uConfigINI.h"
+#include "config/uVersao.h"
+#include "log/uLogger.h"
+#include "net/uHttpCorpo.h"
+#include "net/uHttpRetry.h"
+#include "net/uJsonHelper.h"
+#include "platform/uArquivos.h"
+#include "platform/uErros.h"
+#include "platform/uLocalidade.h"
+#include "platform/uRelogio.h"
+#include "platform/uShell.h"
+#include "platform/uTexto.h"
+#include "services/uCacheCleaner.h"
+#include "services/uPedidoSaida.h"
+
+namespace {
+
+const char* const kSecaoGuarda = "COMANDOS_REMOTOS";
+const char* const kChaveId = "REINICIAR_ID";
+const char* const kChaveHora = "REINICIAR_HORA";
+const TFormatoRegional kFormatoCarimbo{"yyyy-MM-dd", "HH:mm:ss", "AM", "PM"};
+
+std::string Endpoint(const TConfigAgente& ACfg) {
+  return TConfigINI::NormalizarURL(ACfg.URL, ACfg.UsarSSL) + "api/agent_commands.php";
+}
+
+// Remembers the restart before the new copy starts, so that the copy, seeing
+// the same command still queued, does not restart again.
+void LembrarReinicio(int32_t AId, TDateTime AAgora) {
+  TConfigINI::EscreverTexto(kSecaoGuarda, kChaveId, std::to_string(AId));
+  TConfigINI::EscreverTexto(kSecaoGuarda, kChaveHora,
+                            FormatarDataHora("yyyy-mm-dd hh:nn:ss", AAgora));
+  TConfigINI::Descarregar();
+}
+
+void Reiniciar(const std::string& AToken, int32_t AId) {
+  TAgentCommandsPro::EnviarRetornoComando(AToken, AId, "Reiniciando agente");
+  const TDateTime agora = Agora();
+  if (TAgentCommandsPro::ReinicioRecente(AId, agora)) {
+    TLogger::Log("Aviso: comando reiniciar id=" + std::to_string(AId) +
+                 " ja executado ha menos de 10 minutos; agente nao reiniciado.");
+    return;
+  }
+  TLogger::Log("Comando executado: reiniciar");
+  try {
+    LembrarReinicio(AId, agora);
+  } catch (const std::exception& E) {
+    // Without the memory a lost report would restart every new copy again.
+    TLogger::Log("Falha ao reiniciar agente: comando nao registrado em config.ini: " +
+                 MensagemDoErro(E));
+    return;
+  }
+  TChamadaShell c;
+  c.Verbo = "open";
+  c.Arquivo = Arquivos().CaminhoExecutavel();
+  c.Mostrar = kSwShowNormal;
+  const intptr_t r = Shell().Executar(c);
+  if (r <= 32) {
+    // The running agent stays: quitting now would leave the computer without one.
+    TLogger::Log("Falha ao reiniciar agente: nova instancia nao iniciada (ShellExecute=" +
+                 std::to_string(static_cast<long long>(r)) + "); agente continua em execucao.");
+    return;
+  }
+  TPedidoSaida::Solicitar("reiniciar");
+}
+
+void Executar(const std::string& AToken, int32_t AId, const std::string& AComando) {
+  if (AComando == "limpar_cache") {
+    TCacheCleaner::LimparTudoCache();
+    TAgentCommandsPro::EnviarRetornoComando(AToken, AId, "Cache limpo");
+    TLogger::Log("Comando executado: limpar_cache");
+  } else if (AComando == "forcar_update") {
+    TAgentCommandsPro::EnviarRetornoComando(AToken, AId, "Update iniciado");
+    TLogger::Log("Comando executado: forcar_update");
+    if (TAgentCommandsPro::VerificarAtualizacao)
+      TAgentCommandsPro::VerificarAtualizacao(VersaoAgente());
+  } else if (AComando == "reiniciar") {
+    Reiniciar(AToken, AId);
+  } else {
+    TAgentCommandsPro::EnviarRetornoComando(AToken, AId, "Comando desconhecido: " + AComando);
+    TLogger::Log("Comando desconhecido: " + AComando);
+  }
+}
+
+}  // namespace
+
+std::string TAgentCommandsPro::MontarTokenAgente() {
+  return ObterNomeComputador() + "_" + ObterNomeUsuario();
+}
+
+void TAgentCommandsPro::EnviarRetornoComando(const std::string& AToken, int32_t AId,
+                                             const std::string& ARetorno) {
+  THttpRetry::PostForm(
+      Endpoint(TConfigINI::Carregar()),
+      {"acao=retorno", "token=" + AToken, "id=" + std::to_string(AId), "retorno=" + ARetorno}, 3);
+}
+
+bool TAgentCommandsPro::ReinicioRecente(int32_t AId, TDateTime AAgora) {
+  int32_t id = 0;
+  if (!LerInteiroDecimal32(TConfigINI::LerTexto(kSecaoGuarda, kChaveId, ""), id) || id != AId)
+    return false;
+  TDateTime quando = 0;
+  if (!LerDataHoraRegional(kFormatoCarimbo, TConfigINI::LerTexto(kSecaoGuarda, kChaveHora, ""),
+                           quando))
+    return false;
+  // Either way: a clock set back must not free the command early either.
+  return std::fabs(AAgora - quando) < kGuardaReiniciarDias;
+}
+
+void TAgentCommandsPro::VerificarComandos() noexcept {
+  try {
+    const TConfigAgente cfg = TConfigINI::Carregar();
+    const std::string token = MontarTokenAgente();
+    const std::string endpoint = Endpoint(cfg);
+    TLogger::Log("Consultando comandos remotos...");
+    // Encoded, so that blanks, "&", "#", "+" or "%" in the names reach the
+    // server as the same token it queued the commands for.
+    const std::string corpo =
+        RemoverBomUtf8(THttpRetry::GetText(endpoint + "?token=" + CodificarURL(token), 3));
+    rapidjson::Document doc;
+    doc.Parse(corpo.data(), corpo.size());
+    if (doc.HasParseError()) return;
+    if (!doc.IsObject()) throw EVesk("resposta de comandos nao e um objeto JSON");
+    const rapidjson::Value* comandos = MembroJson(&doc, "comandos");
+    if (!comandos) return;
+    if (!comandos->IsArray()) throw EVesk("\"comandos\" nao e uma lista");
+    const auto lista = comandos->GetArray();
+    if (lista.Size() > kMaxComandosPorCiclo)
+      TLogger::Log("Aviso: " + std::to_string(lista.Size()) + " comandos remotos na fila; " +
+                   std::to_string(kMaxComandosPorCiclo) +
+                   " executados neste ciclo, os demais no proximo.");
+    size_t executados = 0;
+    for (const rapidjson::Value& e : lista) {
+      if (executados++ >= kMaxComandosPorCiclo) break;
+      // The commands after a restart or update are left for the new copy.
+      if (TPedidoSaida::Pular("comandos remotos")) break;
+      if (!e.IsObject()) throw EVesk("comando remoto nao e um objeto JSON");
+      const int32_t id = ObterJsonInteiro(&e, "id", 0);
+      const std::string comando = ObterJsonTexto(&e, "comando", "");
+      Executar(token, id, comando);
+    }
+  } catch (const std::exception& E) {
+    TLogger::Log("Erro comandos remotos: " + OcultarToken(MensagemDoErro(E)));
+  } catch (...) {
+    TLogger::Log("Erro comandos remotos: erro desconhecido");
+  }
+}

@@ -1,0 +1,32 @@
+// Remote commands: the server's queue for this computer, run and reported one
+// by one (clear the cache, look for an update, restart).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/uDataHora.h"
+
+class TAgentCommandsPro {
+ public:
+  // Commands run in one pass; the rest stay queued for the next.
+  static constexpr size_t kMaxComandosPorCiclo = 200;
+  // The same "reiniciar" is not run again within this time.
+  static constexpr double kGuardaReiniciarDias = 10.0 / (24.0 * 60.0);
+
+  // Every error is caught and logged; the commands not run stay for the next pass.
+  static void VerificarComandos() noexcept;
+
+  // ObterNomeComputador + "_" + ObterNomeUsuario.
+  static std::string MontarTokenAgente();
+  // Posts "acao=retorno&token=...&id=...&retorno=..."; raises when it fails.
+  static void EnviarRetornoComando(const std::string& AToken, int32_t AId,
+                                   const std::string& ARetorno);
+  // Whether a "reiniciar" of this id ran less than ten minutes before AAgora,
+  // by the id and time remembered in config.ini.
+  static bool ReinicioRecente(int32_t AId, TDateTime AAgora);
+
+  // The update check "forcar_update" runs (the self-update's entry point).
+  static inline std::function<void(const std::string& AVersao)> VerificarAtualizacao;
+};

@@ -1,0 +1,270 @@
+// Notices end to end: the real Zelvan.exe against the development server. The
+// link warnings and a notice with logo, image, audio and wallpaper show; the
+// employee confirms each through the window driver; the server records the
+// acknowledgement; the media are gone; the next pass shows nothing. Killed with
+// a notice open, the agent (restarted by its watchdog) re-acknowledges it in
+// silence and shows nothing.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <rapidjson/document.h>
+
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "config/uConfigINI.h"
+#include "net/uHttpClientVesk.h"
+#include "net/uJsonHelper.h"
+#include "platform/uArquivos.h"
+#include "platform/uTexto.h"
+#include "tools/wine/uCaptura.h"
+#include "tools/wine/uDriver.h"
+
+namespace {
+
+constexpr uint32_t kEspera = 30000;
+constexpr const char* kToken = "tok-teste-1234567890";
+constexpr const char* kConfirmacao = "Confirmo que li e compreendi esta mensagem";
+
+std::string Zelvan() {
+  return PastaDoExecutavel() + "Zelvan.exe";
+}
+
+std::string Servidor() {
+  const char* v = std::getenv("VESK_DEVSERVER");
+  return v ? v : "";
+}
+
+std::string Admin(const std::string& ACaminho, const std::string& ACorpo = "") {
+  TVeskHttpClient c(5000, 10000, false);
+  if (ACorpo.empty()) return c.Get(Servidor() + ACaminho).Corpo;
+  return c.Post(Servidor() + ACaminho, ACorpo, "application/json").Corpo;
+}
+
+struct TPedido {
+  std::string Metodo, Caminho, Consulta;
+  std::vector<std::pair<std::string, std::string>> Form;
+};
+
+std::vector<TPedido> Pedidos() {
+  const std::string texto = Admin("admin/requests");
+  rapidjson::Document d;
+  d.Parse(texto.c_str(), texto.size());
+  std::vector<TPedido> r;
+  if (!d.IsArray()) return r;
+  for (const auto& reg : d.GetArray()) {
+    TPedido p{LerTextoJson(&reg, "method", ""),
+              LerTextoJson(&reg, "path", ""),
+              LerTextoJson(&reg, "query", ""),
+              {}};
+    if (const rapidjson::Value* v = MembroJson(&reg, "form"); v && v->IsArray())
+      for (const auto& par : v->GetArray())
+        p.Form.emplace_back(par[0].GetString(), par[1].GetString());
+    r.push_back(std::move(p));
+  }
+  return r;
+}
+
+std::string Campo(const TPedido& P, const std::string& ANome) {
+  for (const auto& [n, v] : P.Form)
+    if (n == ANome) return v;
+  return {};
+}
+
+std::vector<TPedido> Acks() {
+  std::vector<TPedido> r;
+  for (auto& p : Pedidos())
+    if (p.Caminho == "/demo/intranet/api/agent_message_ack.php") r.push_back(p);
+  return r;
+}
+
+// The next notice popup of the process that shows the title.
+TJanela AguardarPopup(uint32_t APid, const std::string& ATitulo) {
+  TJanela achado = nullptr;
+  TDriver::AguardarAte(
+      [&] {
+        for (TJanela j : TDriver::JanelasDoProcesso(APid))
+          if (TDriver::Visivel(j) && TDriver::Texto(j) == "Mensagem" &&
+              TDriver::ProcurarControle(j, "", ATitulo)) {
+            achado = j;
+            return true;
+          }
+        return false;
+      },
+      kEspera);
+  return achado;
+}
+
+// The employee waits for the release, ticks the box and presses "Li e entendi".
+bool Confirmar(TJanela APopup, const std::string& ATela = "") {
+  TJanela chk = TDriver::ProcurarControle(APopup, "Button", kConfirmacao);
+  if (!chk) return false;
+  if (!TDriver::AguardarAte([&] { return TDriver::Visivel(chk) && TDriver::Habilitado(chk); },
+                            kEspera))
+    return false;
+  // The button is named "Li e entendi" at the release.
+  TJanela ok = TDriver::AguardarControle(APopup, "Button", "Li e entendi", 5000);
+  if (!ok || !TDriver::Marcar(chk, true)) return false;
+  if (!TDriver::AguardarAte([&] { return TDriver::Habilitado(ok); }, 5000)) return false;
+  if (!ATela.empty()) {
+    TDriver::Processar(300);
+    CapturarJanela(APopup, ATela);
+  }
+  TDriver::Clicar(ok);
+  return TDriver::AguardarDestruicao(APopup, kEspera);
+}
+
+// The cache's notice media (the wallpaper's converted bitmap aside).
+std::vector<std::string> MidiasNoCache() {
+  std::vector<std::string> r;
+  for (const auto& f : Arquivos().Listar(TConfigINI::PastaBase() + "cache\\", "*"))
+    if (!IgualSemCaixa(ExtensaoDe(f.Nome), ".bmp")) r.push_back(f.Nome);
+  return r;
+}
+
+class AvisosE2E : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Without the program or the server this test would prove nothing: it fails.
+    ASSERT_TRUE(Arquivos().ArquivoExiste(Zelvan())) << "Zelvan.exe is not built beside the tests";
+    ASSERT_FALSE(Servidor().empty()) << "no development server (run through tools/testenv.sh)";
+    Arquivos().Apagar(TConfigINI::ArquivoConfig());
+    Admin("admin/reset", "{}");
+    TConfigINI::EscreverTexto("SERVIDOR", "URL", Servidor() + "demo/intranet/");
+    TConfigINI::EscreverTexto("SERVIDOR", "API_TOKEN", kToken);
+    TConfigINI::EscreverTexto("SERVIDOR", "INTERVALO_SEGUNDOS", "5");
+  }
+  void TearDown() override {
+    if (FPrograma.Valido()) FPrograma.Encerrar(99);
+  }
+
+  // Closed with the password the server published, so that the watchdog lets it go.
+  void FecharComSenha() {
+    TJanela janela =
+        TDriver::AguardarJanela(FPrograma.Id(), "VeskJanela", "Zelvan", kEspera, false);
+    ASSERT_NE(janela, nullptr);
+    TDriver::Fechar(janela);
+    TJanela senha =
+        TDriver::AguardarJanela(FPrograma.Id(), "VeskJanela", "Senha do Agente", kEspera, true);
+    ASSERT_NE(senha, nullptr);
+    ASSERT_TRUE(TDriver::Digitar(TDriver::ProcurarControle(senha, "Edit"), "zelvan123"));
+    TDriver::Clicar(TDriver::ProcurarControle(senha, "Button", "OK"));
+    ASSERT_TRUE(FPrograma.AguardarFim(kEspera));
+  }
+
+  TProgramaDriver FPrograma;
+};
+
+}  // namespace
+
+TEST_F(AvisosE2E, AvisosConfirmadosAckGravadoMidiasExcluidasEProximoPassoSemNada) {
+  ASSERT_EQ(Admin("admin/notices", R"({"kind":"media","link":"not_linked"})"), "{\"ok\":true}");
+  Admin("admin/requests/clear", "{}");
+  FPrograma = TDriver::Iniciar(Zelvan());
+  ASSERT_TRUE(FPrograma.Valido());
+
+  // The link warning comes first, its address the popup's link.
+  TJanela aviso = AguardarPopup(FPrograma.Id(), "Cadastro/vinculacao pendente");
+  ASSERT_NE(aviso, nullptr) << "no link warning";
+  EXPECT_NE(TDriver::ProcurarControle(aviso, "", "Vesk Intranet"), nullptr);
+  EXPECT_NE(TDriver::ProcurarControle(aviso, "", "Abrir link de cadastro/processo"), nullptr);
+  TDriver::Processar(500);
+  EXPECT_TRUE(CapturarJanela(aviso, "avisos_vinculo_pendente"));
+  ASSERT_TRUE(Confirmar(aviso));
+  EXPECT_NE(TConfigINI::LerTexto("VINCULO_COLABORADOR", "ULTIMO_AVISO", ""), "");
+
+  // Then the notice, with its media from the cache.
+  TJanela popup = AguardarPopup(FPrograma.Id(), "Nova politica de seguranca");
+  ASSERT_NE(popup, nullptr) << "the notice did not show";
+  const std::vector<std::string> midias = MidiasNoCache();
+  EXPECT_EQ(midias.size(), 4u) << "logo, image, audio and wallpaper in the cache";
+  const std::string chave = "avisos:201:" + ObterNomeComputadorMaiusculo();
+  EXPECT_NE(TConfigINI::LerTexto("MENSAGENS_PROCESSADAS", chave, ""), "")
+      << "not recorded before the popup";
+  EXPECT_TRUE(Acks().empty()) << "acknowledged before the confirmation";
+  TDriver::Processar(500);
+  EXPECT_TRUE(CapturarJanela(popup, "avisos_popup_midias"));
+  ASSERT_TRUE(Confirmar(popup, "avisos_popup_confirmado"));
+
+  ASSERT_TRUE(TDriver::AguardarAte([] { return !Acks().empty(); }, kEspera));
+  const std::vector<TPedido> acks = Acks();
+  ASSERT_EQ(acks.size(), 1u);
+  EXPECT_EQ(acks[0].Metodo, "POST");
+  EXPECT_EQ(Campo(acks[0], "motivo"), "li_entendi_excluir_local");
+  EXPECT_EQ(Campo(acks[0], "mensagem_id"), "201");
+  EXPECT_EQ(Campo(acks[0], "source_table"), "avisos");
+  ASSERT_TRUE(TDriver::AguardarAte(
+      [&] { return TConfigINI::LerTexto("MENSAGENS_EXCLUIDAS", chave, "") != ""; }, kEspera));
+  EXPECT_TRUE(MidiasNoCache().empty()) << MidiasNoCache().front();
+  // What the server recorded for the confirmed notice, in order.
+  std::printf("requests recorded for one confirmed notice:\n");
+  for (const TPedido& p : Pedidos()) {
+    std::string form;
+    for (const auto& [n, v] : p.Form) form += (form.empty() ? "" : "&") + n + "=" + v;
+    std::printf("  %s %s%s%s%s%s\n", p.Metodo.c_str(), p.Caminho.c_str(),
+                p.Consulta.empty() ? "" : "?", OcultarToken(p.Consulta).c_str(),
+                form.empty() ? "" : "  form: ", OcultarToken(form).c_str());
+  }
+
+  // The next pass: the server says "lida", nothing shows, nothing is re-sent.
+  // The link now asks for the CPF; its five minutes are taken off by hand.
+  ASSERT_EQ(Admin("admin/notices", R"({"link":"cpf_missing"})"), "{\"ok\":true}");
+  TConfigINI::EscreverTexto("VINCULO_COLABORADOR", "ULTIMO_AVISO", "");
+  Admin("admin/requests/clear", "{}");
+  TJanela cpf = AguardarPopup(FPrograma.Id(), "CPF pendente no cadastro");
+  ASSERT_NE(cpf, nullptr) << "no CPF warning";
+  TDriver::Processar(500);
+  EXPECT_TRUE(CapturarJanela(cpf, "avisos_cpf_pendente"));
+  ASSERT_TRUE(Confirmar(cpf));
+  ASSERT_TRUE(TDriver::AguardarAte(
+      [] {
+        for (const TPedido& p : Pedidos())
+          if (p.Caminho == "/demo/intranet/api/agent_tasks.php") return true;
+        return false;
+      },
+      kEspera))
+      << "the pass did not get past the notices";
+  EXPECT_EQ(AguardarPopup(FPrograma.Id(), "Nova politica de seguranca"), nullptr);
+  EXPECT_TRUE(Acks().empty()) << "re-acknowledged a notice the server has as read";
+  FecharComSenha();
+}
+
+TEST_F(AvisosE2E, MortoComOPopupAbertoOProximoInicioReenviaOAckEmSilencio) {
+  ASSERT_EQ(Admin("admin/notices", R"({"kind":"text","link":"linked"})"), "{\"ok\":true}");
+  Admin("admin/requests/clear", "{}");
+  // The watchdog restarts a killed agent after a second.
+  FPrograma = TDriver::Iniciar(Zelvan(), {}, {{"VESK_WATCHDOG_ESPERA_MS", "1000"}});
+  ASSERT_TRUE(FPrograma.Valido());
+  TJanela popup = AguardarPopup(FPrograma.Id(), "Aviso de texto");
+  ASSERT_NE(popup, nullptr);
+  const std::string chave = "mensagens:241:" + ObterNomeComputadorMaiusculo();
+  EXPECT_NE(TConfigINI::LerTexto("MENSAGENS_PROCESSADAS", chave, ""), "");
+  const uint32_t primeiro = FPrograma.Id();
+  FPrograma.Encerrar(1);
+  EXPECT_TRUE(Acks().empty());
+
+  // The next start: found by its main window, of another process.
+  DWORD pid = 0;
+  ASSERT_TRUE(TDriver::AguardarAte(
+      [&] {
+        HWND h = FindWindowW(L"VeskJanela", L"Zelvan");
+        if (!h) return false;
+        GetWindowThreadProcessId(h, &pid);
+        return pid != 0 && pid != primeiro;
+      },
+      kEspera))
+      << "the watchdog did not start the agent again";
+  HANDLE processo = OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid);
+  ASSERT_NE(processo, nullptr);
+  FPrograma = TProgramaDriver(processo, pid);
+  ASSERT_TRUE(TDriver::AguardarAte([] { return !Acks().empty(); }, kEspera))
+      << "no silent acknowledgement";
+  const std::vector<TPedido> acks = Acks();
+  EXPECT_EQ(Campo(acks[0], "motivo"), "reenvio_ack_silencioso_processada_local");
+  EXPECT_EQ(Campo(acks[0], "mensagem_id"), "241");
+  EXPECT_EQ(AguardarPopup(pid, "Aviso de texto"), nullptr) << "shown a second time";
+  EXPECT_EQ(TConfigINI::LerTexto("MENSAGENS_EXCLUIDAS", chave, ""), "");
+  FecharComSenha();
+}
