@@ -56,21 +56,35 @@ struct TLeitura {
   std::array<std::string, kN> Valores;
 };
 
+int32_t Inteiro(const std::string& AValor, int32_t APadrao) {
+  int32_t v = 0;
+  return LerInteiro32(AValor, v) ? v : APadrao;
+}
+
+bool EhInteiro(const std::string& AValor) {
+  int32_t v = 0;
+  return LerInteiro32(AValor, v);
+}
+
 TLeitura Ler(const std::string& AArquivo) {
   TLeitura l;
   l.Arquivo = AArquivo;
-  for (int i = 0; i < kN; ++i)
+  for (int i = 0; i < kN; ++i) {
+    // DEBUG only stands in for a DETALHADO that gives no number, and nothing
+    // saves it: with a readable DETALHADO it is not read (each read opens the
+    // file on some systems).
+    if (i == kDebug) continue;
     l.Valores[i] = TConfigINI::LerTexto(AArquivo, kLugares[i].Secao, kLugares[i].Chave, kAusente);
+  }
+  l.Valores[kDebug] = EhInteiro(l.Valores[kDetalhado])
+                          ? kAusente
+                          : TConfigINI::LerTexto(AArquivo, kLugares[kDebug].Secao,
+                                                 kLugares[kDebug].Chave, kAusente);
   return l;
 }
 
 std::string Texto(const std::string& AValor, const std::string& APadrao) {
   return AValor == kAusente ? APadrao : AValor;
-}
-
-int32_t Inteiro(const std::string& AValor, int32_t APadrao) {
-  int32_t v = 0;
-  return LerInteiro32(AValor, v) ? v : APadrao;
 }
 
 TConfigAgente Registro(const TLeitura& L) {
@@ -88,6 +102,8 @@ TConfigAgente Registro(const TLeitura& L) {
 // UI thread runs passes; another thread's reads stay afresh.
 thread_local int GPassagens = 0;
 thread_local std::optional<TLeitura> GLeitura;
+// The base folder whose folders the outermost pass has made sure of.
+thread_local std::string GPastasDaPassagem;
 
 const TLeitura* LeituraDaPassagem(const std::string& AArquivo) {
   return GPassagens > 0 && GLeitura && GLeitura->Arquivo == AArquivo ? &*GLeitura : nullptr;
@@ -115,9 +131,13 @@ std::string TConfigINI::PastaBaseSemCriar() {
 
 std::string TConfigINI::PastaBase() {
   const std::string base = PastaBaseSemCriar();
+  // Once a pass: its reads and writes come within moments of each other.
+  if (GPassagens > 0 && GPastasDaPassagem == base) return base;
   IArquivos& fs = Arquivos();
-  fs.CriarPastas(base);
-  for (const char* sub : {"cache", "logs", "update"}) fs.CriarPastas(base + sub + kSep);
+  bool feitas = fs.CriarPastas(base);
+  for (const char* sub : {"cache", "logs", "update"})
+    feitas = fs.CriarPastas(base + sub + kSep) && feitas;
+  if (GPassagens > 0 && feitas) GPastasDaPassagem = base;
   return base;
 }
 
@@ -171,7 +191,10 @@ TPassagemConfig::TPassagemConfig() {
 }
 
 TPassagemConfig::~TPassagemConfig() {
-  if (--GPassagens == 0) GLeitura.reset();
+  if (--GPassagens == 0) {
+    GLeitura.reset();
+    GPastasDaPassagem.clear();
+  }
 }
 
 std::string TConfigINI::NormalizarURL(const std::string& AURL, bool AUsarSSL) {

@@ -119,11 +119,16 @@ void TLogger::Log(const std::string& AMsg) noexcept {
     const bool criada = pasta == GPastaCriada;
     if (!criada) GarantirPasta(pasta);
     const std::string caminho = pasta + NomeDoDia();
-    RotacionarLog(caminho);
     const std::string linha =
         FormatarDataHora("yyyy-mm-dd hh:nn:ss", Agora()) + " - " + AMsg + "\r\n";
     IArquivos& fs = Arquivos();
-    if (fs.Anexar(caminho, linha) || !criada || fs.PastaExiste(pasta)) return;
+    // The usual line opens the file once; a full one is set aside first.
+    IArquivos::TAnexo anexo = fs.AnexarAbaixoDe(caminho, linha, kTamanhoMaximo);
+    if (anexo == IArquivos::TAnexo::Cheio) {
+      RotacionarLog(caminho);
+      anexo = fs.Anexar(caminho, linha) ? IArquivos::TAnexo::Anexado : IArquivos::TAnexo::Falhou;
+    }
+    if (anexo == IArquivos::TAnexo::Anexado || !criada || fs.PastaExiste(pasta)) return;
     // Removed since it was made: made again, and the line goes in.
     GarantirPasta(pasta);
     fs.Anexar(caminho, linha);

@@ -157,6 +157,18 @@ class TArquivosPosix final : public IArquivos {
     bool ok = flock(fd, LOCK_EX | LOCK_NB) == 0 && EscreverTudo(fd, ABytes);
     return (close(fd) == 0) && ok;
   }
+  TAnexo AnexarAbaixoDe(const std::string& ACaminho, std::string_view ABytes,
+                        int64_t ALimite) override {
+    const int fd = open(ACaminho.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) return TAnexo::Falhou;
+    struct stat st {};
+    TAnexo r = TAnexo::Falhou;
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &st) == 0)
+      r = st.st_size >= ALimite      ? TAnexo::Cheio
+          : EscreverTudo(fd, ABytes) ? TAnexo::Anexado
+                                     : TAnexo::Falhou;
+    return close(fd) == 0 || r == TAnexo::Cheio ? r : TAnexo::Falhou;
+  }
   std::string CaminhoExecutavel() override {
     char buf[PATH_MAX + 1];
     const ssize_t n = readlink("/proc/self/exe", buf, PATH_MAX);

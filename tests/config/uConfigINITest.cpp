@@ -45,6 +45,9 @@ TEST(ConfigINI, LeORegistroComAsChavesDeReserva) {
       {"[SERVIDOR]\r\nINTERVALO_SEGUNDOS=abc\r\n", 10, false, true},
       {"[SERVIDOR]\r\nUSAR_SSL=yes\r\n[LOG]\r\nDEBUG=1\r\n", 10, true, true},
       {"[SERVIDOR]\r\nUSAR_SSL=0\r\n[LOG]\r\nDEBUG=1\r\nDETALHADO=0\r\n", 10, false, false},
+      {"[LOG]\r\nDEBUG=1\r\nDETALHADO=sim\r\n", 10, true, true},
+      {"[LOG]\r\nDEBUG=0\r\nDETALHADO=\r\n", 10, false, true},
+      {"[LOG]\r\nDEBUG=0\r\nDETALHADO=1\r\n", 10, true, true},
   };
   for (const auto& c : casos) {
     TBaseTemporaria base;
