@@ -182,7 +182,7 @@ cmd_release() {
     "$publicar" "${args[@]}" || falha "publicar could not write update.json"
     [ -s "$tmp/update.json" ] || falha "publicar wrote no update.json"
   else
-    echo "release: no update.json (the publicar program is not built)"
+    echo "release: no update.json written (no publicar program: build/native has no target publicar)"
   fi
 
   local nomes=()
