@@ -129,8 +129,8 @@ TEST_F(Chat144, BalaoEToastEscalamEFicamNaAreaDeTrabalho) {
     int X, Y;
     bool Dentro;
   } pontos[] = {
-      {1, 1, false},   {106, 1, false}, {1, 106, false}, {106, 106, false}, {54, 54, true},
-      {54, 4, true},   {54, 103, true}, {4, 54, true},   {103, 54, true},   {102, 4, false},
+      {1, 1, false}, {106, 1, false}, {1, 106, false}, {106, 106, false}, {54, 54, true},
+      {54, 4, true}, {54, 103, true}, {4, 54, true},   {103, 54, true},   {102, 4, false},
   };
   for (const auto& p : pontos)
     EXPECT_EQ(PtInRegion(rg, p.X, p.Y) != 0, p.Dentro) << p.X << "," << p.Y;
@@ -145,8 +145,8 @@ TEST_F(Chat144, BalaoEToastEscalamEFicamNaAreaDeTrabalho) {
   ASSERT_EQ(b->Unread(), 150);
   GetWindowRgn(h, rg);
   EXPECT_TRUE(PtInRegion(rg, 102, 4)) << "no badge area";
-  EXPECT_TRUE(PtInRegion(rg, X(40), X(12)));
-  EXPECT_FALSE(PtInRegion(rg, X(36), X(2)));
+  EXPECT_TRUE(PtInRegion(rg, X(70), X(4))) << "badge area outside the circle";
+  EXPECT_FALSE(PtInRegion(rg, X(20), X(2)));
   DeleteObject(rg);
   EXPECT_TRUE(CapturarJanela(h, "chat_balao_99mais_144dpi"));
 
@@ -259,13 +259,18 @@ void ConferirPainel(TFrmPopupTarefas& p, int AW, int AH, const std::string& ATel
   SendMessageW(H(k->lblDescricao), WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA),
                MAKELPARAM(pt.x, pt.y));
   EXPECT_EQ(p.AreaCartoes()->PosicaoVertical(), 48) << "the wheel did not scroll";
-  // To the end: the last card whole inside the window, 18 above its bottom.
+  // To the end: the last card whole above the area's bottom (a horizontal bar,
+  // where the cards are wider than the window, takes its share), 18 from it.
   SendMessageW(area, WM_VSCROLL, MAKEWPARAM(SB_BOTTOM, 0), 0);
   const auto* ultimo = p.ControlesDoCartao(4);
   ASSERT_NE(ultimo, nullptr);
   const RECT u = RetanguloNaJanela(ultimo->Painel);
-  EXPECT_TRUE(Dentro(u, c)) << "the last card is not in view";
-  EXPECT_NEAR(u.bottom, AH - X(18), 1);
+  const RECT visivel = Cliente(area);
+  EXPECT_GE(u.top, cartoes.top) << "the last card is not in view";
+  EXPECT_NEAR(u.bottom, cartoes.top + visivel.bottom - X(18), 1);
+  const bool barraHorizontal = (GetWindowLongW(area, GWL_STYLE) & WS_HSCROLL) != 0;
+  EXPECT_EQ(barraHorizontal, u.right > cartoes.left + visivel.right)
+      << "a card wider than the area needs the horizontal bar, and only then";
   EXPECT_TRUE(CapturarJanela(janela, ATela + "_rolado"));
 }
 
