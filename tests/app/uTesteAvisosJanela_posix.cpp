@@ -3,31 +3,23 @@
 // tasks, its popup is confirmed, and the pass ends "Online".
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "app/uPassosAgente.h"
-#include "net/uHttpClientVesk.h"
 #include "notices/uEstadoMensagens.h"
 #include "notices/uPopupMensagem.h"
 #include "platform/uMci.h"
 #include "tasks/uAgentTasks.h"
 #include "tasks/uPopupTarefas.h"
-#include "tests/app/uAgenteFixture.h"
+#include "tests/app/uAgenteServidorFixture.h"
 
 namespace {
 
-class AvisosNaJanela : public AgenteTeste {
+class AvisosNaJanela : public AgenteComServidorTeste {
  protected:
   void SetUp() override {
-    const char* v = std::getenv("VESK_DEVSERVER");
-    ASSERT_TRUE(v && *v) << "VESK_DEVSERVER not set (run through tools/testenv.sh)";
-    FServidor = v;
-    if (FServidor.back() != '/') FServidor += '/';
-    TAgentTasks::ReiniciarAssinatura();
-    Admin("admin/reset", "{}");
-    TConfigINI::EscreverTexto("SERVIDOR", "URL", FServidor + "demo/intranet/");
-    TConfigINI::EscreverTexto("SERVIDOR", "API_TOKEN", "tok-teste-1234567890");
+    AgenteComServidorTeste::SetUp();
+    if (HasFatalFailure()) return;
     // The server's "today" is the real one.
     Relogio.DefinirAgora(ImplementacaoPadrao(SeamTag<IRelogio>{}).Agora());
     ui::headless::AoProcessarMensagens = [this] {
@@ -45,18 +37,6 @@ class AvisosNaJanela : public AgenteTeste {
       }
     };
   }
-  void TearDown() override {
-    if (!FServidor.empty()) Admin("admin/reset", "{}");
-    TAgentTasks::ReiniciarAssinatura();
-  }
-
-  std::string Admin(const std::string& ACaminho, const std::string& ACorpo = "") const {
-    TVeskHttpClient c(5000, 10000, false);
-    if (ACorpo.empty()) return c.Get(FServidor + ACaminho).Corpo;
-    return c.Post(FServidor + ACaminho, ACorpo, "application/json").Corpo;
-  }
-
-  std::string FServidor;
   std::vector<std::string> Ordem;
   TMciGravador Mci;
   SubstituirConcern<IMci> FMci{Mci};

@@ -3,30 +3,22 @@
 // same one, the tab shows the raw answer and opens the panel on demand.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "app/uPassosAgente.h"
-#include "net/uHttpClientVesk.h"
 #include "net/uJsonHelper.h"
 #include "notices/uPopupMensagem.h"
 #include "tasks/uAgentTasks.h"
 #include "tasks/uPopupTarefas.h"
-#include "tests/app/uAgenteFixture.h"
+#include "tests/app/uAgenteServidorFixture.h"
 
 namespace {
 
-class TarefasNaJanela : public AgenteTeste {
+class TarefasNaJanela : public AgenteComServidorTeste {
  protected:
   void SetUp() override {
-    const char* v = std::getenv("VESK_DEVSERVER");
-    ASSERT_TRUE(v && *v) << "VESK_DEVSERVER not set (run through tools/testenv.sh)";
-    FServidor = v;
-    if (FServidor.back() != '/') FServidor += '/';
-    TAgentTasks::ReiniciarAssinatura();
-    Admin("admin/reset", "{}");
-    TConfigINI::EscreverTexto("SERVIDOR", "URL", FServidor + "demo/intranet/");
-    TConfigINI::EscreverTexto("SERVIDOR", "API_TOKEN", "tok-teste-1234567890");
+    AgenteComServidorTeste::SetUp();
+    if (HasFatalFailure()) return;
     // Every panel that opens is counted and closed.
     ui::headless::AoProcessarMensagens = [this] {
       // The link warning of the notice step comes first; it is confirmed.
@@ -43,18 +35,6 @@ class TarefasNaJanela : public AgenteTeste {
       p->btnFechar->Clicar();
     };
   }
-  void TearDown() override {
-    if (!FServidor.empty()) Admin("admin/reset", "{}");
-    TAgentTasks::ReiniciarAssinatura();
-  }
-
-  std::string Admin(const std::string& ACaminho, const std::string& ACorpo = "") const {
-    TVeskHttpClient c(5000, 10000, false);
-    if (ACorpo.empty()) return c.Get(FServidor + ACaminho).Corpo;
-    return c.Post(FServidor + ACaminho, ACorpo, "application/json").Corpo;
-  }
-
-  std::string FServidor;
   int Paineis = 0;
   int Avisos = 0;
   std::string UltimoPainel;

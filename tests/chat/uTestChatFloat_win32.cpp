@@ -19,11 +19,12 @@
 #include "config/uConfigINI.h"
 #include "platform/uArquivos.h"
 #include "platform/uWin32Texto.h"
-#include "tests/net/uAmbienteHttp.h"
+#include "tests/chat/uBolhaTesteWin32.h"
 #include "tests/ui/uKitTesteWin32.h"
 #include "tools/wine/uCaptura.h"
 
 using testeui::H;
+using testeui::Janela;
 
 namespace {
 
@@ -53,42 +54,7 @@ const bool GNavegador = [] {
   ExitProcess(0);
 }();
 
-bool AguardarPedidos(DWORD AMs = 15000) {
-  return testeui::Esperar([] { return !TPedidosChat::Ocupado(); }, AMs);
-}
-
-class BolhaWin32 : public TAmbienteHttp {
- protected:
-  static constexpr const char* kToken = "tok-teste-1234567890";
-  void SetUp() override {
-    ASSERT_FALSE(EnderecoDevServer().empty()) << "VESK_DEVSERVER not set";
-    TAmbienteHttp::SetUp();
-    ui::app::DefinirTitulo("Zelvan");
-    TConfigINI::EscreverTexto("SERVIDOR", "API_TOKEN", kToken);
-    TConfigINI::EscreverTexto("CHAT", "URL", Url("chat/"));
-    Admin("admin/reset");
-  }
-  void TearDown() override {
-    AguardarPedidos();
-    TVeskChatFloat::Finalizar();
-    TAmbienteHttp::TearDown();
-  }
-  void Chat(int AUnread, const std::string& ARemetente, const std::string& APreview) {
-    std::string c = Admin("admin/scenario");
-    const size_t i = c.find("\"chat\"");
-    ASSERT_NE(i, std::string::npos);
-    const size_t f = c.find('}', i);
-    c = c.substr(0, i) + "\"chat\":{\"unread\":" + std::to_string(AUnread) +
-        ",\"remetente_nome\":\"" + ARemetente + "\",\"preview\":\"" + APreview + "\"" + c.substr(f);
-    Admin("admin/scenario", c);
-  }
-};
-
-RECT Janela(HWND h) {
-  RECT r{};
-  GetWindowRect(h, &r);
-  return r;
-}
+using BolhaWin32 = BolhaTesteWin32;
 
 TEST_F(BolhaWin32, BolhaNoLugarBadgeToastArrastoEClique) {
   Chat(0, "", "");

@@ -17,11 +17,16 @@
 #include "config/uConfigINI.h"
 #include "platform/ui/uKit.h"
 #include "tasks/uPopupTarefas.h"
-#include "tests/net/uAmbienteHttp.h"
+#include "tests/chat/uBolhaTesteWin32.h"
+#include "tests/tasks/uPainelTesteWin32.h"
 #include "tests/ui/uKitTesteWin32.h"
 #include "tools/wine/uCaptura.h"
 
+using testeui::AreaDeTrabalho;
+using testeui::Cliente;
+using testeui::Dentro;
 using testeui::H;
+using testeui::Janela;
 using testeui::RetanguloNaJanela;
 
 namespace {
@@ -30,29 +35,6 @@ constexpr int kDpi = 144;
 
 int X(int AValor96) {
   return MulDiv(AValor96, kDpi, 96);
-}
-
-RECT AreaDeTrabalho() {
-  RECT r{};
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &r, 0);
-  return r;
-}
-
-RECT Janela(HWND h) {
-  RECT r{};
-  GetWindowRect(h, &r);
-  return r;
-}
-
-RECT Cliente(HWND h) {
-  RECT r{};
-  GetClientRect(h, &r);
-  return r;
-}
-
-bool Dentro(const RECT& AInterno, const RECT& AExterno) {
-  return AInterno.left >= AExterno.left && AInterno.top >= AExterno.top &&
-         AInterno.right <= AExterno.right && AInterno.bottom <= AExterno.bottom;
 }
 
 // Without the DPI of the run every figure below would be measured at 96 and
@@ -64,35 +46,7 @@ void ExigirDpi(HWND AJanela) {
   ASSERT_EQ(ui::app::AreaDeTrabalho().Width, MulDiv(a.right - a.left, 96, kDpi));
 }
 
-bool AguardarPedidos(DWORD AMs = 15000) {
-  return testeui::Esperar([] { return !TPedidosChat::Ocupado(); }, AMs);
-}
-
-class Chat144 : public TAmbienteHttp {
- protected:
-  void SetUp() override {
-    TAmbienteHttp::SetUp();
-    if (HasFatalFailure()) return;
-    ui::app::DefinirTitulo("Zelvan");
-    TConfigINI::EscreverTexto("SERVIDOR", "API_TOKEN", "tok-teste-1234567890");
-    TConfigINI::EscreverTexto("CHAT", "URL", Url("chat/"));
-    Admin("admin/reset");
-  }
-  void TearDown() override {
-    AguardarPedidos();
-    TVeskChatFloat::Finalizar();
-    TAmbienteHttp::TearDown();
-  }
-  void Chat(int AUnread, const std::string& ARemetente, const std::string& APreview) {
-    std::string c = Admin("admin/scenario");
-    const size_t i = c.find("\"chat\"");
-    ASSERT_NE(i, std::string::npos);
-    const size_t f = c.find('}', i);
-    c = c.substr(0, i) + "\"chat\":{\"unread\":" + std::to_string(AUnread) +
-        ",\"remetente_nome\":\"" + ARemetente + "\",\"preview\":\"" + APreview + "\"" + c.substr(f);
-    Admin("admin/scenario", c);
-  }
-};
+using Chat144 = BolhaTesteWin32;
 
 TEST_F(Chat144, BalaoEToastEscalamEFicamNaAreaDeTrabalho) {
   Chat(0, "", "");
@@ -177,47 +131,6 @@ TEST_F(Chat144, BalaoEToastEscalamEFicamNaAreaDeTrabalho) {
   r = Janela(H(TVeskChatFloat::Bolha()));
   EXPECT_TRUE(Dentro(r, area)) << r.left << "," << r.top << " outside the work area";
   EXPECT_EQ(r.right - r.left, 108);
-}
-
-std::string Lista(int AQuantas) {
-  std::string t;
-  for (int i = 1; i <= AQuantas; ++i)
-    t += std::string(i > 1 ? "," : "") + "{\"id\":" + std::to_string(i) +
-         ",\"titulo\":\"Tarefa número " + std::to_string(i) +
-         "\",\"descricao\":\"Descrição da tarefa " + std::to_string(i) +
-         ", com texto bastante para ocupar mais de uma linha do cartão e mostrar a quebra de "
-         "palavras.\",\"cliente\":\"Cliente " +
-         std::to_string(i) + "\",\"tipo\":\"Rotina\",\"prioridade\":\"alta\",\"status\":\"" +
-         (i == 2 ? "em_andamento" : "pendente") +
-         "\",\"data_vencimento\":\"2025-03-05\",\"hora_vencimento\":\"14:07:09\"}";
-  return "{\"ok\":true,\"empresa\":\"Vesk Teste\",\"colaborador\":{\"nome\":\"Ana Lima\"},"
-         "\"tarefas\":[" +
-         t + "]}";
-}
-
-// Shows the panel and runs the steps one after another from a timer inside
-// its modal loop; a panel still open after them fails the test.
-void Exibir(const std::string& AJson, std::vector<std::function<void(TFrmPopupTarefas&)>> APassos) {
-  testeui::TRoteiro roteiro;
-  size_t passo = 0;
-  bool ocupado = false;
-  roteiro.AtePoder(150, [&] {
-    TFrmPopupTarefas* p = TFrmPopupTarefas::Ativo();
-    if (ocupado || !p || p->Fechada() || passo >= APassos.size()) return passo >= APassos.size();
-    ocupado = true;
-    APassos[passo++](*p);
-    ocupado = false;
-    return passo >= APassos.size();
-  });
-  roteiro.Apos(30000, [] {
-    if (TFrmPopupTarefas* p = TFrmPopupTarefas::Ativo()) {
-      ADD_FAILURE() << "the panel was not closed by its steps";
-      p->Fechar();
-    }
-  });
-  TFrmPopupTarefas::Exibir(AJson);
-  EXPECT_EQ(passo, APassos.size());
-  EXPECT_EQ(TFrmPopupTarefas::Ativo(), nullptr);
 }
 
 // The panel's layout at 144 DPI inside a client area of AW x AH pixels: the

@@ -27,10 +27,6 @@ namespace {
 
 constexpr uint32_t kEspera = 15000;
 
-std::string Zelvan() {
-  return PastaDoExecutavel() + "Zelvan.exe";
-}
-
 std::string ValorRun() {
   wchar_t buf[2048] = {};
   DWORD bytes = sizeof(buf);
@@ -56,7 +52,7 @@ class AgenteE2E : public ::testing::Test {
   void Iniciar() {
     FPrograma = TDriver::Iniciar(Zelvan());
     ASSERT_TRUE(FPrograma.Valido());
-    FJanela = TDriver::AguardarJanela(FPrograma.Id(), "VeskJanela", "Zelvan", kEspera, true);
+    FJanela = AguardarJanelaPrincipal(FPrograma.Id(), kEspera);
     ASSERT_NE(FJanela, nullptr);
   }
 
@@ -73,16 +69,7 @@ class AgenteE2E : public ::testing::Test {
 
   // Types the password into the box and presses OK.
   void Responder(const std::string& ASenha) {
-    TJanela caixa =
-        TDriver::AguardarJanela(FPrograma.Id(), "VeskJanela", "Senha do Agente", kEspera, true);
-    ASSERT_NE(caixa, nullptr) << "no password box";
-    TJanela edit = TDriver::ProcurarControle(caixa, "Edit");
-    ASSERT_NE(edit, nullptr);
-    ASSERT_TRUE(TDriver::Digitar(edit, ASenha));
-    if (ASenha == "errada") CapturarJanela(caixa, "agente_senha");
-    TJanela ok = TDriver::ProcurarControle(caixa, "Button", "OK");
-    ASSERT_NE(ok, nullptr);
-    TDriver::Clicar(ok);
+    ResponderSenha(FPrograma.Id(), ASenha, kEspera, ASenha == "errada" ? "agente_senha" : "");
   }
 
   TProgramaDriver FPrograma;
@@ -145,33 +132,10 @@ TEST_F(AgenteE2E, JanelaAbasEFechamentoComSenha) {
   FecharComSenha("segredo");
 }
 
-// The development server of the test environment, with its agent base.
-std::string Servidor() {
-  const char* v = std::getenv("VESK_DEVSERVER");
-  return v ? v : "";
-}
-
 constexpr const char* kToken = "tok-teste-1234567890";
 // SHA-256 of "zelvan123", which the test scenario publishes.
 constexpr const char* kHashCenario =
     "20b69d0e7a3a83c0fe2ea343c0bd5e5eba1db34a8b22330a23a3bae3af2f13fb";
-
-struct TPedido {
-  std::string Caminho, Consulta, Hora;
-};
-
-// The requests the development server recorded, oldest first.
-std::vector<TPedido> Pedidos() {
-  std::vector<TPedido> r;
-  TRespostaJson resp(THttpNet::GetText(Servidor() + "admin/requests"));
-  rapidjson::Document doc;
-  doc.Parse(resp.Corpo().c_str());
-  if (!doc.IsArray()) return r;
-  for (const auto& p : doc.GetArray())
-    r.push_back({LerTextoJson(&p, "path", ""), LerTextoJson(&p, "query", ""),
-                 LerTextoJson(&p, "time", "")});
-  return r;
-}
 
 // Seconds of the day in the server's "yyyy-mm-dd hh:nn:ss.zzz".
 double SegundosDoDia(const std::string& AHora) {
@@ -181,10 +145,8 @@ double SegundosDoDia(const std::string& AHora) {
 }
 
 TEST_F(AgenteE2E, PrimeiroCicloGuardaASenhaEEnviaOHeartbeat) {
-  ASSERT_FALSE(Servidor().empty()) << "no development server (run through tools/testenv.sh)";
-  THttpNet::PostForm(Servidor() + "admin/reset", {});
-  TConfigINI::EscreverTexto("SERVIDOR", "URL", Servidor() + "demo/intranet/");
-  TConfigINI::EscreverTexto("SERVIDOR", "API_TOKEN", kToken);
+  ASSERT_TRUE(ProgramaEServidor());
+  ConfigurarServidor(kToken);
   Iniciar();
 
   EXPECT_TRUE(TDriver::AguardarAte(
@@ -264,7 +226,7 @@ TEST_F(AgenteE2E, IniciadoMinimizadoFicaNaBandeja) {
   TConfigINI::EscreverTexto("SERVIDOR", "URL", srv + "demo/intranet/");
   FPrograma = TDriver::Iniciar(Zelvan(), {}, {}, "", SW_SHOWMINNOACTIVE);
   ASSERT_TRUE(FPrograma.Valido());
-  FJanela = TDriver::AguardarJanela(FPrograma.Id(), "VeskJanela", "Zelvan", kEspera);
+  FJanela = AguardarJanelaPrincipal(FPrograma.Id(), kEspera, false);
   ASSERT_NE(FJanela, nullptr);
   auto naTela = [&] {
     HWND h = static_cast<HWND>(FJanela);

@@ -7,7 +7,6 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
-#include <rapidjson/document.h>
 
 #include <cstdio>
 #include <string>
@@ -15,10 +14,9 @@
 #include <vector>
 
 #include "config/uConfigINI.h"
-#include "net/uHttpClientVesk.h"
-#include "net/uJsonHelper.h"
 #include "platform/uArquivos.h"
 #include "platform/uTexto.h"
+#include "tests/e2e/uAgentesE2E.h"
 #include "tools/wine/uCaptura.h"
 #include "tools/wine/uDriver.h"
 
@@ -27,51 +25,6 @@ namespace {
 constexpr uint32_t kEspera = 30000;
 constexpr const char* kToken = "tok-teste-1234567890";
 constexpr const char* kConfirmacao = "Confirmo que li e compreendi esta mensagem";
-
-std::string Zelvan() {
-  return PastaDoExecutavel() + "Zelvan.exe";
-}
-
-std::string Servidor() {
-  const char* v = std::getenv("VESK_DEVSERVER");
-  return v ? v : "";
-}
-
-std::string Admin(const std::string& ACaminho, const std::string& ACorpo = "") {
-  TVeskHttpClient c(5000, 10000, false);
-  if (ACorpo.empty()) return c.Get(Servidor() + ACaminho).Corpo;
-  return c.Post(Servidor() + ACaminho, ACorpo, "application/json").Corpo;
-}
-
-struct TPedido {
-  std::string Metodo, Caminho, Consulta;
-  std::vector<std::pair<std::string, std::string>> Form;
-};
-
-std::vector<TPedido> Pedidos() {
-  const std::string texto = Admin("admin/requests");
-  rapidjson::Document d;
-  d.Parse(texto.c_str(), texto.size());
-  std::vector<TPedido> r;
-  if (!d.IsArray()) return r;
-  for (const auto& reg : d.GetArray()) {
-    TPedido p{LerTextoJson(&reg, "method", ""),
-              LerTextoJson(&reg, "path", ""),
-              LerTextoJson(&reg, "query", ""),
-              {}};
-    if (const rapidjson::Value* v = MembroJson(&reg, "form"); v && v->IsArray())
-      for (const auto& par : v->GetArray())
-        p.Form.emplace_back(par[0].GetString(), par[1].GetString());
-    r.push_back(std::move(p));
-  }
-  return r;
-}
-
-std::string Campo(const TPedido& P, const std::string& ANome) {
-  for (const auto& [n, v] : P.Form)
-    if (n == ANome) return v;
-  return {};
-}
 
 std::vector<TPedido> Acks() {
   std::vector<TPedido> r;
@@ -127,13 +80,8 @@ std::vector<std::string> MidiasNoCache() {
 class AvisosE2E : public ::testing::Test {
  protected:
   void SetUp() override {
-    // Without the program or the server this test would prove nothing: it fails.
-    ASSERT_TRUE(Arquivos().ArquivoExiste(Zelvan())) << "Zelvan.exe is not built beside the tests";
-    ASSERT_FALSE(Servidor().empty()) << "no development server (run through tools/testenv.sh)";
-    Arquivos().Apagar(TConfigINI::ArquivoConfig());
-    Admin("admin/reset", "{}");
-    TConfigINI::EscreverTexto("SERVIDOR", "URL", Servidor() + "demo/intranet/");
-    TConfigINI::EscreverTexto("SERVIDOR", "API_TOKEN", kToken);
+    ASSERT_TRUE(ProgramaEServidor());
+    ConfigurarServidor(kToken);
     TConfigINI::EscreverTexto("SERVIDOR", "INTERVALO_SEGUNDOS", "5");
   }
   void TearDown() override {
@@ -142,16 +90,9 @@ class AvisosE2E : public ::testing::Test {
 
   // Closed with the password the server published, so that the watchdog lets it go.
   void FecharComSenha() {
-    TJanela janela =
-        TDriver::AguardarJanela(FPrograma.Id(), "VeskJanela", "Zelvan", kEspera, false);
+    TJanela janela = AguardarJanelaPrincipal(FPrograma.Id(), kEspera, false);
     ASSERT_NE(janela, nullptr);
-    TDriver::Fechar(janela);
-    TJanela senha =
-        TDriver::AguardarJanela(FPrograma.Id(), "VeskJanela", "Senha do Agente", kEspera, true);
-    ASSERT_NE(senha, nullptr);
-    ASSERT_TRUE(TDriver::Digitar(TDriver::ProcurarControle(senha, "Edit"), "zelvan123"));
-    TDriver::Clicar(TDriver::ProcurarControle(senha, "Button", "OK"));
-    ASSERT_TRUE(FPrograma.AguardarFim(kEspera));
+    FecharComSenhaDoCenario(FPrograma, janela, kEspera);
   }
 
   TProgramaDriver FPrograma;

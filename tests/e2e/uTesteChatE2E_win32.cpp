@@ -17,11 +17,10 @@
 
 #include "config/uConfigINI.h"
 #include "log/uLogger.h"
-#include "net/uHttpClientVesk.h"
-#include "net/uJsonHelper.h"
 #include "platform/uArquivos.h"
 #include "platform/uTexto.h"
 #include "platform/uWin32Texto.h"
+#include "tests/e2e/uAgentesE2E.h"
 #include "tools/wine/uCaptura.h"
 #include "tools/wine/uDriver.h"
 
@@ -57,21 +56,6 @@ const bool GNavegador = [] {
   }
   ExitProcess(0);
 }();
-
-std::string Zelvan() {
-  return PastaDoExecutavel() + "Zelvan.exe";
-}
-
-std::string Servidor() {
-  const char* v = std::getenv("VESK_DEVSERVER");
-  return v ? v : "";
-}
-
-std::string Admin(const std::string& ACaminho, const std::string& ACorpo = "") {
-  TVeskHttpClient c(5000, 10000, false);
-  if (ACorpo.empty()) return c.Get(Servidor() + ACaminho).Corpo;
-  return c.Post(Servidor() + ACaminho, ACorpo, "application/json").Corpo;
-}
 
 HWND H(TJanela A) {
   return static_cast<HWND>(A);
@@ -119,13 +103,8 @@ void EncerrarNavegadores() {
 class ChatE2E : public ::testing::Test {
  protected:
   void SetUp() override {
-    // Without the program or the server this test would prove nothing: it fails.
-    ASSERT_TRUE(Arquivos().ArquivoExiste(Zelvan())) << "Zelvan.exe is not built beside the tests";
-    ASSERT_FALSE(Servidor().empty()) << "no development server (run through tools/testenv.sh)";
-    Arquivos().Apagar(TConfigINI::ArquivoConfig());
-    Admin("admin/reset", "{}");
-    TConfigINI::EscreverTexto("SERVIDOR", "URL", Servidor() + "demo/intranet/");
-    TConfigINI::EscreverTexto("SERVIDOR", "API_TOKEN", kToken);
+    ASSERT_TRUE(ProgramaEServidor());
+    ConfigurarServidor(kToken);
     // The programs built for tests have the chat on a fixed port; the server
     // runs on a free one.
     TConfigINI::EscreverTexto("CHAT", "URL", Servidor() + "chat/");
@@ -162,7 +141,7 @@ class ChatE2E : public ::testing::Test {
   void Iniciar(const std::map<std::string, std::string>& AAmbiente = {}) {
     FPrograma = TDriver::Iniciar(Zelvan(), {}, AAmbiente);
     ASSERT_TRUE(FPrograma.Valido());
-    FJanela = TDriver::AguardarJanela(FPrograma.Id(), "VeskJanela", "Zelvan", kEspera, true);
+    FJanela = AguardarJanelaPrincipal(FPrograma.Id(), kEspera);
     ASSERT_NE(FJanela, nullptr) << "no main window";
   }
   HWND AguardarFerramenta(int ALargura, int AAltura) {

@@ -27,57 +27,16 @@ namespace {
 constexpr uint32_t kEspera = 30000;
 constexpr const char* kToken = "tok-teste-1234567890";
 
-using TPares = std::vector<std::pair<std::string, std::string>>;
-
-std::string Zelvan() {
-  return PastaDoExecutavel() + "Zelvan.exe";
-}
-
-std::string Servidor() {
-  const char* v = std::getenv("VESK_DEVSERVER");
-  return v ? v : "";
-}
-
-std::string Admin(const std::string& ACaminho, const std::string& ACorpo = "") {
-  TVeskHttpClient c(5000, 10000, false);
-  if (ACorpo.empty()) return c.Get(Servidor() + ACaminho).Corpo;
-  return c.Post(Servidor() + ACaminho, ACorpo, "application/json").Corpo;
-}
-
-std::vector<TPares> Formularios(const std::string& AEndpoint) {
-  const std::string texto = Admin("admin/requests");
-  rapidjson::Document d;
-  d.Parse(texto.c_str(), texto.size());
-  std::vector<TPares> r;
-  if (!d.IsArray()) return r;
-  for (const auto& reg : d.GetArray()) {
-    if (LerTextoJson(&reg, "path", "") != "/demo/intranet/" + AEndpoint) continue;
-    if (LerTextoJson(&reg, "method", "") != "POST") continue;
-    TPares f;
-    if (const rapidjson::Value* v = MembroJson(&reg, "form"); v && v->IsArray())
-      for (const auto& par : v->GetArray()) f.emplace_back(par[0].GetString(), par[1].GetString());
-    r.push_back(std::move(f));
-  }
-  return r;
-}
-
 std::string Valor(const TPares& AForm, const std::string& ANome) {
-  for (const auto& [k, v] : AForm)
-    if (k == ANome) return v;
-  return "<ausente>";
+  return Campo(AForm, ANome, "<ausente>");
 }
 
 class ServicosE2E : public ::testing::Test {
  protected:
   void SetUp() override {
-    // Without the program or the server this test would prove nothing: it fails.
-    ASSERT_TRUE(Arquivos().ArquivoExiste(Zelvan())) << "Zelvan.exe is not built beside the tests";
-    ASSERT_FALSE(Servidor().empty()) << "no development server (run through tools/testenv.sh)";
+    ASSERT_TRUE(ProgramaEServidor());
     EncerrarAgentesEWatchdogs();
-    Arquivos().Apagar(TConfigINI::ArquivoConfig());
-    Admin("admin/reset", "{}");
-    TConfigINI::EscreverTexto("SERVIDOR", "URL", Servidor() + "demo/intranet/");
-    TConfigINI::EscreverTexto("SERVIDOR", "API_TOKEN", kToken);
+    ConfigurarServidor(kToken);
     TConfigINI::EscreverTexto("SERVIDOR", "INTERVALO_SEGUNDOS", "5");
     FInicioLog = LerTudo(TLogger::ArquivoLogDoDia()).size();
   }
@@ -251,8 +210,7 @@ TEST_F(ServicosE2E, ReiniciarDeixaUmAgenteEmExecucao) {
 
 TEST_F(ServicosE2E, SegundaInstanciaSaiEmSilencio) {
   Iniciar();
-  ASSERT_NE(TDriver::AguardarJanela(FPrograma.Id(), "VeskJanela", "Zelvan", kEspera, true),
-            nullptr);
+  ASSERT_NE(AguardarJanelaPrincipal(FPrograma.Id(), kEspera), nullptr);
   TProgramaDriver segundo = TDriver::Iniciar(Zelvan());
   ASSERT_TRUE(segundo.Valido());
   // It waits for a hand-over up to 15 s, shows nothing, and ends with code 0.
@@ -273,7 +231,7 @@ TEST_F(ServicosE2E, SegundaInstanciaSaiEmSilencio) {
 TEST_F(ServicosE2E, FimDeSessaoEncerraSemPedirSenha) {
   TConfigINI::EscreverTexto("SEGURANCA", "SENHA_AGENTE_HASH", std::string(64, 'a'));
   Iniciar();
-  TJanela janela = TDriver::AguardarJanela(FPrograma.Id(), "VeskJanela", "Zelvan", kEspera, true);
+  TJanela janela = AguardarJanelaPrincipal(FPrograma.Id(), kEspera);
   ASSERT_NE(janela, nullptr);
   DWORD_PTR resposta = 0;
   ASSERT_TRUE(SendMessageTimeoutW(static_cast<HWND>(janela), WM_QUERYENDSESSION, 0,

@@ -17,7 +17,6 @@
 
 #include "config/uConfigINI.h"
 #include "net/uHttpClientVesk.h"
-#include "net/uJsonHelper.h"
 #include "platform/uArquivos.h"
 #include "platform/uTexto.h"
 #include "tasks/uAgentTasks.h"
@@ -30,40 +29,6 @@ namespace {
 constexpr uint32_t kEspera = 20000;
 constexpr const char* kToken = "tok-teste-1234567890";
 constexpr const char* kRetorno = "{\"ok\":true,\"mensagem\":\"Tarefa iniciada com sucesso.\"}";
-
-using TPares = std::vector<std::pair<std::string, std::string>>;
-
-std::string Zelvan() {
-  return PastaDoExecutavel() + "Zelvan.exe";
-}
-
-std::string Servidor() {
-  const char* v = std::getenv("VESK_DEVSERVER");
-  return v ? v : "";
-}
-
-std::string Admin(const std::string& ACaminho, const std::string& ACorpo = "") {
-  TVeskHttpClient c(5000, 10000, false);
-  if (ACorpo.empty()) return c.Get(Servidor() + ACaminho).Corpo;
-  return c.Post(Servidor() + ACaminho, ACorpo, "application/json").Corpo;
-}
-
-// The forms of the POSTs the server recorded for the endpoint.
-std::vector<TPares> Formularios(const std::string& AEndpoint) {
-  const std::string texto = Admin("admin/requests");
-  rapidjson::Document d;
-  d.Parse(texto.c_str(), texto.size());
-  std::vector<TPares> r;
-  if (!d.IsArray()) return r;
-  for (const auto& reg : d.GetArray()) {
-    if (LerTextoJson(&reg, "path", "") != "/demo/intranet/" + AEndpoint) continue;
-    TPares f;
-    if (const rapidjson::Value* v = MembroJson(&reg, "form"); v && v->IsArray())
-      for (const auto& par : v->GetArray()) f.emplace_back(par[0].GetString(), par[1].GetString());
-    r.push_back(std::move(f));
-  }
-  return r;
-}
 
 std::string TextoJson(const std::string& ATexto) {
   rapidjson::StringBuffer sb;
@@ -100,13 +65,8 @@ size_t Habilitados(const std::vector<TJanela>& ABotoes) {
 class TarefasE2E : public ::testing::Test {
  protected:
   void SetUp() override {
-    // Without the program or the server this test would prove nothing: it fails.
-    ASSERT_TRUE(Arquivos().ArquivoExiste(Zelvan())) << "Zelvan.exe is not built beside the tests";
-    ASSERT_FALSE(Servidor().empty()) << "no development server (run through tools/testenv.sh)";
-    Arquivos().Apagar(TConfigINI::ArquivoConfig());
-    Admin("admin/reset", "{}");
-    TConfigINI::EscreverTexto("SERVIDOR", "URL", Servidor() + "demo/intranet/");
-    TConfigINI::EscreverTexto("SERVIDOR", "API_TOKEN", kToken);
+    ASSERT_TRUE(ProgramaEServidor());
+    ConfigurarServidor(kToken);
     // The shortest interval, so that the next pass comes soon.
     TConfigINI::EscreverTexto("SERVIDOR", "INTERVALO_SEGUNDOS", "5");
   }
@@ -212,7 +172,7 @@ TEST_F(TarefasE2E, PainelDoPassoIniciarRetornoEProximoPassoReabre) {
   EXPECT_TRUE(TDriver::AguardarDestruicao(painel, kEspera));
 
   // The tasks tab: the raw answer, then the panel on demand.
-  TJanela janela = TDriver::AguardarJanela(FPrograma.Id(), "VeskJanela", "Zelvan", kEspera, true);
+  TJanela janela = AguardarJanelaPrincipal(FPrograma.Id(), kEspera);
   ASSERT_NE(janela, nullptr);
   TJanela abas = TDriver::ProcurarControle(janela, "SysTabControl32");
   ASSERT_TRUE(TDriver::SelecionarAba(abas, 2));
@@ -235,11 +195,5 @@ TEST_F(TarefasE2E, PainelDoPassoIniciarRetornoEProximoPassoReabre) {
   EXPECT_TRUE(TDriver::AguardarDestruicao(painel, kEspera));
 
   // Closed with the password the server published, so that the watchdog lets it go.
-  TDriver::Fechar(janela);
-  TJanela senha =
-      TDriver::AguardarJanela(FPrograma.Id(), "VeskJanela", "Senha do Agente", kEspera, true);
-  ASSERT_NE(senha, nullptr);
-  ASSERT_TRUE(TDriver::Digitar(TDriver::ProcurarControle(senha, "Edit"), "zelvan123"));
-  TDriver::Clicar(TDriver::ProcurarControle(senha, "Button", "OK"));
-  ASSERT_TRUE(FPrograma.AguardarFim(kEspera));
+  FecharComSenhaDoCenario(FPrograma, janela, kEspera);
 }

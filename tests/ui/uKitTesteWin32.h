@@ -74,4 +74,29 @@ inline RECT RetanguloNaJanela(const ui::TControle* C) {
   return r;
 }
 
+// A window's rectangle on the screen.
+inline RECT Janela(HWND h) {
+  RECT r{};
+  GetWindowRect(h, &r);
+  return r;
+}
+
+inline RECT Cliente(HWND h) {
+  RECT r{};
+  GetClientRect(h, &r);
+  return r;
+}
+
+// The primary monitor's work area, in pixels.
+inline RECT AreaDeTrabalho() {
+  RECT r{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &r, 0);
+  return r;
+}
+
+inline bool Dentro(const RECT& AInterno, const RECT& AExterno) {
+  return AInterno.left >= AExterno.left && AInterno.top >= AExterno.top &&
+         AInterno.right <= AExterno.right && AInterno.bottom <= AExterno.bottom;
+}
+
 }  // namespace testeui
