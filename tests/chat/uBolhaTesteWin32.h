@@ -38,6 +38,14 @@ class BolhaTesteWin32 : public TAmbienteHttp {
     TVeskChatFloat::Finalizar();
     TAmbienteHttp::TearDown();
   }
+  // The bubble started with no unread messages, its first requests done.
+  void IniciarBolha(TFrmChatFloat*& ABolha) {
+    Chat(0, "", "");
+    TVeskChatFloat::Iniciar();
+    ASSERT_TRUE(AguardarPedidos());
+    ABolha = TVeskChatFloat::Bolha();
+    ASSERT_NE(ABolha, nullptr);
+  }
   // The server's unread count, sender and preview for the chat.
   void Chat(int AUnread, const std::string& ARemetente, const std::string& APreview) {
     std::string c = Admin("admin/scenario");

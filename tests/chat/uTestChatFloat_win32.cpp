@@ -21,6 +21,7 @@
 #include "platform/uWin32Texto.h"
 #include "tests/chat/uBolhaTesteWin32.h"
 #include "tests/ui/uKitTesteWin32.h"
+#include "tests/support/uPortaMudaWin32.h"
 #include "tools/wine/uCaptura.h"
 
 using testeui::H;
@@ -57,11 +58,8 @@ const bool GNavegador = [] {
 using BolhaWin32 = BolhaTesteWin32;
 
 TEST_F(BolhaWin32, BolhaNoLugarBadgeToastArrastoEClique) {
-  Chat(0, "", "");
-  TVeskChatFloat::Iniciar();
-  ASSERT_TRUE(AguardarPedidos());
-  TFrmChatFloat* b = TVeskChatFloat::Bolha();
-  ASSERT_NE(b, nullptr);
+  TFrmChatFloat* b = nullptr;
+  ASSERT_NO_FATAL_FAILURE(IniciarBolha(b));
   HWND h = H(b);
   testeui::Bombear(300);
   ASSERT_TRUE(IsWindowVisible(h));
@@ -167,11 +165,8 @@ HWND AcimaDe(HWND A, HWND B) {
 }
 
 TEST_F(BolhaWin32, ToastFicaSobreOBalaoQueOsTimersErguem) {
-  Chat(0, "", "");
-  TVeskChatFloat::Iniciar();
-  ASSERT_TRUE(AguardarPedidos());
-  TFrmChatFloat* b = TVeskChatFloat::Bolha();
-  ASSERT_NE(b, nullptr);
+  TFrmChatFloat* b = nullptr;
+  ASSERT_NO_FATAL_FAILURE(IniciarBolha(b));
   HWND h = H(b);
   Chat(2, "Carlos Lima", "Bom dia!");
   TVeskChatFloat::AtualizarUnread();
@@ -204,18 +199,8 @@ TEST_F(BolhaWin32, ToastFicaSobreOBalaoQueOsTimersErguem) {
 
 TEST_F(BolhaWin32, ServidorDoChatQueNuncaRespondeNaoPrendeAsJanelas) {
   // A port that accepts connections and never answers.
-  WSADATA w;
-  WSAStartup(MAKEWORD(2, 2), &w);
-  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&a), sizeof(a)), 0);
-  ASSERT_EQ(listen(s, 8), 0);
-  int n = sizeof(a);
-  getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
-  TConfigINI::EscreverTexto("CHAT", "URL",
-                            "http://127.0.0.1:" + std::to_string(ntohs(a.sin_port)) + "/chat/");
+  SOCKET s = INVALID_SOCKET;
+  ASSERT_NO_FATAL_FAILURE(ApontarChatParaPortaMuda(s, 8));
   const DWORD t0 = GetTickCount();
   TVeskChatFloat::Iniciar();
   EXPECT_LT(GetTickCount() - t0, 2000u) << "the first poll held the UI thread";

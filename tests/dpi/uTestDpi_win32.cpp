@@ -49,11 +49,8 @@ void ExigirDpi(HWND AJanela) {
 using Chat144 = BolhaTesteWin32;
 
 TEST_F(Chat144, BalaoEToastEscalamEFicamNaAreaDeTrabalho) {
-  Chat(0, "", "");
-  TVeskChatFloat::Iniciar();
-  ASSERT_TRUE(AguardarPedidos());
-  TFrmChatFloat* b = TVeskChatFloat::Bolha();
-  ASSERT_NE(b, nullptr);
+  TFrmChatFloat* b = nullptr;
+  ASSERT_NO_FATAL_FAILURE(IniciarBolha(b));
   HWND h = H(b);
   ExigirDpi(h);
   testeui::Bombear(300);

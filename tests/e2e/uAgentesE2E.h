@@ -155,3 +155,16 @@ inline void EncerrarAgentesEWatchdogs() {
   for (uint32_t id : ProcessosDe("WatchdogAgente.exe")) EncerrarProcesso(id);
   for (uint32_t id : ProcessosDe("Zelvan.exe")) EncerrarProcesso(id);
 }
+
+// A test that runs the agent: after it, the agent is ended, and so are its
+// watchdog and any copy it started.
+class AgenteEmTeste : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    if (FPrograma.Valido()) FPrograma.Encerrar(99);
+    // Its watchdog would restart it, and the copy would hold the agent mutex.
+    EncerrarAgentesEWatchdogs();
+  }
+
+  TProgramaDriver FPrograma;
+};

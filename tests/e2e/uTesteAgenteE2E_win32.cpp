@@ -36,17 +36,12 @@ std::string ValorRun() {
   return DeWide(buf);
 }
 
-class AgenteE2E : public ::testing::Test {
+class AgenteE2E : public AgenteEmTeste {
  protected:
   void SetUp() override {
     ASSERT_TRUE(Arquivos().ArquivoExiste(Zelvan())) << "Zelvan.exe is not built beside the tests";
     // Every test writes the configuration it needs; the prefix is shared.
     Arquivos().Apagar(TConfigINI::ArquivoConfig());
-  }
-  void TearDown() override {
-    if (FPrograma.Valido()) FPrograma.Encerrar(99);
-    // Its watchdog would restart it, and the copy would hold the agent mutex.
-    EncerrarAgentesEWatchdogs();
   }
 
   void Iniciar() {
@@ -72,7 +67,6 @@ class AgenteE2E : public ::testing::Test {
     ResponderSenha(FPrograma.Id(), ASenha, kEspera, ASenha == "errada" ? "agente_senha" : "");
   }
 
-  TProgramaDriver FPrograma;
   TJanela FJanela = nullptr;
 };
 

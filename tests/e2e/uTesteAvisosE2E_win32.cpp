@@ -77,15 +77,12 @@ std::vector<std::string> MidiasNoCache() {
   return r;
 }
 
-class AvisosE2E : public ::testing::Test {
+class AvisosE2E : public AgenteEmTeste {
  protected:
   void SetUp() override {
     ASSERT_TRUE(ProgramaEServidor());
     ConfigurarServidor(kToken);
     TConfigINI::EscreverTexto("SERVIDOR", "INTERVALO_SEGUNDOS", "5");
-  }
-  void TearDown() override {
-    if (FPrograma.Valido()) FPrograma.Encerrar(99);
   }
 
   // Closed with the password the server published, so that the watchdog lets it go.
@@ -94,8 +91,6 @@ class AvisosE2E : public ::testing::Test {
     ASSERT_NE(janela, nullptr);
     FecharComSenhaDoCenario(FPrograma, janela, kEspera);
   }
-
-  TProgramaDriver FPrograma;
 };
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "platform/uTexto.h"
 #include "platform/uWin32Texto.h"
 #include "tests/e2e/uAgentesE2E.h"
+#include "tests/support/uPortaMudaWin32.h"
 #include "tools/wine/uCaptura.h"
 #include "tools/wine/uDriver.h"
 
@@ -328,18 +329,8 @@ TEST_F(ChatE2E, BalaoBadgeToastArrastoECliqueAbreONavegador) {
 
 TEST_F(ChatE2E, ServidorDoChatMudoNaoPrendeAJanelaPrincipal) {
   // A port that accepts connections and never answers.
-  WSADATA w;
-  WSAStartup(MAKEWORD(2, 2), &w);
-  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&a), sizeof(a)), 0);
-  ASSERT_EQ(listen(s, 16), 0);
-  int n = sizeof(a);
-  getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
-  TConfigINI::EscreverTexto("CHAT", "URL",
-                            "http://127.0.0.1:" + std::to_string(ntohs(a.sin_port)) + "/chat/");
+  SOCKET s = INVALID_SOCKET;
+  ASSERT_NO_FATAL_FAILURE(ApontarChatParaPortaMuda(s, 16));
   Iniciar();
   HWND b = AguardarFerramenta(72, 72);
   ASSERT_NE(b, nullptr) << "no bubble";

@@ -31,7 +31,7 @@ std::string Valor(const TPares& AForm, const std::string& ANome) {
   return Campo(AForm, ANome, "<ausente>");
 }
 
-class ServicosE2E : public ::testing::Test {
+class ServicosE2E : public AgenteEmTeste {
  protected:
   void SetUp() override {
     ASSERT_TRUE(ProgramaEServidor());
@@ -39,10 +39,6 @@ class ServicosE2E : public ::testing::Test {
     ConfigurarServidor(kToken);
     TConfigINI::EscreverTexto("SERVIDOR", "INTERVALO_SEGUNDOS", "5");
     FInicioLog = LerTudo(TLogger::ArquivoLogDoDia()).size();
-  }
-  void TearDown() override {
-    if (FPrograma.Valido()) FPrograma.Encerrar(99);
-    EncerrarAgentesEWatchdogs();
   }
 
   static std::string LerTudo(const std::string& ACaminho) {
@@ -80,7 +76,6 @@ class ServicosE2E : public ::testing::Test {
     ASSERT_TRUE(FPrograma.Valido());
   }
 
-  TProgramaDriver FPrograma;
   size_t FInicioLog = 0;
 };
 

@@ -62,7 +62,7 @@ size_t Habilitados(const std::vector<TJanela>& ABotoes) {
   return static_cast<size_t>(std::count_if(ABotoes.begin(), ABotoes.end(), TDriver::Habilitado));
 }
 
-class TarefasE2E : public ::testing::Test {
+class TarefasE2E : public AgenteEmTeste {
  protected:
   void SetUp() override {
     ASSERT_TRUE(ProgramaEServidor());
@@ -70,18 +70,11 @@ class TarefasE2E : public ::testing::Test {
     // The shortest interval, so that the next pass comes soon.
     TConfigINI::EscreverTexto("SERVIDOR", "INTERVALO_SEGUNDOS", "5");
   }
-  void TearDown() override {
-    if (FPrograma.Valido()) FPrograma.Encerrar(99);
-    // Its watchdog would restart it, and the copy would hold the agent mutex.
-    EncerrarAgentesEWatchdogs();
-  }
 
   // The next panel the agent shows.
   TJanela AguardarPainel() {
     return TDriver::AguardarJanela(FPrograma.Id(), "VeskJanela", "Minhas tarefas", kEspera, true);
   }
-
-  TProgramaDriver FPrograma;
 };
 
 }  // namespace
