@@ -209,7 +209,15 @@ void TFrmChatFloat::MostrarForcado() {
                std::to_string(Top()));
   Mostrar();
   MostrarNoTopoSemAtivar();
+  ManterToastAcima();
   Repintar();
+}
+
+void TFrmChatFloat::ManterToastAcima() {
+  // At the default place the bubble lies under the toast's right edge: raising
+  // the bubble must not cover the toast while it is on screen.
+  TFrmChatToast* t = TVeskChatFloat::ToastAtual();
+  if (t && t->NaTela()) t->MostrarNoTopoSemAtivar();
 }
 
 void TFrmChatFloat::KeepVisibleTimerTimer() {
@@ -284,7 +292,10 @@ void TFrmChatFloat::AbrirChatInterno() {
   FAbrindo = true;
   try {
     const TConfigAgente cfg = TConfigINI::Carregar();
-    if (HandleNativo()) MostrarNoTopoSemAtivar();
+    if (HandleNativo()) {
+      MostrarNoTopoSemAtivar();
+      ManterToastAcima();
+    }
     TLogger::Log("Vesk Chat abrindo com token=" + CortarUtf16(Aparar(cfg.ApiToken), 6) +
                  "... pc=" + ObterNomeComputador() + " user=" + ObterUsuarioWindows());
     std::weak_ptr<bool> vivo = FVivo;

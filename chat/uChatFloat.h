@@ -60,6 +60,8 @@ class TFrmChatFloat : public ui::TJanela {
  private:
   void DefinirUnread(int AN);
   void AplicarRegiao();
+  // Raises the toast on screen above the bubble.
+  void ManterToastAcima();
   void ManterNaAreaDeTrabalho();
   void CarregarPosicao();
   void SalvarPosicao();

@@ -5,6 +5,7 @@
 
 #include "config/uConfigINI.h"
 #include "net/uJsonHelper.h"
+#include "platform/uLocalidade.h"
 #include "platform/uRelogio.h"
 #include "platform/uTexto.h"
 
@@ -88,11 +89,14 @@ void AtualizarUltimoIdEntregue(int32_t AId) {
 }
 
 std::string TextoDataHoraEstado(TDateTime AValor) {
-  return FormatarDataHora("dd/mm/yyyy hh:nn:ss", AValor);
+  return FormatarDataHoraRegional(AValor);
 }
 
 bool LerDataHoraEstado(const std::string& ATexto, TDateTime& AValor) {
   const std::string t = Aparar(ATexto);
+  if (LerDataHoraRegional(t, AValor)) return true;
+  // A value written under other regional settings still reads when it has
+  // the day-first or the ISO shape.
   int dia = 0, mes = 0, ano = 0, hora = 0, minuto = 0, segundo = 0;
   if (!LerNumeros(t, "%d/%d/%d %d:%d:%d%n", dia, mes, ano, hora, minuto, segundo) &&
       !LerNumeros(t, "%d-%d-%d %d:%d:%d%n", ano, mes, dia, hora, minuto, segundo))

@@ -31,8 +31,9 @@ int32_t LerUltimoIdEntregue();
 void AtualizarUltimoIdEntregue(int32_t AId);
 
 // A stored moment as the agent writes ULTIMA_ATUALIZACAO and ULTIMO_AVISO:
-// the regional short date and long time ("dd/mm/yyyy hh:nn:ss").
+// the user's regional short date and long time.
 std::string TextoDataHoraEstado(TDateTime AValor);
-// Reads such a text back (also "yyyy-mm-dd hh:nn:ss"); false when it does not
+// Reads such a text back (also "dd/mm/yyyy hh:nn:ss" and "yyyy-mm-dd hh:nn:ss",
+// so a change of regional settings does not lose it); false when it does not
 // hold a valid date and time.
 bool LerDataHoraEstado(const std::string& ATexto, TDateTime& AValor);

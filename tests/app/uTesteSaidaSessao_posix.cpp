@@ -84,6 +84,7 @@ class TProcessosInstancia : public IProcessos {
   TResultadoEspera Aguardar(THandleProcesso, uint32_t) override { return TResultadoEspera::Falha; }
   bool CodigoSaida(THandleProcesso, uint32_t&) override { return false; }
   void Fechar(THandleProcesso) override {}
+  uint32_t IdDoProcesso(THandleProcesso) override { return 0; }
   THandleProcesso Iniciar(const std::string&) override { return 0; }
   TInstanciaUnica AdquirirInstanciaUnica(const std::string& ANome) override {
     Nomes.push_back(ANome);

@@ -193,6 +193,49 @@ TEST_F(BolhaWin32, BolhaNoLugarBadgeToastArrastoEClique) {
   EXPECT_EQ(TVeskChatBrowser::ProcessoChat(), 0);
 }
 
+// Which of the two windows comes first from the top of the Z order.
+HWND AcimaDe(HWND A, HWND B) {
+  for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT))
+    if (w == A || w == B) return w;
+  return nullptr;
+}
+
+TEST_F(BolhaWin32, ToastFicaSobreOBalaoQueOsTimersErguem) {
+  Chat(0, "", "");
+  TVeskChatFloat::Iniciar();
+  ASSERT_TRUE(AguardarPedidos());
+  TFrmChatFloat* b = TVeskChatFloat::Bolha();
+  ASSERT_NE(b, nullptr);
+  HWND h = H(b);
+  Chat(2, "Carlos Lima", "Bom dia!");
+  TVeskChatFloat::AtualizarUnread();
+  ASSERT_TRUE(AguardarPedidos());
+  TFrmChatToast* t = TVeskChatFloat::ToastAtual();
+  ASSERT_NE(t, nullptr);
+  HWND ht = H(t);
+  // At the default place the bubble lies inside the toast's rectangle.
+  RECT rb = Janela(h), rt = Janela(ht), comum{};
+  ASSERT_TRUE(IntersectRect(&comum, &rb, &rt));
+  ASSERT_LT(b->ShowAttempts(), 8) << "the keep-visible ticks ended before the toast";
+  // The keep-visible ticks raise the bubble again and again.
+  const int antes = b->ShowAttempts();
+  testeui::Bombear(2000);
+  ASSERT_GT(b->ShowAttempts(), antes);
+  EXPECT_EQ(AcimaDe(ht, h), ht) << "the bubble covers the toast";
+  b->MostrarForcado();
+  EXPECT_EQ(AcimaDe(ht, h), ht) << "the bubble covers the toast";
+  // The toast, not the bubble, takes a click on their common part.
+  EXPECT_EQ(WindowFromPoint({(rb.left + rb.right) / 2, (rb.top + rb.bottom) / 2}), ht);
+  testeui::Bombear(500);
+  EXPECT_TRUE(CapturarTela("chat_toast_sobre_balao"));
+  // A toast that closed stays closed when the bubble comes up.
+  t->Fechar();
+  b->MostrarForcado();
+  testeui::Bombear(200);
+  EXPECT_FALSE(IsWindowVisible(ht));
+  EXPECT_TRUE(IsWindowVisible(h));
+}
+
 TEST_F(BolhaWin32, ServidorDoChatQueNuncaRespondeNaoPrendeAsJanelas) {
   // A port that accepts connections and never answers.
   WSADATA w;
