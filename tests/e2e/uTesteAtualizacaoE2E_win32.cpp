@@ -59,8 +59,9 @@ class AtualizacaoE2E : public ::testing::Test {
     ASSERT_GT(GetSystemDirectoryW(sistema, MAX_PATH), 0u);
     const std::string timeout =
         Utf16ParaUtf8(reinterpret_cast<const char16_t*>(sistema)) + "\\timeout.exe";
-    if (!Arquivos().ArquivoExiste(timeout))
+    if (!Arquivos().ArquivoExiste(timeout)) {
       ASSERT_TRUE(Arquivos().Gravar(timeout, Ler(PastaDoExecutavel() + "timeout.exe")));
+    }
     EncerrarAgentesEWatchdogs();
     FPasta = Arquivos().PastaTemporaria() + "vesk_e2e_update\\";
     Encerrar();
@@ -106,11 +107,13 @@ class AtualizacaoE2E : public ::testing::Test {
     for (const auto& x : d.GetArray()) {
       const std::string caminho = LerTextoJson(&x, "path", "");
       r.push_back(LerTextoJson(&x, "method", "") + " " + caminho);
-      if (AVersoes && caminho == "/demo/intranet/api/agent_heartbeat.php")
-        if (const rapidjson::Value* f = MembroJson(&x, "form"); f && f->IsArray())
-          for (const auto& par : f->GetArray())
-            if (std::string(par[0].GetString()) == "versao")
-              AVersoes->push_back(par[1].GetString());
+      // The heartbeat is a GET: its version travels in the query.
+      if (AVersoes && caminho == "/demo/intranet/api/agent_heartbeat.php") {
+        const std::string q = "&" + LerTextoJson(&x, "query", "") + "&";
+        const size_t p = q.find("&versao=");
+        if (p != std::string::npos)
+          AVersoes->push_back(q.substr(p + 8, q.find('&', p + 1) - p - 8));
+      }
     }
     return r;
   }
