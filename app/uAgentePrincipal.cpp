@@ -305,8 +305,14 @@ void TFrmAgentePrincipal::ExecutarCiclo() {
   try {
     lblStatus->DefinirTexto("Comunicando...");
     ui::app::ProcessarMensagens();
-    if (!Pular("config")) Chamar(FPassos.SincronizarConfig);
-    if (!Pular("heartbeat")) Chamar(FPassos.EnviarHeartbeat, std::string(VersaoAgente()));
+    {
+      // These two read the record once between them. The later steps may
+      // open windows that keep messages going (and other timers' reads with
+      // them) for as long as the user takes, so they read afresh.
+      TPassagemConfig passagem;
+      if (!Pular("config")) Chamar(FPassos.SincronizarConfig);
+      if (!Pular("heartbeat")) Chamar(FPassos.EnviarHeartbeat, std::string(VersaoAgente()));
+    }
     if (!Pular("inventario")) Chamar(FPassos.SincronizarInventario);
     if (!Pular("mensagens")) Chamar(FPassos.VerificarMensagens);
     if (!Pular("tarefas")) Chamar(FPassos.VerificarTarefas);

@@ -17,6 +17,9 @@ namespace {
 constexpr const char kBalaoBase64[] =
 #include "chat/uBalaoPng.inc"
     ;
+constexpr const char kBalao144Base64[] =
+#include "chat/uBalaoPng144.inc"
+    ;
 
 constexpr ui::TCor kAzul = 0x006EFD, kVermelho = 0xEF2323, kBranco = 0xFFFFFF;
 
@@ -109,6 +112,9 @@ TFrmChatFloat::TFrmChatFloat(ui::TJanela*) {
     FPngChat.reset();
     TLogger::Log(std::string("Vesk Chat: falha ao carregar balao oficial embutido: ") + ex.what());
   }
+  // Without it the 72x72 picture is enlarged: blurred, but the same drawing.
+  auto nitido = std::make_unique<TBitmap>();
+  if (FPngChat && CarregarPngNitido(*nitido) && !nitido->Vazio()) FPngNitido = std::move(nitido);
   FUnread = 0;
   FLastUnread = -1;
   FFlashTicks = 0;
@@ -136,10 +142,15 @@ TFrmChatFloat::~TFrmChatFloat() {
     // The place is lost; the agent is ending anyway.
   }
   FPngChat.reset();
+  FPngNitido.reset();
 }
 
 bool TFrmChatFloat::CarregarPngEmbutido(TBitmap& AImagem) {
   return DecodificarImagemMemoria(DecodificarBase64(kBalaoBase64), TFormatoImagem::Png, AImagem);
+}
+
+bool TFrmChatFloat::CarregarPngNitido(TBitmap& AImagem) {
+  return DecodificarImagemMemoria(DecodificarBase64(kBalao144Base64), TFormatoImagem::Png, AImagem);
 }
 
 void TFrmChatFloat::CarregarPosicao() {
@@ -246,7 +257,8 @@ int TFrmChatFloat::EsquerdaBadge(int ALarguraTexto) {
 
 void TFrmChatFloat::PintarEm(ui::TCanvas& C) const {
   C.Preencher({0, 0, ClientWidth(), ClientHeight()}, kAzul);
-  if (FPngChat && !FPngChat->Vazio()) C.Imagem(*FPngChat, {0, 0, 72, 72});
+  if (FPngChat && !FPngChat->Vazio())
+    C.Imagem(C.Dpi() > 96 && FPngNitido ? *FPngNitido : *FPngChat, {0, 0, 72, 72});
   if (FUnread > 0) {
     const std::string t = TextoBadge(FUnread);
     const ui::TFonte f = FonteBadge();

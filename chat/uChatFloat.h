@@ -39,6 +39,9 @@ class TFrmChatFloat : public ui::TJanela {
   static ui::TRegiao RegiaoDaImagem(const TBitmap* AImagem, int ALargura, int AAltura, int AUnread);
   // The embedded picture, decoded.
   static bool CarregarPngEmbutido(TBitmap& AImagem);
+  // The same drawing at 144x144, painted above 96 DPI: scaled down there, it
+  // stays sharp where the 72x72 one would be enlarged and blurred.
+  static bool CarregarPngNitido(TBitmap& AImagem);
 
   int Unread() const { return FUnread; }
   int LastUnread() const { return FLastUnread; }
@@ -87,6 +90,7 @@ class TFrmChatFloat : public ui::TJanela {
   std::string FUltimaMensagem;
   std::string FUltimosDetalhes;
   std::unique_ptr<TBitmap> FPngChat;
+  std::unique_ptr<TBitmap> FPngNitido;
   // Opening the chat runs from the click until the browser is up (it waits
   // for its window while messages run): a second click meanwhile is ignored.
   bool FAbrindo = false;

@@ -1,6 +1,7 @@
 // The agent's configuration file: base folder, config.ini, its record and key access.
 #include "config/uConfigINI.h"
 
+#include <array>
 #include <cstdlib>
 
 #include "platform/uArquivos.h"
@@ -22,6 +23,98 @@ std::string SemQuebras(std::string ATexto) {
   return ATexto;
 }
 
+// The record's keys, in the order Carregar reads them.
+enum TChaveRegistro {
+  kURL,
+  kToken,
+  kHash,
+  kSsl,
+  kIntervalo,
+  kIntervaloSeg,
+  kDebug,
+  kDetalhado,
+  kN
+};
+struct TLugar {
+  const char* Secao;
+  const char* Chave;
+};
+constexpr TLugar kLugares[kN] = {
+    {kSecServidor, "URL"},      {kSecServidor, "API_TOKEN"}, {kSecSeguranca, "SENHA_AGENTE_HASH"},
+    {kSecServidor, "USAR_SSL"}, {kSecServidor, "INTERVALO"}, {kSecServidor, "INTERVALO_SEGUNDOS"},
+    {kSecLog, "DEBUG"},         {kSecLog, "DETALHADO"}};
+
+// What a missing key reads as; no value the agent writes is this. Printable
+// and without blanks at its ends: a profile reader may trim the default
+// (Wine's trims a control character away, which made a missing key read as
+// empty, and an empty value was then never written).
+const std::string kAusente = "<sem chave>";
+
+// The record's keys as read: each value as the profile gave it, or kAusente.
+struct TLeitura {
+  std::string Arquivo;
+  std::array<std::string, kN> Valores;
+};
+
+int32_t Inteiro(const std::string& AValor, int32_t APadrao) {
+  int32_t v = 0;
+  return LerInteiro32(AValor, v) ? v : APadrao;
+}
+
+bool EhInteiro(const std::string& AValor) {
+  int32_t v = 0;
+  return LerInteiro32(AValor, v);
+}
+
+TLeitura Ler(const std::string& AArquivo) {
+  TLeitura l;
+  l.Arquivo = AArquivo;
+  for (int i = 0; i < kN; ++i) {
+    // DEBUG only stands in for a DETALHADO that gives no number, and nothing
+    // saves it: with a readable DETALHADO it is not read (each read opens the
+    // file on some systems).
+    if (i == kDebug) continue;
+    l.Valores[i] = TConfigINI::LerTexto(AArquivo, kLugares[i].Secao, kLugares[i].Chave, kAusente);
+  }
+  l.Valores[kDebug] = EhInteiro(l.Valores[kDetalhado])
+                          ? kAusente
+                          : TConfigINI::LerTexto(AArquivo, kLugares[kDebug].Secao,
+                                                 kLugares[kDebug].Chave, kAusente);
+  return l;
+}
+
+std::string Texto(const std::string& AValor, const std::string& APadrao) {
+  return AValor == kAusente ? APadrao : AValor;
+}
+
+TConfigAgente Registro(const TLeitura& L) {
+  TConfigAgente c;
+  c.URL = Texto(L.Valores[kURL], c.URL);
+  c.ApiToken = Texto(L.Valores[kToken], "");
+  c.SenhaAgenteHash = Texto(L.Valores[kHash], "");
+  c.UsarSSL = Inteiro(L.Valores[kSsl], 1) != 0;
+  c.IntervaloSegundos = Inteiro(L.Valores[kIntervaloSeg], Inteiro(L.Valores[kIntervalo], 10));
+  c.LogDetalhado = Inteiro(L.Valores[kDetalhado], Inteiro(L.Valores[kDebug], 0) != 0) != 0;
+  return c;
+}
+
+// The open passes of this thread and what the outermost has read. Only the
+// UI thread runs passes; another thread's reads stay afresh.
+thread_local int GPassagens = 0;
+thread_local std::optional<TLeitura> GLeitura;
+// The base folder whose folders the outermost pass has made sure of.
+thread_local std::string GPastasDaPassagem;
+
+const TLeitura* LeituraDaPassagem(const std::string& AArquivo) {
+  return GPassagens > 0 && GLeitura && GLeitura->Arquivo == AArquivo ? &*GLeitura : nullptr;
+}
+
+bool SecaoDoRegistro(const std::string& ASecao) {
+  const std::string s = Aparar(ASecao);
+  return IgualSemCaixa(s, kSecServidor) || IgualSemCaixa(s, kSecSeguranca) ||
+         IgualSemCaixa(s, kSecLog);
+}
+
 }  // namespace
 
 std::string TConfigINI::PastaBaseSemCriar() {
@@ -38,9 +131,13 @@ std::string TConfigINI::PastaBaseSemCriar() {
 
 std::string TConfigINI::PastaBase() {
   const std::string base = PastaBaseSemCriar();
+  // Once a pass: its reads and writes come within moments of each other.
+  if (GPassagens > 0 && GPastasDaPassagem == base) return base;
   IArquivos& fs = Arquivos();
-  fs.CriarPastas(base);
-  for (const char* sub : {"cache", "logs", "update"}) fs.CriarPastas(base + sub + kSep);
+  bool feitas = fs.CriarPastas(base);
+  for (const char* sub : {"cache", "logs", "update"})
+    feitas = fs.CriarPastas(base + sub + kSep) && feitas;
+  if (GPassagens > 0 && feitas) GPastasDaPassagem = base;
   return base;
 }
 
@@ -49,40 +146,55 @@ std::string TConfigINI::ArquivoConfig() {
 }
 
 TConfigAgente TConfigINI::Carregar() {
-  TConfigAgente c;
   const std::string arq = ArquivoConfig();
-  c.URL = LerTexto(arq, kSecServidor, "URL", c.URL);
-  c.ApiToken = LerTexto(arq, kSecServidor, "API_TOKEN", "");
-  c.SenhaAgenteHash = LerTexto(arq, kSecSeguranca, "SENHA_AGENTE_HASH", "");
-  c.UsarSSL = LerBooleano(arq, kSecServidor, "USAR_SSL", true);
-  const int32_t intervalo = LerInteiro(arq, kSecServidor, "INTERVALO", 10);
-  c.IntervaloSegundos = LerInteiro(arq, kSecServidor, "INTERVALO_SEGUNDOS", intervalo);
-  const bool debug = LerBooleano(arq, kSecLog, "DEBUG", false);
-  c.LogDetalhado = LerBooleano(arq, kSecLog, "DETALHADO", debug);
-  return c;
+  if (GPassagens == 0) return Registro(Ler(arq));
+  if (!LeituraDaPassagem(arq)) GLeitura = Ler(arq);
+  return Registro(*GLeitura);
 }
 
 void TConfigINI::Salvar(const TConfigAgente& Cfg) {
   const std::string arq = ArquivoConfig();
   // A key that already reads as the value it would get is left alone: each
   // write costs a rewrite of the file on some systems, and every polling pass
-  // saves the record. A missing key always reads as the marker, so it is
-  // written.
-  const std::string ausente("\x01", 1);
+  // saves the record. A missing key always reads as kAusente, so it is
+  // written. Inside a pass the comparison is with the pass's reading (copied:
+  // the first write drops it).
+  const TLeitura* daPassagem = LeituraDaPassagem(arq);
+  const std::optional<TLeitura> lida =
+      daPassagem ? std::optional<TLeitura>(*daPassagem) : std::nullopt;
   bool gravou = false;
-  auto gravar = [&](const char* ASecao, const char* AChave, const std::string& AValor) {
-    if (LerTexto(arq, ASecao, AChave, ausente) == SemQuebras(AValor)) return;
-    EscreverTexto(arq, ASecao, AChave, AValor);
+  auto gravar = [&](TChaveRegistro AChave, const std::string& AValor) {
+    const TLugar& lugar = kLugares[AChave];
+    const std::string atual =
+        lida ? lida->Valores[AChave] : LerTexto(arq, lugar.Secao, lugar.Chave, kAusente);
+    if (atual == SemQuebras(AValor)) return;
+    EscreverTexto(arq, lugar.Secao, lugar.Chave, AValor);
     gravou = true;
   };
-  gravar(kSecServidor, "URL", Cfg.URL);
-  gravar(kSecServidor, "API_TOKEN", Cfg.ApiToken);
-  gravar(kSecSeguranca, "SENHA_AGENTE_HASH", Cfg.SenhaAgenteHash);
-  gravar(kSecServidor, "USAR_SSL", Cfg.UsarSSL ? "1" : "0");
-  gravar(kSecServidor, "INTERVALO_SEGUNDOS", std::to_string(Cfg.IntervaloSegundos));
-  gravar(kSecServidor, "INTERVALO", std::to_string(Cfg.IntervaloSegundos));
-  gravar(kSecLog, "DETALHADO", Cfg.LogDetalhado ? "1" : "0");
+  gravar(kURL, Cfg.URL);
+  gravar(kToken, Cfg.ApiToken);
+  gravar(kHash, Cfg.SenhaAgenteHash);
+  gravar(kSsl, Cfg.UsarSSL ? "1" : "0");
+  gravar(kIntervaloSeg, std::to_string(Cfg.IntervaloSegundos));
+  gravar(kIntervalo, std::to_string(Cfg.IntervaloSegundos));
+  gravar(kDetalhado, Cfg.LogDetalhado ? "1" : "0");
   if (gravou) Descarregar(arq);
+}
+
+std::optional<bool> TConfigINI::LogDetalhadoDaPassagem(const std::string& AArquivo) {
+  if (const TLeitura* l = LeituraDaPassagem(AArquivo)) return Registro(*l).LogDetalhado;
+  return std::nullopt;
+}
+
+TPassagemConfig::TPassagemConfig() {
+  ++GPassagens;
+}
+
+TPassagemConfig::~TPassagemConfig() {
+  if (--GPassagens == 0) {
+    GLeitura.reset();
+    GPastasDaPassagem.clear();
+  }
 }
 
 std::string TConfigINI::NormalizarURL(const std::string& AURL, bool AUsarSSL) {
@@ -115,6 +227,9 @@ bool TConfigINI::LerBooleano(const std::string& AArquivo, const std::string& ASe
 
 void TConfigINI::EscreverTexto(const std::string& AArquivo, const std::string& ASecao,
                                const std::string& AChave, const std::string& AValor) {
+  // Dropped first: a write that fails half-way may still have changed the file.
+  if (GLeitura && GLeitura->Arquivo == AArquivo && SecaoDoRegistro(SemQuebras(ASecao)))
+    GLeitura.reset();
   if (!Perfil().EscreverTexto(AArquivo, SemQuebras(ASecao), SemQuebras(AChave), SemQuebras(AValor)))
     throw EIniErro("Unable to write to " + AArquivo);
 }
@@ -138,6 +253,8 @@ bool TConfigINI::ChaveExiste(const std::string& AArquivo, const std::string& ASe
 
 void TConfigINI::ApagarChave(const std::string& AArquivo, const std::string& ASecao,
                              const std::string& AChave) {
+  if (GLeitura && GLeitura->Arquivo == AArquivo && SecaoDoRegistro(SemQuebras(ASecao)))
+    GLeitura.reset();
   if (!Perfil().ApagarChave(AArquivo, SemQuebras(ASecao), SemQuebras(AChave)))
     throw EIniErro("Unable to write to " + AArquivo);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,9 +18,9 @@ struct TConfigAgente {
   bool LogDetalhado = false;
 };
 
-// Every operation reads or writes the file afresh; nothing is kept in memory.
-// Writes raise EIniErro("Unable to write to <path>") when the platform refuses
-// them; reads never fail and give the default instead.
+// Every operation reads or writes the file afresh, except the record inside a
+// polling pass (TPassagemConfig). Writes raise EIniErro("Unable to write to <path>") when the
+// platform refuses them; reads never fail and give the default instead.
 class TConfigINI {
  public:
   // The base folder with its trailing separator; creates it and its "cache",
@@ -77,4 +78,23 @@ class TConfigINI {
                           const std::string& AChave);
   static std::vector<std::string> Chaves(const std::string& AArquivo, const std::string& ASecao);
   static void Descarregar(const std::string& AArquivo);
+
+  // [LOG] DETALHADO (DEBUG as its default) of AArquivo as the current pass read
+  // it; nothing when no pass is open or it has not read that file (yet, or
+  // again since a write to the record).
+  static std::optional<bool> LogDetalhadoDaPassagem(const std::string& AArquivo);
+};
+
+// One polling pass. While one is open on the thread, Carregar reads the
+// record's keys of config.ini once and answers from that reading; Salvar
+// compares against it; a write through TConfigINI to [SERVIDOR], [SEGURANCA]
+// or [LOG] of that file makes the next Carregar read again. A change made by
+// another program is seen by the next pass. Passes may nest; the reading is
+// dropped when the outermost one closes.
+class TPassagemConfig {
+ public:
+  TPassagemConfig();
+  ~TPassagemConfig();
+  TPassagemConfig(const TPassagemConfig&) = delete;
+  TPassagemConfig& operator=(const TPassagemConfig&) = delete;
 };

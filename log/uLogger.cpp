@@ -1,6 +1,7 @@
 // The agent log: one UTF-8 file a day in the base folder's "logs" folder.
 #include "log/uLogger.h"
 
+#include <optional>
 #include <string_view>
 
 #include "config/uConfigINI.h"
@@ -25,6 +26,18 @@ constexpr double kRetencaoDias = 30.0;
 // Lives for the process: the first line written after start-up always cleans.
 TDateTime GUltimaLimpeza = 0;
 
+// The logs folder this process has made sure of; a line that then fails to go
+// into it looks again, in case the folder was removed since.
+std::string GPastaCriada;
+
+std::string PastaDosLogs() {
+  return TConfigINI::PastaBaseSemCriar() + "logs" + kSep;
+}
+
+void GarantirPasta(const std::string& APasta) {
+  if (Arquivos().CriarPastas(APasta)) GPastaCriada = APasta;
+}
+
 }  // namespace
 
 bool TLogger::MensagemRelevante(const std::string& AMsg) {
@@ -38,6 +51,9 @@ bool TLogger::LogDetalhadoAtivo() {
   try {
     // The same file as ArquivoConfig, reached without creating any folder.
     const std::string arq = TConfigINI::PastaBaseSemCriar() + "config.ini";
+    // A polling pass reads the switch once with the rest of the record.
+    if (const std::optional<bool> daPassagem = TConfigINI::LogDetalhadoDaPassagem(arq))
+      return *daPassagem;
     if (!Arquivos().ArquivoExiste(arq)) return false;
     const bool debug = TConfigINI::LerBooleano(arq, "LOG", "DEBUG", false);
     return TConfigINI::LerBooleano(arq, "LOG", "DETALHADO", debug);
@@ -47,13 +63,17 @@ bool TLogger::LogDetalhadoAtivo() {
 }
 
 std::string TLogger::PastaLogs() {
-  const std::string pasta = TConfigINI::PastaBaseSemCriar() + "logs" + kSep;
-  Arquivos().CriarPastas(pasta);
+  const std::string pasta = PastaDosLogs();
+  GarantirPasta(pasta);
   return pasta;
 }
 
 std::string TLogger::ArquivoLogDoDia() {
-  return PastaLogs() + "Zelvan_" + FormatarDataHora("yyyy_mm_dd", Agora()) + ".log";
+  return PastaLogs() + NomeDoDia();
+}
+
+std::string TLogger::NomeDoDia() {
+  return "Zelvan_" + FormatarDataHora("yyyy_mm_dd", Agora()) + ".log";
 }
 
 void TLogger::LimparLogsAntigos() {
@@ -94,11 +114,24 @@ void TLogger::Log(const std::string& AMsg) noexcept {
   try {
     if (!LogDetalhadoAtivo() && !MensagemRelevante(AMsg)) return;
     LimparLogsAntigos();
-    const std::string caminho = ArquivoLogDoDia();
-    RotacionarLog(caminho);
+    // The folder is made once (and the cleanup above may have made it).
+    const std::string pasta = PastaDosLogs();
+    const bool criada = pasta == GPastaCriada;
+    if (!criada) GarantirPasta(pasta);
+    const std::string caminho = pasta + NomeDoDia();
     const std::string linha =
         FormatarDataHora("yyyy-mm-dd hh:nn:ss", Agora()) + " - " + AMsg + "\r\n";
-    Arquivos().Anexar(caminho, linha);
+    IArquivos& fs = Arquivos();
+    // The usual line opens the file once; a full one is set aside first.
+    IArquivos::TAnexo anexo = fs.AnexarAbaixoDe(caminho, linha, kTamanhoMaximo);
+    if (anexo == IArquivos::TAnexo::Cheio) {
+      RotacionarLog(caminho);
+      anexo = fs.Anexar(caminho, linha) ? IArquivos::TAnexo::Anexado : IArquivos::TAnexo::Falhou;
+    }
+    if (anexo == IArquivos::TAnexo::Anexado || !criada || fs.PastaExiste(pasta)) return;
+    // Removed since it was made: made again, and the line goes in.
+    GarantirPasta(pasta);
+    fs.Anexar(caminho, linha);
   } catch (...) {
   }
 }

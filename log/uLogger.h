@@ -15,8 +15,10 @@ class TLogger {
 
   // The logs folder (with its trailing separator), created when missing.
   static std::string PastaLogs();
-  // Today's file: PastaLogs + "Zelvan_yyyy_mm_dd.log".
+  // Today's file: PastaLogs + NomeDoDia.
   static std::string ArquivoLogDoDia();
+  // "Zelvan_yyyy_mm_dd.log" of today.
+  static std::string NomeDoDia();
   // [LOG] DETALHADO (default [LOG] DEBUG, default false) of the base folder's
   // config.ini, read without creating any folder; false when there is no file.
   static bool LogDetalhadoAtivo();

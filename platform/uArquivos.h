@@ -50,6 +50,11 @@ class IArquivos {
   // Appends, creating the file when missing; others may read it meanwhile but
   // not write it.
   virtual bool Anexar(const std::string& ACaminho, std::string_view ABytes) = 0;
+  // As Anexar, unless the file already holds ALimite bytes or more: then
+  // nothing is written and Cheio says so. One opening of the file for both.
+  enum class TAnexo { Anexado, Cheio, Falhou };
+  virtual TAnexo AnexarAbaixoDe(const std::string& ACaminho, std::string_view ABytes,
+                                int64_t ALimite) = 0;
   virtual std::string CaminhoExecutavel() = 0;  // full path of the running program
   virtual std::string PastaTemporaria() = 0;    // ends with kSep
 };

@@ -67,6 +67,8 @@ class TArquivosPosix final : public IArquivos {
   }
   bool CriarPastas(const std::string& ACaminho) override {
     if (ACaminho.empty()) return false;
+    // The usual case: one look instead of a creation per level.
+    if (PastaExiste(ACaminho)) return true;
     std::string parcial;
     for (size_t i = 0; i < ACaminho.size(); ++i) {
       parcial += ACaminho[i];
@@ -154,6 +156,18 @@ class TArquivosPosix final : public IArquivos {
     // writers that ask for one, as the Windows share mode does for all of them.
     bool ok = flock(fd, LOCK_EX | LOCK_NB) == 0 && EscreverTudo(fd, ABytes);
     return (close(fd) == 0) && ok;
+  }
+  TAnexo AnexarAbaixoDe(const std::string& ACaminho, std::string_view ABytes,
+                        int64_t ALimite) override {
+    const int fd = open(ACaminho.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) return TAnexo::Falhou;
+    struct stat st {};
+    TAnexo r = TAnexo::Falhou;
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &st) == 0)
+      r = st.st_size >= ALimite      ? TAnexo::Cheio
+          : EscreverTudo(fd, ABytes) ? TAnexo::Anexado
+                                     : TAnexo::Falhou;
+    return close(fd) == 0 || r == TAnexo::Cheio ? r : TAnexo::Falhou;
   }
   std::string CaminhoExecutavel() override {
     char buf[PATH_MAX + 1];

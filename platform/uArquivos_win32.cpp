@@ -77,6 +77,8 @@ class TArquivosWin32 final : public IArquivos {
   }
   bool CriarPastas(const std::string& ACaminho) override {
     if (ACaminho.empty()) return false;
+    // The usual case: one look instead of a creation per level.
+    if (PastaExiste(ACaminho)) return true;
     std::string parcial;
     for (size_t i = 0; i < ACaminho.size(); ++i) {
       const char c = ACaminho[i];
@@ -168,6 +170,17 @@ class TArquivosWin32 final : public IArquivos {
                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!h.Valido()) return false;
     return EscreverTudo(h.Get(), ABytes);
+  }
+  TAnexo AnexarAbaixoDe(const std::string& ACaminho, std::string_view ABytes,
+                        int64_t ALimite) override {
+    // The size comes from the handle (which may read attributes for it).
+    THandle h(CreateFileW(ParaWide(ACaminho).c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                          FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h.Valido()) return TAnexo::Falhou;
+    LARGE_INTEGER tamanho{};
+    if (!GetFileSizeEx(h.Get(), &tamanho)) return TAnexo::Falhou;
+    if (tamanho.QuadPart >= ALimite) return TAnexo::Cheio;
+    return EscreverTudo(h.Get(), ABytes) ? TAnexo::Anexado : TAnexo::Falhou;
   }
   std::string CaminhoExecutavel() override {
     std::wstring buf(MAX_PATH, L'\0');

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Draws the chat bubble's picture (a round blue button with two speech balloons
 # on transparent corners) and writes chat/uBalaoPng.inc (the 72x72 RGBA PNG as
-# Base64, embedded in the program) and res/chat_balao.ico (16 and 32 pixels,
+# Base64, embedded in the program), chat/uBalaoPng144.inc (the same drawing at
+# 144x144, painted on screens above 96 DPI so that it is scaled down, never
+# up) and res/chat_balao.ico (16 and 32 pixels,
 # shipped beside Zelvan.exe for the chat window). The outputs are committed;
 # run this again only after changing the drawing. Needs ImageMagick 6 and icotool.
 set -euo pipefail
@@ -32,6 +34,8 @@ convert "$tmp/botao.png" "$tmp/baloes.png" -compose Over -composite "$tmp/mestre
 
 convert "$tmp/mestre.png" -filter Lanczos -resize 72x72 -define png:color-type=6 \
   -define png:bit-depth=8 -strip "PNG32:$tmp/balao72.png"
+convert "$tmp/mestre.png" -filter Lanczos -resize 144x144 -define png:color-type=6 \
+  -define png:bit-depth=8 -strip "PNG32:$tmp/balao144.png"
 for s in 16 32; do
   convert "$tmp/mestre.png" -filter Lanczos -resize ${s}x${s} -strip "PNG32:$tmp/ico$s.png"
 done
@@ -43,3 +47,9 @@ icotool -c -o chat_balao.ico "$tmp/ico16.png" "$tmp/ico32.png"
   base64 -w 100 "$tmp/balao72.png"
   echo ")b64\""
 } >../chat/uBalaoPng.inc
+{
+  echo "// The chat bubble's picture at 144x144 for screens above 96 DPI, drawn by res/gerar_balao.sh."
+  echo "R\"b64("
+  base64 -w 100 "$tmp/balao144.png"
+  echo ")b64\""
+} >../chat/uBalaoPng144.inc

@@ -117,6 +117,9 @@ class TCanvas {
   virtual TTamanho MedirTexto(const TFonte& AFonte, const std::string& ATexto) = 0;
   // The picture drawn into the rectangle, blended by its alpha.
   virtual void Imagem(const TBitmap& AImagem, const TRetangulo& ADestino) = 0;
+  // Dots per inch the drawing lands at (96 where nothing is scaled), so that a
+  // window can pick a larger picture instead of having a small one enlarged.
+  virtual int Dpi() const { return 96; }
 };
 
 // One drawing call, as TCanvasGravador keeps it.

@@ -182,6 +182,8 @@ class TCanvasGdi final : public TCanvas {
     return app::MedirTexto(AFonte, ATexto);
   }
 
+  int Dpi() const override { return FDpi; }
+
   void Imagem(const TBitmap& AImagem, const TRetangulo& ADestino) override {
     const RECT alvo = Escalado(ADestino, FDpi);
     const int w = alvo.right - alvo.left, h = alvo.bottom - alvo.top;

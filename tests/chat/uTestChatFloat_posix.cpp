@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "chat/uChatBrowser.h"
@@ -126,6 +127,38 @@ TEST(ChatTexto, BadgeEToast) {
   EXPECT_EQ(TFrmChatToast::TextoTitulo("  "), "Nova mensagem");
   EXPECT_EQ(TFrmChatToast::TextoTitulo(" Ana "), "Ana");
   EXPECT_EQ(TFrmChatToast::TextoPreview(""), "Nova mensagem recebida no chat.");
+}
+
+// The picture painted above 96 DPI is the same drawing at twice the size:
+// averaged down to 72 it matches the embedded one, corners and all.
+TEST(ChatTexto, ImagemNitidaEOMesmoDesenhoEmDobro) {
+  TBitmap p72, p144;
+  ASSERT_TRUE(TFrmChatFloat::CarregarPngEmbutido(p72));
+  ASSERT_TRUE(TFrmChatFloat::CarregarPngNitido(p144));
+  ASSERT_EQ(p144.Largura, 144);
+  ASSERT_EQ(p144.Altura, 144);
+  // Colours compared as they are blended (times alpha): under a transparent
+  // pixel any colour is the same.
+  const auto canal = [](uint32_t APixel, int AC) {
+    const int a = static_cast<int>(APixel >> 24), v = static_cast<int>((APixel >> AC) & 0xFF);
+    return AC == 24 ? v : v * a / 255;
+  };
+  long soma = 0, longe = 0;
+  for (int y = 0; y < 72; ++y)
+    for (int x = 0; x < 72; ++x)
+      for (int c = 0; c < 32; c += 8) {
+        int m = 0;
+        for (int k = 0; k < 4; ++k)
+          m += canal(p144.Pixels[(2 * y + k / 2) * 144 + 2 * x + k % 2], c);
+        const int d = std::abs(m / 4 - canal(p72.Pixels[y * 72 + x], c));
+        soma += d;
+        longe += d > 48;
+      }
+  EXPECT_LT(soma / (72 * 72 * 4), 4) << "not the same drawing";
+  EXPECT_LT(longe, 72 * 72 * 4 / 100) << "not the same drawing";
+  EXPECT_LE(p144.Pixels[0] >> 24, 8u) << "corners are not transparent";
+  EXPECT_LE(p144.Pixels[144 * 144 - 1] >> 24, 8u) << "corners are not transparent";
+  EXPECT_GT(p144.Pixels[72 * 144 + 72] >> 24, 8u);
 }
 
 TEST(ChatTexto, RegiaoDaImagemEBadge) {
@@ -267,6 +300,28 @@ TEST_F(ChatFloat, PrimeiroPollSoRegistraEFalhaNaoMudaNada) {
   b.PintarEm(sem);
   EXPECT_EQ(sem.Comandos.size(), 2u) << "a badge at 0";
   EXPECT_TRUE(b.Regiao().Arredondados.empty());
+}
+
+// Above 96 DPI the larger picture is painted into the same 72 x 72 (scaled
+// down by the backend); at 96 the embedded one as it is.
+TEST_F(ChatFloat, AcimaDe96DpiPintaAImagemMaior) {
+  DefinirChat(0, "", "");
+  TFrmChatFloat& b = Bolha();
+  struct TCanvasDpi : ui::TCanvasGravador {
+    int D = 96;
+    int Dpi() const override { return D; }
+  };
+  for (const auto& [dpi, esperado] : {std::pair{96, "72x72"}, std::pair{120, "144x144"},
+                                      std::pair{144, "144x144"}, std::pair{192, "144x144"}}) {
+    TCanvasDpi c;
+    c.D = dpi;
+    b.PintarEm(c);
+    ASSERT_GE(c.Comandos.size(), 2u);
+    EXPECT_EQ(c.Comandos[1].Tipo, ui::TComandoPintura::TTipo::Imagem);
+    EXPECT_EQ(c.Comandos[1].Texto, esperado) << dpi;
+    EXPECT_EQ(c.Comandos[1].Ret.Width, 72) << dpi;
+    EXPECT_EQ(c.Comandos[1].Ret.Height, 72) << dpi;
+  }
 }
 
 TEST_F(ChatFloat, CliqueMarcaLidasEAbreArrastoGuardaLugar) {

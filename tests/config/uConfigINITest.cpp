@@ -45,6 +45,9 @@ TEST(ConfigINI, LeORegistroComAsChavesDeReserva) {
       {"[SERVIDOR]\r\nINTERVALO_SEGUNDOS=abc\r\n", 10, false, true},
       {"[SERVIDOR]\r\nUSAR_SSL=yes\r\n[LOG]\r\nDEBUG=1\r\n", 10, true, true},
       {"[SERVIDOR]\r\nUSAR_SSL=0\r\n[LOG]\r\nDEBUG=1\r\nDETALHADO=0\r\n", 10, false, false},
+      {"[LOG]\r\nDEBUG=1\r\nDETALHADO=sim\r\n", 10, true, true},
+      {"[LOG]\r\nDEBUG=0\r\nDETALHADO=\r\n", 10, false, true},
+      {"[LOG]\r\nDEBUG=0\r\nDETALHADO=1\r\n", 10, true, true},
   };
   for (const auto& c : casos) {
     TBaseTemporaria base;
@@ -182,6 +185,75 @@ TEST(ConfigINI, AcessoPorChaveNoConfigIni) {
             std::vector<std::string>{"avisos:57:FIN-03"});
   EXPECT_TRUE(TConfigINI::LerBooleano("LOG", "DETALHADO", false));
   EXPECT_EQ(TConfigINI::LerTexto("LOG", "NADA", "x"), "x");
+}
+
+// A pass reads the record once; what another program changes meanwhile is
+// seen by the next pass, and what the agent itself writes at once.
+TEST(ConfigINI, PassagemLeUmaVezEVeAMudancaNaSeguinte) {
+  TBaseTemporaria base;
+  const std::string arq = base.Base() + "config.ini";
+  GravarArquivoTeste(arq, "[SERVIDOR]\r\nURL=http://a/\r\n");
+  {
+    TPassagemConfig passagem;
+    EXPECT_EQ(TConfigINI::Carregar().URL, "http://a/");
+    GravarArquivoTeste(arq, "[SERVIDOR]\r\nURL=http://b/\r\nINTERVALO_SEGUNDOS=30\r\n");
+    {
+      TPassagemConfig dentro;
+      EXPECT_EQ(TConfigINI::Carregar().URL, "http://a/") << "a nested pass shares the reading";
+    }
+    EXPECT_EQ(TConfigINI::Carregar().URL, "http://a/") << "the outer pass is still open";
+  }
+  {
+    TPassagemConfig passagem;
+    const TConfigAgente c = TConfigINI::Carregar();
+    EXPECT_EQ(c.URL, "http://b/");
+    EXPECT_EQ(c.IntervaloSegundos, 30);
+  }
+  // Outside a pass every read is afresh.
+  GravarArquivoTeste(arq, "[SERVIDOR]\r\nURL=http://c/\r\n");
+  EXPECT_EQ(TConfigINI::Carregar().URL, "http://c/");
+  GravarArquivoTeste(arq, "[SERVIDOR]\r\nURL=http://d/\r\n");
+  EXPECT_EQ(TConfigINI::Carregar().URL, "http://d/");
+}
+
+TEST(ConfigINI, EscritaDentroDaPassagemEVistaNaHora) {
+  TBaseTemporaria base;
+  const std::string arq = base.Base() + "config.ini";
+  GravarArquivoTeste(arq, "[SERVIDOR]\r\nURL=http://a/\r\nUSAR_SSL=yes\r\n[LOG]\r\nDEBUG=1\r\n");
+  TPassagemConfig passagem;
+  TConfigAgente cfg = TConfigINI::Carregar();
+  ASSERT_TRUE(cfg.LogDetalhado);
+  ASSERT_TRUE(cfg.UsarSSL);
+
+  // Salvar compares with the pass's reading: the missing DETALHADO and the
+  // USAR_SSL that is not "1" are written, the rest is left as it is.
+  cfg.SenhaAgenteHash = "h1";
+  cfg.LogDetalhado = false;
+  TConfigINI::Salvar(cfg);
+  EXPECT_EQ(TConfigINI::LerTexto(arq, "SEGURANCA", "SENHA_AGENTE_HASH", ""), "h1");
+  EXPECT_EQ(TConfigINI::LerTexto(arq, "LOG", "DETALHADO", ""), "0");
+  EXPECT_EQ(TConfigINI::LerTexto(arq, "SERVIDOR", "USAR_SSL", ""), "1");
+  // The empty token was missing: written, it reads back as itself and not
+  // as the key's default.
+  EXPECT_TRUE(TConfigINI::ChaveExiste(arq, "SERVIDOR", "API_TOKEN"));
+  TConfigAgente lido = TConfigINI::Carregar();
+  EXPECT_EQ(lido.SenhaAgenteHash, "h1");
+  EXPECT_FALSE(lido.LogDetalhado);
+
+  // Key by key, in any case of the section's name.
+  TConfigINI::EscreverTexto("servidor", "url", "http://e/");
+  EXPECT_EQ(TConfigINI::Carregar().URL, "http://e/");
+  TConfigINI::EscreverBooleano(" Log ", "DETALHADO", true);
+  EXPECT_TRUE(TConfigINI::Carregar().LogDetalhado);
+  TConfigINI::EscreverInteiro("SEGURANCA", "SENHA_AGENTE_HASH", 7);
+  EXPECT_EQ(TConfigINI::Carregar().SenhaAgenteHash, "7");
+
+  // A second Salvar in the same pass compares with what is now in the file.
+  lido = TConfigINI::Carregar();
+  lido.URL = "http://a/";
+  TConfigINI::Salvar(lido);
+  EXPECT_EQ(TConfigINI::LerTexto(arq, "SERVIDOR", "URL", ""), "http://a/");
+  EXPECT_EQ(TConfigINI::Carregar().URL, "http://a/");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // the failures it swallows.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "config/uConfigINI.h"
@@ -233,6 +234,47 @@ TEST_F(Logger, PastaDeLogsImpossivelNaoAtrapalhaQuemChama) {
   EXPECT_NO_THROW(TLogger::Log("Erro sem pasta"));
   EXPECT_NO_THROW(TLogger::LimparLogsAntigos());
   EXPECT_EQ(LerArquivoTeste(FBase.Base() + "logs"), "um arquivo no lugar da pasta");
+}
+
+// Inside a polling pass the switch comes with the pass's reading of the
+// record: another program's change counts from the next pass, the agent's
+// own write at once.
+TEST_F(Logger, ChaveDetalhadaNaPassagemSegueOArquivoNaSeguinte) {
+  Config("[LOG]\r\nDETALHADO=1\r\n");
+  {
+    TPassagemConfig passagem;
+    TConfigINI::Carregar();
+    TLogger::Log("linha 1");
+  }
+  Config("[LOG]\r\nDETALHADO=0\r\n");
+  {
+    TPassagemConfig passagem;
+    TConfigINI::Carregar();
+    TLogger::Log("linha 2");
+    TConfigINI::EscreverBooleano("LOG", "DETALHADO", true);
+    TLogger::Log("linha 3");
+    TConfigINI::Carregar();
+    TLogger::Debug("linha 4");
+  }
+  Config("[LOG]\r\nDEBUG=0\r\n");
+  TLogger::Log("linha 5");
+  EXPECT_EQ(Conteudo(),
+            "2025-03-05 14:15:02 - linha 1\r\n"
+            "2025-03-05 14:15:02 - linha 3\r\n"
+            "2025-03-05 14:15:02 - [DEBUG] linha 4\r\n");
+}
+
+// The folder is made once; removed later, it is made again and no line is lost.
+TEST_F(Logger, PastaDeLogsRemovidaVoltaSemPerderALinha) {
+  TLogger::Log("Erro 1");
+  ASSERT_EQ(Conteudo(), "2025-03-05 14:15:02 - Erro 1\r\n");
+  std::filesystem::remove_all(std::filesystem::u8path(Logs()));
+  ASSERT_FALSE(Arquivos().PastaExiste(Logs()));
+  TLogger::Log("Erro 2");
+  TLogger::Log("Erro 3");
+  EXPECT_EQ(Conteudo(),
+            "2025-03-05 14:15:02 - Erro 2\r\n"
+            "2025-03-05 14:15:02 - Erro 3\r\n");
 }
 
 }  // namespace

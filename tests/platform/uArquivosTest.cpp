@@ -120,6 +120,28 @@ TEST(Arquivos, AnexarFalhaEnquantoOutroEscritorSeguraOArquivo) {
   EXPECT_EQ(LerArquivoTeste(arq), "depois");
 }
 
+TEST(Arquivos, AnexarAbaixoDeEscreveSoAbaixoDoLimite) {
+  using A = IArquivos::TAnexo;
+  TPastaTemporaria tmp;
+  IArquivos& fs = Arquivos();
+  const std::string arq = tmp / "Zelvan.log";
+  EXPECT_EQ(fs.AnexarAbaixoDe(arq, "abc", 5), A::Anexado) << "creates the missing file";
+  EXPECT_EQ(fs.AnexarAbaixoDe(arq, "de", 5), A::Anexado) << "3 bytes, below 5";
+  EXPECT_EQ(fs.AnexarAbaixoDe(arq, "f", 5), A::Cheio) << "5 bytes, the limit itself";
+  EXPECT_EQ(LerArquivoTeste(arq), "abcde");
+  GravarArquivoTeste(arq, "abcdefg");
+  EXPECT_EQ(fs.AnexarAbaixoDe(arq, "h", 5), A::Cheio);
+  EXPECT_EQ(LerArquivoTeste(arq), "abcdefg");
+  {
+    TArquivoTravado trava(arq);
+    ASSERT_TRUE(trava.Ativo());
+    EXPECT_EQ(fs.AnexarAbaixoDe(arq, "h", 100), A::Falhou);
+  }
+  EXPECT_EQ(fs.AnexarAbaixoDe(arq, "h", 100), A::Anexado);
+  EXPECT_EQ(LerArquivoTeste(arq), "abcdefgh");
+  EXPECT_EQ(fs.AnexarAbaixoDe(tmp / ("nada" + S + "x.log"), "h", 100), A::Falhou);
+}
+
 TEST(Arquivos, GravarAtomicoTrocaInteiroOuNada) {
   TPastaTemporaria tmp;
   const std::string arq = tmp / "dados.json";

@@ -133,6 +133,10 @@ class TArquivosComFalhas : public IArquivos {
     ++Anexacoes;
     return !RecusarAnexar && FReal.Anexar(C, B);
   }
+  TAnexo AnexarAbaixoDe(const std::string& C, std::string_view B, int64_t L) override {
+    ++Anexacoes;
+    return RecusarAnexar ? TAnexo::Falhou : FReal.AnexarAbaixoDe(C, B, L);
+  }
   std::string CaminhoExecutavel() override { return FReal.CaminhoExecutavel(); }
   std::string PastaTemporaria() override { return FReal.PastaTemporaria(); }
 

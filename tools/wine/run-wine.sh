@@ -7,12 +7,13 @@
 # $VESK_WINE_CACHE, default ~/.cache/vesk-wine-template) and each run gets a
 # hard-linked copy of it in which every file Wine or the program may rewrite is
 # a private copy. Without DISPLAY the run gets an Xvfb screen of its own
-# (1920x1080, 24 bits, 96 DPI). Screenshots go to $VESK_SCREENS (default
+# (1920x1080, 24 bits, at the DPI of the run). Screenshots go to $VESK_SCREENS (default
 # out/screens of the repository), which the program sees as $VESK_SCREENS_WIN.
 # Environment: VESK_* passes through as it is; VESK_WINE_TIMEOUT (seconds,
 # default 840) stops a program that hangs; VESK_WINE_KEEP=1 keeps the prefix;
 # VESK_CONFIG_INI names a config.ini to start from; VESK_WINE_SEM_GERENTE=1
-# makes Wine draw the window frames on a screen without a window manager.
+# makes Wine draw the window frames on a screen without a window manager;
+# VESK_WINE_DPI (default 96) is the DPI the program starts at, 144 for 150 %.
 set -u
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -157,6 +158,30 @@ else
   cp -a "$template" "$WINEPREFIX" || exit 1
 fi
 
+# The DPI Wine reads from the prefix when the program starts: every place the
+# template holds the 96 of its build gets the asked value.
+dpi=${VESK_WINE_DPI:-96}
+case "$dpi" in
+  '' | *[!0-9]*)
+    echo "run-wine: VESK_WINE_DPI must be a number of dots per inch: $dpi" >&2
+    exit 2
+    ;;
+esac
+if [ "$dpi" -lt 48 ] || [ "$dpi" -gt 480 ]; then
+  echo "run-wine: VESK_WINE_DPI out of range (48 to 480): $dpi" >&2
+  exit 2
+fi
+if [ "$dpi" != 96 ]; then
+  hex=$(printf '%08x' "$dpi")
+  for f in "$WINEPREFIX/user.reg" "$WINEPREFIX/system.reg"; do
+    grep -q '^"LogPixels"=dword:00000060' "$f" || {
+      echo "run-wine: no LogPixels in $f of the template" >&2
+      exit 1
+    }
+    sed -i "s/^\"LogPixels\"=dword:00000060/\"LogPixels\"=dword:$hex/" "$f" || exit 1
+  done
+fi
+
 # A configuration to start from (the demo's): copied into the base folder.
 if [ -n "${VESK_CONFIG_INI:-}" ]; then
   mkdir -p "$WINEPREFIX/drive_c/Talmeq/VESKINTRANET"
@@ -169,7 +194,7 @@ if [ $xvfb_propria = 1 ]; then
     echo "run-wine: DISPLAY is unset and Xvfb is not installed" >&2
     exit 127
   fi
-  Xvfb -displayfd 3 -screen 0 1920x1080x24 -dpi 96 -nolisten tcp -noreset \
+  Xvfb -displayfd 3 -screen 0 1920x1080x24 -dpi "$dpi" -nolisten tcp -noreset \
     3>"$run_dir/display" >"$run_dir/xvfb.log" 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 1 200); do
