@@ -7,6 +7,7 @@
 #include "services/uAgentCommandsPro.h"
 #include "services/uAgentHardwareSync.h"
 #include "services/uAgentHeartbeat.h"
+#include "services/uAutoUpdatePro.h"
 #include "services/uPedidoSaida.h"
 #include "tasks/uAgentTasks.h"
 
@@ -20,6 +21,9 @@ TPassosAgente PassosAgentePadrao() {
   p.SincronizarInventario = [] { TAgentHardwareSync::SincronizarInventario(); };
   p.VerificarTarefas = [] { TAgentTasks::VerificarTarefas(); };
   p.VerificarComandos = [] { TAgentCommandsPro::VerificarComandos(); };
+  p.VerificarAtualizacao = [](const std::string& AVersao) {
+    TAutoUpdatePro::VerificarAtualizacao(AVersao);
+  };
   p.PularAposSaida = [](const std::string& AEtapa) { return TPedidoSaida::Pular(AEtapa); };
   p.BuscarTarefasJson = [] { return TAgentTasks::BuscarTarefasJson(); };
   p.ExibirTarefasAgora = [] { TAgentTasks::ExibirTarefasAgora(); };

@@ -37,7 +37,7 @@ bool EnviarAck(const TConfigAgente& ACfg, const std::string& ASourceTable, int32
         "computador=" + computador,
         "usuario=" + usuario,
         "source_table=" + tabela,
-        std::string("versao=") + kVersaoAgente,
+        std::string("versao=") + VersaoAgente(),
     };
     if (!EmBranco(AMotivo)) campos.push_back("motivo=" + AMotivo);
     try {
@@ -54,7 +54,7 @@ bool EnviarAck(const TConfigAgente& ACfg, const std::string& ASourceTable, int32
         url + "?api_token=" + CodificarURL(ACfg.ApiToken) + "&mensagem_id=" + id +
         "&aviso_id=" + id + "&computador=" + CodificarURL(computador) +
         "&usuario=" + CodificarURL(usuario) + "&source_table=" + CodificarURL(tabela) +
-        "&versao=" + CodificarURL(kVersaoAgente) + "&motivo=" + CodificarURL(AMotivo);
+        "&versao=" + CodificarURL(VersaoAgente()) + "&motivo=" + CodificarURL(AMotivo);
     try {
       const std::string resposta = THttpRetry::GetText(urlGet, 3);
       TLogger::Log("ACK GET mensagem ID " + id + " [" + tabela +

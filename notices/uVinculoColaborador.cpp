@@ -46,7 +46,7 @@ void VerificarVinculoColaborador(const TConfigAgente& ACfg) {
     const std::string url =
         base + "api/colaborador-vinculo.php" + "?api_token=" + CodificarURL(ACfg.ApiToken) +
         "&computador=" + CodificarURL(computador) + "&usuario=" + CodificarURL(usuario) +
-        "&versao=" + CodificarURL(kVersaoAgente);
+        "&versao=" + CodificarURL(VersaoAgente());
     const TRespostaJson json(THttpRetry::GetText(url, 3));
     if (json.Tipo() != TTipoResposta::ObjetoJson) return;
     const rapidjson::Value* obj = json.Objeto();

@@ -7,5 +7,7 @@
 // logo_agente.png lies beside the executable.
 #define IDR_LOGO_PNG 101
 
+#ifndef VESK_VERSAO_BIN
 #define VESK_VERSAO_BIN 1, 0, 115, 0
 #define VESK_VERSAO_TEXTO "1.0.115"
+#endif

@@ -156,9 +156,12 @@ TEST_F(AgenteE2E, PrimeiroCicloGuardaASenhaEEnviaOHeartbeat) {
   EXPECT_TRUE(comHora) << "no time of the last communication";
   EXPECT_EQ(TConfigINI::LerTexto("SEGURANCA", "SENHA_AGENTE_HASH", ""), kHashCenario);
 
-  // The configuration first, then the heartbeat with the computer, the user and
-  // the version in their order.
-  const std::vector<TPedido> pedidos = Pedidos();
+  // The start-up's update check, then the pass: the configuration first, then
+  // the heartbeat with the computer, the user and the version in their order.
+  std::vector<TPedido> pedidos = Pedidos();
+  ASSERT_FALSE(pedidos.empty());
+  EXPECT_EQ(pedidos[0].Caminho, "/demo/intranet/api/update.json");
+  pedidos.erase(pedidos.begin());
   ASSERT_GE(pedidos.size(), 2u);
   EXPECT_EQ(pedidos[0].Caminho, "/demo/intranet/api/agent_config.php");
   EXPECT_EQ(pedidos[0].Consulta, std::string("api_token=") + kToken);
@@ -202,7 +205,9 @@ TEST_F(AgenteE2E, ServidorForaDoArMostraErroESemHeartbeat) {
   for (size_t p = log.find("GET erro tentativa "); p != std::string::npos;
        p = log.find("GET erro tentativa ", p + 1))
     ++tentativas;
-  EXPECT_EQ(tentativas, 3u) << log;
+  // Three for the start-up's update check, three for the pass's first request.
+  EXPECT_EQ(tentativas, 6u) << log;
+  EXPECT_NE(log.find("Erro no auto update: ENetHTTPClientException - "), std::string::npos) << log;
   EXPECT_NE(log.find("Erro no ciclo: "), std::string::npos) << log;
   EXPECT_EQ(log.find("Heartbeat"), std::string::npos) << log;
   // Nothing of the token reaches the log in clear.

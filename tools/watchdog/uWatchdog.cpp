@@ -1,8 +1,11 @@
 // The watchdog's policy: find the agent by its path, wait for it, and decide on each exit.
 #include "tools/watchdog/uWatchdog.h"
 
+#include <cmath>
 #include <utility>
 
+#include "config/uPassagemAtualizacao.h"
+#include "platform/uArquivos.h"
 #include "platform/uTexto.h"
 
 namespace {
@@ -137,6 +140,49 @@ THandleProcesso TWatchdog::TratarFalha(uint32_t ACodigo, int& ASaida) {
   }
 }
 
+bool TWatchdog::EmSubstituicao(uint32_t AId) {
+  TPassagemAtualizacao p;
+  if (AId == 0 || !TRegistroPassagem::Ler(FCaminho, p) || p.Pid != AId) return false;
+  // A record from long ago names a process id that may have been reused.
+  if (std::fabs(FRelogio.Agora() - p.Hora) * 86400000.0 >= FConfig.JanelaReversaoMs) return false;
+  FAtualizacao = {true, p.VersaoNova, FRelogio.TickCount(), 0};
+  return true;
+}
+
+THandleProcesso TWatchdog::Reverter() {
+  const std::string versao = FAtualizacao.Versao;
+  FAtualizacao.Ativa = false;
+  const std::string revertida = TRegistroPassagem::Revertida(FCaminho);
+  if (!revertida.empty() && revertida == versao) {
+    FLog("Watchdog: erro: versao " + versao + " ja foi revertida uma vez; sem nova reversao");
+    return 0;
+  }
+  const std::string pasta = PastaDe(FCaminho) + "backup" + kSep;
+  std::string nome;
+  for (const TInfoArquivo& a : Arquivos().Listar(pasta, "Zelvan_backup_*.exe"))
+    if (a.Nome > nome) nome = a.Nome;  // the time stamp in the name sorts them
+  std::string bytes;
+  if (nome.empty() || !Arquivos().LerTudo(pasta + nome, bytes) || bytes.empty()) {
+    FLog("Watchdog: erro: versao " + versao +
+         " falhou apos a atualizacao e nao ha backup para restaurar em " + pasta);
+    return 0;
+  }
+  if (!GravarAtomico(FCaminho, bytes)) {
+    FLog("Watchdog: erro: falha ao restaurar o backup " + nome + " sobre " + FCaminho);
+    return 0;
+  }
+  TRegistroPassagem::MarcarRevertida(FCaminho, versao);
+  FLog("Watchdog: erro: versao " + versao + " terminou com falha " +
+       std::to_string(FConfig.FalhasParaReverter) +
+       " vezes logo apos a atualizacao; backup restaurado: " + nome);
+  const THandleProcesso h = FProcessos.Iniciar(FCaminho);
+  if (h == 0)
+    FLog("Watchdog: erro ao iniciar o agente restaurado: " + FCaminho);
+  else
+    FLog("Watchdog: agente restaurado iniciado");
+  return h;
+}
+
 int TWatchdog::Executar(const std::vector<std::string>& AArgumentos) {
   if (!ValidarArgumentos(AArgumentos)) return kSaidaArgumento;
 
@@ -176,7 +222,44 @@ int TWatchdog::Executar(const std::vector<std::string>& AArgumentos) {
     uint32_t codigo = 0;
     // An unreadable exit code is no proof of a deliberate exit.
     if (!FProcessos.CodigoSaida(agente, codigo) || codigo == 259) codigo = 0xFFFFFFFFu;
+    const uint32_t pid = FProcessos.IdDoProcesso(agente);
     FProcessos.Fechar(agente);
+
+    // Quit for the update script, or ended by its taskkill: not a crash.
+    if (EmSubstituicao(pid)) {
+      FLog("Watchdog: agente substituido pela atualizacao para " + FAtualizacao.Versao +
+           " (codigo " + std::to_string(codigo) + "); acompanhando a nova versao");
+      b = ProcurarAgente(FConfig.ToleranciaMs);
+      if (b.Processo != 0) {
+        agente = b.Processo;
+        continue;
+      }
+      if (b.SemAcesso) {
+        FLog("Watchdog: erro: sem acesso ao processo do agente; watchdog encerrado");
+        return kSaidaFalha;
+      }
+      // The script did not start it, or it ended before it was seen.
+      FLog("Watchdog: aviso: nova versao nao apareceu apos a atualizacao; iniciando o agente");
+      FReinicios.push_back(FRelogio.TickCount());
+      agente = FProcessos.Iniciar(FCaminho);
+      if (agente == 0) {
+        FLog("Watchdog: erro ao iniciar o agente apos a atualizacao: " + FCaminho);
+        return kSaidaFalha;
+      }
+      continue;
+    }
+    if (codigo != 0 && FAtualizacao.Ativa) {
+      if (static_cast<uint32_t>(FRelogio.TickCount() - FAtualizacao.Inicio) >=
+          FConfig.JanelaReversaoMs) {
+        FAtualizacao.Ativa = false;
+      } else if (++FAtualizacao.Falhas >= FConfig.FalhasParaReverter) {
+        const THandleProcesso h = Reverter();
+        if (h != 0) {
+          agente = h;
+          continue;
+        }
+      }
+    }
 
     if (codigo == 0) {
       // Closed on purpose; the restart command and the update script start a

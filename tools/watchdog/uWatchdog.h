@@ -30,6 +30,9 @@ struct TConfigWatchdog {
   uint32_t IntervaloBuscaMs = 500;  // polling step while looking for the agent
   int LimiteReinicios = 5;
   uint32_t JanelaLimiteMs = 3600000;  // the sliding window of the limit
+  // After an update: this many abnormal ends within the window roll it back.
+  int FalhasParaReverter = 3;
+  uint32_t JanelaReversaoMs = 600000;
 };
 
 // The defaults, with VESK_WATCHDOG_ESPERA_MS and VESK_WATCHDOG_TOLERANCIA_MS
@@ -59,6 +62,11 @@ class TWatchdog {
   // Returns the process to watch next, or 0 with ASaida set.
   THandleProcesso TratarFalha(uint32_t ACodigo, int& ASaida);
   bool LimiteAtingido();
+  // The agent that ended (process AId) was being replaced by the update script.
+  bool EmSubstituicao(uint32_t AId);
+  // Restores the newest backup over the executable and starts it; 0 when it
+  // cannot or the version was rolled back once already.
+  THandleProcesso Reverter();
 
   IProcessos& FProcessos;
   IRelogio& FRelogio;
@@ -66,4 +74,10 @@ class TWatchdog {
   TConfigWatchdog FConfig;
   std::string FCaminho;
   std::deque<uint32_t> FReinicios;  // tick counts of the recent restarts
+  struct TAposAtualizacao {
+    bool Ativa = false;
+    std::string Versao;
+    uint32_t Inicio = 0;  // tick of the hand-over
+    int Falhas = 0;
+  } FAtualizacao;
 };

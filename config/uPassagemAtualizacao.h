@@ -1,0 +1,32 @@
+// The record of an update hand-over, kept beside the executable in
+// "backup\atualizacao.ini": the agent writes it before its script runs, the
+// watchdog reads it to tell a replacement from a crash and to roll back a new
+// version that keeps failing, and both read which version was rolled back.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/uDataHora.h"
+
+struct TPassagemAtualizacao {
+  uint32_t Pid = 0;            // the agent being replaced
+  std::string VersaoAnterior;  // its version
+  std::string VersaoNova;      // the version the script installs
+  TDateTime Hora = 0;          // when the script was started
+  std::string Revertida;       // the last version the watchdog rolled back
+};
+
+class TRegistroPassagem {
+ public:
+  // "backup\atualizacao.ini" in the folder of the executable AExe.
+  static std::string Arquivo(const std::string& AExe);
+  // False when the file holds no hand-over (Pid 0 or no time).
+  static bool Ler(const std::string& AExe, TPassagemAtualizacao& APassagem);
+  // Writes every field but Revertida; false when the file cannot be written.
+  static bool Gravar(const std::string& AExe, const TPassagemAtualizacao& APassagem);
+  // Clears the hand-over (a script that did not start), keeping Revertida.
+  static void Cancelar(const std::string& AExe);
+  static std::string Revertida(const std::string& AExe);
+  static bool MarcarRevertida(const std::string& AExe, const std::string& AVersao);
+};

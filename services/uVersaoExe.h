@@ -1,0 +1,10 @@
+// The version resource of a Windows executable, read from its bytes (the same
+// on every system, so that a native release tool reads it too).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The file version of the executable's VS_VERSIONINFO as "a.b.c.d"; false when
+// the bytes are no PE image or carry no version resource.
+bool LerVersaoExecutavel(std::string_view ABytes, std::string& AVersao);

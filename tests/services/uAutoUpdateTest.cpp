@@ -1,0 +1,624 @@
+// Self-update: versions, addresses, the batch script's bytes, the version
+// resource, hash and signature checks, the attempt record, and the whole check
+// against the development server with the shell and the quit recorded.
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <openssl/ec.h>
+#include <openssl/evp.h>
+#include <openssl/x509.h>
+#endif
+
+#include <rapidjson/document.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "config/uConfigINI.h"
+#include "config/uPassagemAtualizacao.h"
+#include "net/uJsonHelper.h"
+#include "platform/uArquivos.h"
+#include "platform/uCripto.h"
+#include "platform/uDigest.h"
+#include "platform/uShell.h"
+#include "services/uAutoUpdatePro.h"
+#include "services/uPedidoSaida.h"
+#include "services/uVersaoExe.h"
+#include "tests/net/uAmbienteHttp.h"
+#include "tests/support/uPeTeste.h"
+
+namespace {
+
+using pe_teste::Executavel;
+
+TEST(VersaoTeste, CompararVersoesComoNumeros) {
+  struct Caso {
+    const char *Local, *Servidor;
+    int Esperado;
+  };
+  const Caso casos[] = {
+      {"1.0.115", "1.0.115.0", 0},     {"1.0.115", "1.0.116", -1},
+      {"1.0.115", "1.0.99", 1},        {"1.0.115", "1.0.115b", 0},
+      {"1.0.115", "1.0.116-rc", -1},   {"1.0.115.0.9", "1.0.115", 0},
+      {" 1.0.115 ", "1.0.115", 0},     {"1.0.115", "99999999999.x", 1},  // overflow counts 0
+      {"1.0.115", "2147483647.0", -1}, {"", "0.0.0.0", 0},
+      {"1..115", "1.0.115", 0},        {"v1.a.115", "1.0.115", 0},
+  };
+  for (const Caso& c : casos)
+    EXPECT_EQ(TAutoUpdatePro::CompararVersoes(c.Local, c.Servidor), c.Esperado)
+        << c.Local << " x " << c.Servidor;
+  EXPECT_EQ(TAutoUpdatePro::ParteVersao("1.0.115", 2), 115);
+  EXPECT_EQ(TAutoUpdatePro::ParteVersao("1.0.115", 3), 0);
+  EXPECT_EQ(TAutoUpdatePro::ParteVersao("1.2147483648", 1), 0);
+  EXPECT_EQ(TAutoUpdatePro::ParteVersao("1.2147483647", 1), 2147483647);
+}
+
+TEST(VersaoTeste, ResolverUrlArquivo) {
+  const std::string b = "http://srv/intranet/";
+  const std::pair<const char*, std::string> casos[] = {
+      {"downloads/Zelvan.exe", b + "downloads/Zelvan.exe"},
+      {"/downloads/Zelvan.exe", b + "downloads/Zelvan.exe"},
+      {"///downloads/Zelvan.exe", b + "downloads/Zelvan.exe"},
+      {" HTTPS://cdn.x/Zelvan.exe ", "HTTPS://cdn.x/Zelvan.exe"},
+      {"http://cdn.x/a.exe", "http://cdn.x/a.exe"},
+      {"\\\\server\\share\\a.exe", b + "server\\share\\a.exe"},  // stays on the server
+      {"downloads\\\\a.exe", b + "downloads/a.exe"},
+      {"file:///c:/a.exe", b + "file:///c:/a.exe"},
+      {"../../a.exe", b + "../../a.exe"},
+  };
+  for (const auto& [a, esperado] : casos)
+    EXPECT_EQ(TAutoUpdatePro::ResolverUrlArquivo(b, a), esperado);
+}
+
+TEST(VersaoTeste, AntiCacheComHoraEMilissegundos) {
+  TRelogioFalso relogio(CodificarDataHora({2024, 3, 7, 9, 5, 4, 321}));
+  SubstituirConcern<IRelogio> troca(relogio);
+  EXPECT_EQ(TAutoUpdatePro::AdicionarAntiCache(" http://a/api/update.json "),
+            "http://a/api/update.json?t=20240307090504321");
+  EXPECT_EQ(TAutoUpdatePro::AdicionarAntiCache("http://a/x.exe?v=2"),
+            "http://a/x.exe?v=2&t=20240307090504321");
+  EXPECT_EQ(TAutoUpdatePro::AdicionarAntiCache("   "), "");
+}
+
+TEST(BatTeste, BytesExatosDoScript) {
+  std::string bytes, erro;
+  ASSERT_TRUE(TAutoUpdatePro::MontarBatAtualizacao(
+      "C:\\Vesk\\Zelvan.exe", "C:\\Talmeq\\VESKINTRANET\\update\\Zelvan_new.exe", 4321,
+      "C:\\Vesk\\backup\\Zelvan_backup_20240307_090504.exe", bytes, erro));
+  EXPECT_EQ(
+      bytes,
+      "@echo off\r\n"
+      "setlocal\r\n"
+      "echo Atualizando Vesk Intranet Agent...\r\n"
+      "timeout /t 2 /nobreak >nul\r\n"
+      "taskkill /PID 4321 /F >nul 2>nul\r\n"
+      "timeout /t 2 /nobreak >nul\r\n"
+      "if exist \"C:\\Vesk\\Zelvan.exe\" copy /Y \"C:\\Vesk\\Zelvan.exe\" "
+      "\"C:\\Vesk\\backup\\Zelvan_backup_20240307_090504.exe\" >nul\r\n"
+      "copy /Y \"C:\\Talmeq\\VESKINTRANET\\update\\Zelvan_new.exe\" \"C:\\Vesk\\Zelvan.exe\" "
+      ">nul\r\n"
+      "if errorlevel 1 (\r\n"
+      "  timeout /t 3 /nobreak >nul\r\n"
+      "  copy /Y \"C:\\Talmeq\\VESKINTRANET\\update\\Zelvan_new.exe\" \"C:\\Vesk\\Zelvan.exe\" "
+      ">nul\r\n"
+      ")\r\n"
+      "start \"\" \"C:\\Vesk\\Zelvan.exe\"\r\n"
+      "endlocal\r\n"
+      "del \"%~f0\" >nul 2>nul\r\n");
+
+  // Blanks and "&" are safe inside the quotes; "%" is doubled so that it is not
+  // expanded; "é" is one byte of the ANSI code page; no process id, no taskkill.
+  ASSERT_TRUE(TAutoUpdatePro::MontarBatAtualizacao(
+      "C:\\Program Files\\R&D 100%\\Zelvan.exe", "C:\\up\\Zelvan_new.exe", 0,
+      "C:\\Program Files\\R&D 100%\\backup\\b.exe", bytes, erro));
+  const std::vector<std::string> linhas = [&] {
+    std::vector<std::string> r;
+    size_t i = 0, p;
+    while ((p = bytes.find("\r\n", i)) != std::string::npos)
+      r.push_back(bytes.substr(i, p - i)), i = p + 2;
+    EXPECT_EQ(i, bytes.size()) << "every line ends with CR LF";
+    return r;
+  }();
+  ASSERT_EQ(linhas.size(), 14u);
+  EXPECT_EQ(linhas[4], "timeout /t 2 /nobreak >nul");
+  EXPECT_EQ(
+      linhas[5],
+      "if exist \"C:\\Program Files\\R&D 100%%\\Zelvan.exe\" copy /Y \"C:\\Program Files\\R&D "
+      "100%%\\Zelvan.exe\" \"C:\\Program Files\\R&D 100%%\\backup\\b.exe\" >nul");
+  EXPECT_EQ(linhas[11], "start \"\" \"C:\\Program Files\\R&D 100%%\\Zelvan.exe\"");
+  EXPECT_EQ(linhas[13], "del \"%~f0\" >nul 2>nul");
+
+  ASSERT_TRUE(TAutoUpdatePro::MontarBatAtualizacao("C:\\Usuários\\Zelvan.exe", "C:\\u\\n.exe", 1,
+                                                   "C:\\b.exe", bytes, erro));
+  EXPECT_NE(bytes.find("C:\\Usu\xE1rios\\Zelvan.exe"), std::string::npos);
+  EXPECT_EQ(bytes.substr(0, 3), "@ec") << "no byte order mark";
+
+  // A path the code page cannot spell is refused, not written as "?".
+  EXPECT_FALSE(TAutoUpdatePro::MontarBatAtualizacao("C:\\Ωmega\\Zelvan.exe", "C:\\u\\n.exe", 1,
+                                                    "C:\\b.exe", bytes, erro));
+  EXPECT_NE(erro.find("C:\\Ωmega\\Zelvan.exe"), std::string::npos);
+}
+
+TEST(VersaoExeTeste, RecursoDeVersao) {
+  std::string v;
+  EXPECT_TRUE(LerVersaoExecutavel(Executavel(1, 0, 116, 0), v));
+  EXPECT_EQ(v, "1.0.116.0");
+  EXPECT_TRUE(LerVersaoExecutavel(Executavel(65535, 2, 3, 4), v));
+  EXPECT_EQ(v, "65535.2.3.4");
+  EXPECT_FALSE(LerVersaoExecutavel(Executavel(1, 0, 116, 0, 4096, false), v));
+  EXPECT_FALSE(LerVersaoExecutavel(Executavel(1, 0, 116, 0).substr(0, 0x260), v));  // cut
+  std::string mz("MZ");
+  mz.resize(512, '\x7f');
+  EXPECT_FALSE(LerVersaoExecutavel(mz, v));
+  EXPECT_FALSE(LerVersaoExecutavel("<html></html>", v));
+  std::string torto = Executavel(1, 0, 116, 0);
+  pe_teste::U32(torto, 0x3C, 0xFFFFFFF0u);  // header beyond the file
+  EXPECT_FALSE(LerVersaoExecutavel(torto, v));
+}
+
+// A key pair and signature made once with openssl (ecparam prime256v1, dgst
+// -sha256 -sign), so that the same answers hold for OpenSSL and for CNG.
+const char* kChaveFixa =
+    "MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAEN+"
+    "dP5ltkrSpEw8CU3gonbtHE0roFEuOScJtef4ri6anTH4n6C0F9P3fyjDp"
+    "iYXWubW+zd6F20wT7ABlvdRCFrw==";
+const char* kAssinaturaFixa =
+    "MEUCIFCckNVixH1FMN9PcUvyRffX2BiuIIMpRipaDa6yUfPRAiEAmxuqipKMESgsMkTdYyVppINaRzXxGpm57qZYTExxeY"
+    "0=";
+
+TEST(AssinaturaTeste, VetorFixoDoOpenssl) {
+  const std::string digest = Sha256Hex("conteudo fixo do executavel");
+  ASSERT_EQ(digest, "3ed3008d956493ff7cf0f9a911413bde9195dd6a1c409a439285b04f497b19ce");
+  std::string erro;
+  EXPECT_TRUE(TAutoUpdatePro::AssinaturaValida(kChaveFixa, digest, kAssinaturaFixa, erro)) << erro;
+  EXPECT_FALSE(TAutoUpdatePro::AssinaturaValida(kChaveFixa, Sha256Hex("conteudo alterado"),
+                                                kAssinaturaFixa, erro));
+  EXPECT_EQ(erro, "assinatura do arquivo baixado invalida");
+  std::string der, rs;
+  ASSERT_TRUE(DecodificarBase64(kAssinaturaFixa, der));
+  ASSERT_TRUE(AssinaturaParaRs(der, rs));
+  EXPECT_TRUE(TAutoUpdatePro::AssinaturaValida(kChaveFixa, digest, CodificarBase64(rs), erro));
+  rs[10] ^= 1;
+  EXPECT_FALSE(TAutoUpdatePro::AssinaturaValida(kChaveFixa, digest, CodificarBase64(rs), erro));
+}
+
+#ifndef _WIN32
+// An ECDSA P-256 key pair made for the test, as the release tool uses one.
+struct TChaveTeste {
+  TChaveTeste() {
+    EVP_PKEY_CTX* c = EVP_PKEY_CTX_new_id(EVP_PKEY_EC, nullptr);
+    EVP_PKEY_keygen_init(c);
+    EVP_PKEY_CTX_set_ec_paramgen_curve_nid(c, NID_X9_62_prime256v1);
+    EVP_PKEY_keygen(c, &Par);
+    EVP_PKEY_CTX_free(c);
+    unsigned char* der = nullptr;
+    const int n = i2d_PUBKEY(Par, &der);
+    Publica = CodificarBase64(std::string(reinterpret_cast<char*>(der), static_cast<size_t>(n)));
+    OPENSSL_free(der);
+  }
+  ~TChaveTeste() { EVP_PKEY_free(Par); }
+  std::string Assinar(const std::string& ADigestHex) const {
+    std::string d;
+    DecodificarHex(ADigestHex, d);
+    EVP_PKEY_CTX* c = EVP_PKEY_CTX_new(Par, nullptr);
+    EVP_PKEY_sign_init(c);
+    EVP_PKEY_CTX_set_signature_md(c, EVP_sha256());
+    size_t n = 0;
+    EVP_PKEY_sign(c, nullptr, &n, reinterpret_cast<const unsigned char*>(d.data()), d.size());
+    std::string s(n, '\0');
+    EVP_PKEY_sign(c, reinterpret_cast<unsigned char*>(s.data()), &n,
+                  reinterpret_cast<const unsigned char*>(d.data()), d.size());
+    EVP_PKEY_CTX_free(c);
+    s.resize(n);
+    return CodificarBase64(s);
+  }
+  EVP_PKEY* Par = nullptr;
+  std::string Publica;
+};
+
+TEST(AssinaturaTeste, BoaErradaAusente) {
+  const TChaveTeste chave, outra;
+  const std::string digest = Sha256Hex("conteudo do executavel");
+  const std::string sig = chave.Assinar(digest);
+  std::string erro;
+  EXPECT_TRUE(TAutoUpdatePro::AssinaturaValida(chave.Publica, digest, sig, erro)) << erro;
+  EXPECT_FALSE(TAutoUpdatePro::AssinaturaValida(chave.Publica, Sha256Hex("outro"), sig, erro));
+  EXPECT_EQ(erro, "assinatura do arquivo baixado invalida");
+  EXPECT_FALSE(TAutoUpdatePro::AssinaturaValida(outra.Publica, digest, sig, erro));
+  EXPECT_FALSE(TAutoUpdatePro::AssinaturaValida(chave.Publica, digest, "", erro));
+  EXPECT_EQ(erro, "campo assinatura ausente no update.json");
+  EXPECT_FALSE(TAutoUpdatePro::AssinaturaValida(chave.Publica, digest, "!!nao base64!!", erro));
+  EXPECT_FALSE(TAutoUpdatePro::AssinaturaValida("AAAA", digest, sig, erro));
+  EXPECT_EQ(erro, "chave de assinatura embutida invalida");
+  // The same signature as 64 raw bytes (r || s) verifies too.
+  std::string der, rs;
+  ASSERT_TRUE(DecodificarBase64(sig, der));
+  ASSERT_TRUE(AssinaturaParaRs(der, rs));
+  EXPECT_TRUE(TAutoUpdatePro::AssinaturaValida(chave.Publica, digest, CodificarBase64(rs), erro));
+}
+
+#endif
+
+TEST(AssinaturaTeste, Base64EHex) {
+  std::string b;
+  for (const std::string t : {"", "f", "fo", "foo", "foob", "fooba", "foobar"}) {
+    ASSERT_TRUE(DecodificarBase64(CodificarBase64(t), b));
+    EXPECT_EQ(b, t);
+  }
+  EXPECT_EQ(CodificarBase64("foobar"), "Zm9vYmFy");
+  EXPECT_TRUE(DecodificarBase64("Zm9v\r\nYmE=", b));
+  EXPECT_EQ(b, "fooba");
+  EXPECT_FALSE(DecodificarBase64("Zm9v=YmE", b));
+  EXPECT_FALSE(DecodificarHex("abc", b));
+  EXPECT_FALSE(DecodificarHex("zz", b));
+}
+
+// Recorded answers of WinVerifyTrust and the signer's thumbprint, by path.
+class TAssinaturasGravadas : public IAssinaturaArquivo {
+ public:
+  TAssinaturaArquivo Ler(const std::string& ACaminho) override {
+    return NomeDe(ACaminho) == "Zelvan_new.exe" ? Nova : Atual;
+  }
+  TAssinaturaArquivo Atual, Nova;
+};
+
+// The running executable at a path of the test's own.
+class TArquivosExe : public TArquivosComFalhas {
+ public:
+  std::string CaminhoExecutavel() override { return Exe; }
+  std::string Exe;
+};
+
+class AutoUpdateTeste : public TAmbienteHttp {
+ protected:
+  void SetUp() override {
+    TAmbienteHttp::SetUp();
+    if (HasFatalFailure()) return;
+    FArquivos.Exe = FPastaExe / "Zelvan.exe";
+    GravarArquivoTeste(FArquivos.Exe, Executavel(1, 0, 115, 0));
+    FTrocas = std::make_unique<Trocas>(FArquivos, Sistema, Shell, Assinaturas);
+    TConfigINI::EscreverTexto("SERVIDOR", "URL", Url("demo/intranet"));
+    TConfigINI::EscreverTexto("LOG", "DETALHADO", "1");
+    TPedidoSaida::Reiniciar();
+    TPedidoSaida::DefinirAcao([this] { ++Saidas; });
+    TAutoUpdatePro::ChavePublica.clear();
+    Admin("admin/reset");
+  }
+  void TearDown() override {
+    if (!HasFatalFailure()) Admin("admin/reset");
+    TAutoUpdatePro::ChavePublica = VESK_CHAVE_ATUALIZACAO;
+    TPedidoSaida::DefinirAcao(nullptr);
+    TPedidoSaida::Reiniciar();
+    FTrocas.reset();
+    TAmbienteHttp::TearDown();
+  }
+
+  // A manifest and the file it names, served by the development server.
+  void Publicar(const std::string& AManifesto, const std::string& AArquivo = "",
+                const std::string& AContentType = "application/octet-stream") {
+    std::string c = "{\"update\":" + AManifesto;
+    if (!AArquivo.empty())
+      c += ",\"respostas\":{\"downloads/Zelvan_116.exe\":{\"content_type\":\"" + AContentType +
+           "\",\"body_base64\":\"" + CodificarBase64(AArquivo) + "\"}}";
+    Admin("admin/scenario", c + "}");
+    Admin("admin/requests/clear");
+  }
+  std::vector<std::string> Pedidos() {
+    rapidjson::Document d;
+    const std::string t = Admin("admin/requests");
+    d.Parse(t.c_str());
+    std::vector<std::string> r;
+    for (const auto& x : d.GetArray())
+      r.push_back(LerTextoJson(&x, "method", "") + " " + LerTextoJson(&x, "path", "") + "?" +
+                  LerTextoJson(&x, "query", ""));
+    return r;
+  }
+  std::vector<std::string> LinhasUpdate() const {
+    std::vector<std::string> r;
+    for (const std::string& l : Linhas())
+      if (Contem(MinusculasAscii(l), "auto update") || Contem(l, "erro tentativa")) r.push_back(l);
+    return r;
+  }
+  std::string Novo() const { return TConfigINI::PastaBase() + "update" + kSep + "Zelvan_new.exe"; }
+  std::string Script() const {
+    return TConfigINI::PastaBase() + "update" + kSep + "aplicar_update_agente.bat";
+  }
+
+  struct Trocas {
+    Trocas(IArquivos& A, ISistema& S, IShell& H, IAssinaturaArquivo& G) : A(A), B(S), C(H), D(G) {}
+    SubstituirConcern<IArquivos> A;
+    SubstituirConcern<ISistema> B;
+    SubstituirConcern<IShell> C;
+    SubstituirConcern<IAssinaturaArquivo> D;
+  };
+  TPastaTemporaria FPastaExe;
+  TArquivosExe FArquivos;
+  TSistemaFalso Sistema;
+  TShellGravador Shell;
+  TAssinaturasGravadas Assinaturas;
+  std::unique_ptr<Trocas> FTrocas;
+  int Saidas = 0;
+};
+
+const char* kManifesto116 = "{\"versao\":\"1.0.116\",\"arquivo\":\"/downloads/Zelvan_116.exe\"}";
+
+TEST_F(AutoUpdateTeste, AtualizacaoCompletaEntregueAoScript) {
+  RelogioTeste().DefinirAgora(CodificarDataHora({2024, 3, 7, 9, 5, 4, 321}));
+  const std::string exe116 = Executavel(1, 0, 116, 0, 70000);
+  Publicar(std::string("{\"versao\":\"1.0.116\",\"arquivo\":\"/downloads/Zelvan_116.exe\","
+                       "\"sha256\":\"") +
+               Sha256Hex(exe116) + "\"}",
+           exe116);
+  TAutoUpdatePro::VerificarAtualizacao("1.0.115");
+
+  const std::string base = Url("demo/intranet/");
+  const std::string t = "t=20240307090504321";
+  EXPECT_EQ(LinhasUpdate(),
+            (std::vector<std::string>{
+                "Auto update: consultando " + base + "api/update.json?" + t,
+                "Auto update: versao local=1.0.115 servidor=1.0.116",
+                "Auto update: resultado comparacao=-1 (-1=servidor maior, 0=igual, 1=local maior)",
+                "Auto update: atualizacao necessaria. Iniciando download. URL=" + base +
+                    "downloads/Zelvan_116.exe?" + t,
+                "Auto update: arquivo baixado em " + Novo() + " tamanho=70000",
+                "Auto update: BAT criado em " + Script(),
+                "Auto update: fechando agente para aplicar atualizacao.",
+            }));
+  EXPECT_EQ(Pedidos(),
+            (std::vector<std::string>{"GET /demo/intranet/api/update.json?" + t,
+                                      "GET /demo/intranet/downloads/Zelvan_116.exe?" + t}));
+  EXPECT_EQ(LerArquivoTeste(Novo()), exe116);
+  std::string esperado, erro;
+  ASSERT_TRUE(TAutoUpdatePro::MontarBatAtualizacao(
+      FArquivos.Exe, Novo(), 4321,
+      FPastaExe / ("backup" + std::string(1, kSep) + "Zelvan_backup_20240307_090504.exe"), esperado,
+      erro));
+  EXPECT_EQ(LerArquivoTeste(Script()), esperado);
+  EXPECT_TRUE(Arquivos().PastaExiste(FPastaExe / "backup"));
+  ASSERT_EQ(Shell.Chamadas.size(), 1u);
+  EXPECT_EQ(Shell.Chamadas[0].Verbo, "open");
+  EXPECT_EQ(Shell.Chamadas[0].Arquivo, Script());
+  EXPECT_EQ(Shell.Chamadas[0].Parametros, "");
+  EXPECT_EQ(Shell.Chamadas[0].Pasta, TConfigINI::PastaBase() + "update" + kSep);
+  EXPECT_EQ(Shell.Chamadas[0].Mostrar, kSwShowNormal);
+  EXPECT_EQ(Saidas, 1);
+  EXPECT_TRUE(TPedidoSaida::Solicitado());
+  // The watchdog's hand-over record and the attempt record.
+  TPassagemAtualizacao p;
+  ASSERT_TRUE(TRegistroPassagem::Ler(FArquivos.Exe, p));
+  EXPECT_EQ(p.Pid, 4321u);
+  EXPECT_EQ(p.VersaoAnterior, "1.0.115");
+  EXPECT_EQ(p.VersaoNova, "1.0.116");
+  EXPECT_EQ(TConfigINI::LerTexto("AUTO_UPDATE", "ULTIMA_TENTATIVA_VERSAO", ""), "1.0.116");
+  EXPECT_EQ(TConfigINI::LerTexto("AUTO_UPDATE", "ULTIMA_TENTATIVA_HORA", ""),
+            "2024-03-07 09:05:04");
+}
+
+TEST_F(AutoUpdateTeste, ManifestosQueParamAntesDoDownload) {
+  struct Caso {
+    std::string Manifesto;
+    std::string Ultima;
+  };
+  const Caso casos[] = {
+      {"{\"versao\":\"1.0.115\",\"arquivo\":\"downloads/Zelvan.exe\"}",
+       "Auto update: nenhuma atualizacao necessaria. Versoes iguais."},
+      {"{\"versao\":\"1.0.115.0\",\"url\":\"downloads/Zelvan.exe\"}",
+       "Auto update: nenhuma atualizacao necessaria. Versoes iguais."},
+      {"{\"versao\":\"1.0.99\",\"arquivo\":\"downloads/Zelvan.exe\"}",
+       "Auto update: ignorado para evitar downgrade. Local maior que servidor."},
+      {"{\"versao\":\"99999999999.x\",\"arquivo\":\"downloads/Zelvan.exe\"}",
+       "Auto update: ignorado para evitar downgrade. Local maior que servidor."},
+      {"{\"versao\":\"1.0.115\"}", "Auto update: campo arquivo/url ausente no update.json."},
+      {"{\"versao\":\" \",\"arquivo\":\"a.exe\"}",
+       "Auto update: campo versao ausente no update.json."},
+      {"\"  \"", "Auto update: update.json retornou vazio."},
+      {"\"<html><body>Manutencao</body></html>\"",
+       "Auto update: update.json invalido/HTML: <html><body>Manutencao</body></html>"},
+      {"[1,2]", "Auto update: update.json invalido/HTML: [1,2]"},
+  };
+  for (const Caso& c : casos) {
+    SCOPED_TRACE(c.Manifesto);
+    Publicar(c.Manifesto);
+    TAutoUpdatePro::VerificarAtualizacao("1.0.115");
+    ASSERT_FALSE(LinhasUpdate().empty());
+    EXPECT_EQ(LinhasUpdate().back(), c.Ultima);
+    EXPECT_EQ(Pedidos().size(), 1u) << "only the manifest";
+  }
+  EXPECT_TRUE(Shell.Chamadas.empty());
+  EXPECT_EQ(Saidas, 0);
+}
+
+TEST_F(AutoUpdateTeste, UrlVaziaNaoFazPedido) {
+  TConfigINI::EscreverTexto("SERVIDOR", "URL", " ");
+  Admin("admin/requests/clear");
+  TAutoUpdatePro::VerificarAtualizacao("1.0.115");
+  EXPECT_EQ(LinhasUpdate(), (std::vector<std::string>{"Auto update ignorado: URL base vazia."}));
+  EXPECT_TRUE(Pedidos().empty());
+}
+
+TEST_F(AutoUpdateTeste, ArquivosRecusadosSaoApagadosEOAgenteFica) {
+  const std::string exe116 = Executavel(1, 0, 116, 0);
+  std::string mz512("MZ");
+  mz512.resize(512, '\x01');
+  struct Caso {
+    std::string Manifesto, Arquivo, Linha;
+    bool Registra;  // the same version waits an hour
+  };
+  const Caso casos[] = {
+      {kManifesto116, "<html><body>404</body></html>" + std::string(2000, ' '),
+       "Auto update: arquivo baixado invalido. Nao e EXE MZ valido. tamanho=2029", false},
+      {kManifesto116, mz512,
+       "Auto update: arquivo baixado invalido. Nao e EXE MZ valido. tamanho=512", false},
+      {"{\"versao\":\"1.0.117\",\"arquivo\":\"downloads/Zelvan_116.exe\"}", exe116,
+       "Auto update: versao do arquivo baixado (1.0.116.0) difere da versao do update.json "
+       "(1.0.117); arquivo descartado.",
+       true},
+      {kManifesto116, Executavel(1, 0, 116, 0, 4096, false),
+       "Auto update: arquivo baixado sem recurso de versao; arquivo descartado.", true},
+      {"{\"versao\":\"1.0.116\",\"arquivo\":\"downloads/Zelvan_116.exe\",\"sha256\":\"" +
+           Sha256Hex("outro") + "\"}",
+       exe116,
+       "Auto update: sha256 do arquivo baixado (" + Sha256Hex(exe116) +
+           ") nao confere com o update.json; arquivo descartado.",
+       true},
+      {"{\"versao\":\"1.0.116\",\"arquivo\":\"downloads/Zelvan_116.exe\",\"sha256\":\"abc\"}",
+       exe116, "Auto update: campo sha256 invalido no update.json; arquivo descartado.", true},
+  };
+  for (const Caso& c : casos) {
+    SCOPED_TRACE(c.Linha);
+    TConfigINI::ApagarChave("AUTO_UPDATE", "ULTIMA_TENTATIVA_VERSAO");
+    Publicar(c.Manifesto, c.Arquivo);
+    TAutoUpdatePro::VerificarAtualizacao("1.0.115");
+    ASSERT_FALSE(LinhasUpdate().empty());
+    EXPECT_EQ(LinhasUpdate().back(), c.Linha);
+    EXPECT_FALSE(Arquivos().ArquivoExiste(Novo()));
+    EXPECT_EQ(!TConfigINI::LerTexto("AUTO_UPDATE", "ULTIMA_TENTATIVA_VERSAO", "").empty(),
+              c.Registra);
+  }
+  EXPECT_TRUE(Shell.Chamadas.empty());
+  EXPECT_EQ(Saidas, 0);
+  EXPECT_EQ(LerArquivoTeste(FArquivos.Exe), Executavel(1, 0, 115, 0));
+}
+
+TEST_F(AutoUpdateTeste, TentativaRecenteEsperaUmaHora) {
+  Publicar("{\"versao\":\"1.0.117\",\"arquivo\":\"downloads/Zelvan_116.exe\"}",
+           Executavel(1, 0, 116, 0));
+  TAutoUpdatePro::VerificarAtualizacao("1.0.115");
+  Admin("admin/requests/clear");
+  RelogioTeste().Avancar(59 * 60000);
+  TAutoUpdatePro::VerificarAtualizacao("1.0.115");
+  EXPECT_EQ(LinhasUpdate().back(),
+            "Auto update: atualizacao para 1.0.117 ja tentada ha menos de 1 hora; nova tentativa "
+            "depois.");
+  EXPECT_EQ(Pedidos().size(), 1u) << "no second download";
+  // Another version is not held back; after the hour the same one is tried again.
+  EXPECT_FALSE(TAutoUpdatePro::TentativaRecente("1.0.118", Agora()));
+  RelogioTeste().Avancar(2 * 60000);
+  EXPECT_FALSE(TAutoUpdatePro::TentativaRecente("1.0.117", Agora()));
+  TAutoUpdatePro::VerificarAtualizacao("1.0.115");
+  EXPECT_EQ(Pedidos().size(), 3u);
+}
+
+TEST_F(AutoUpdateTeste, ShellExecuteQueFalhaMantemOAgente) {
+  Shell.Resultado = 2;  // ERROR_FILE_NOT_FOUND
+  Publicar(kManifesto116, Executavel(1, 0, 116, 0));
+  TAutoUpdatePro::VerificarAtualizacao("1.0.115");
+  EXPECT_EQ(LinhasUpdate().back(),
+            "Auto update: falha ao iniciar o BAT (ShellExecute=2); agente continua em execucao.");
+  EXPECT_EQ(Saidas, 0);
+  EXPECT_FALSE(TPedidoSaida::Solicitado());
+  TPassagemAtualizacao p;
+  EXPECT_FALSE(TRegistroPassagem::Ler(FArquivos.Exe, p)) << "no hand-over for the watchdog";
+}
+
+TEST_F(AutoUpdateTeste, VersaoRevertidaNaoVoltaAInstalar) {
+  ASSERT_TRUE(TRegistroPassagem::MarcarRevertida(FArquivos.Exe, "1.0.116"));
+  Publicar(kManifesto116, Executavel(1, 0, 116, 0));
+  TAutoUpdatePro::VerificarAtualizacao("1.0.115");
+  EXPECT_EQ(
+      LinhasUpdate().back(),
+      "Auto update: versao 1.0.116 revertida pelo watchdog apos falhas; atualizacao ignorada.");
+  EXPECT_EQ(Pedidos().size(), 1u);
+}
+
+TEST_F(AutoUpdateTeste, PastaDoExecutavelSemEscrita) {
+  FArquivos.RecusarCriarPastas = true;
+  Publicar(kManifesto116, Executavel(1, 0, 116, 0));
+  TAutoUpdatePro::VerificarAtualizacao("1.0.115");
+  ASSERT_FALSE(LinhasUpdate().empty());
+  EXPECT_EQ(LinhasUpdate().back().rfind(
+                "Erro no auto update: EInOutError - Unable to create directory", 0),
+            0u)
+      << LinhasUpdate().back();
+  EXPECT_TRUE(Shell.Chamadas.empty());
+  EXPECT_EQ(Saidas, 0);
+}
+
+TEST_F(AutoUpdateTeste, CaminhoForaDaPaginaDeCodigo) {
+  FArquivos.Exe = FPastaExe / "Ωmega.exe";
+  Publicar(kManifesto116, Executavel(1, 0, 116, 0));
+  TAutoUpdatePro::VerificarAtualizacao("1.0.115");
+  EXPECT_EQ(LinhasUpdate().back(),
+            "Auto update: caminho nao representavel na pagina de codigo ANSI: " + FArquivos.Exe +
+                "; atualizacao cancelada.");
+  EXPECT_EQ(Pedidos().size(), 1u) << "nothing downloaded";
+  EXPECT_TRUE(Shell.Chamadas.empty());
+}
+
+#ifndef _WIN32
+// Fresh key pairs come from OpenSSL, natively.
+TEST_F(AutoUpdateTeste, AssinaturaComChaveFixada) {
+  const TChaveTeste chave, outra;
+  TAutoUpdatePro::ChavePublica = chave.Publica;
+  const std::string exe116 = Executavel(1, 0, 116, 0);
+  const std::string digest = Sha256Hex(exe116);
+  auto manifesto = [](const std::string& AAssinatura) {
+    return std::string("{\"versao\":\"1.0.116\",\"arquivo\":\"downloads/Zelvan_116.exe\"") +
+           (AAssinatura.empty() ? "" : ",\"assinatura\":\"" + AAssinatura + "\"") + "}";
+  };
+  const std::pair<std::string, std::string> recusas[] = {
+      {"", "Auto update: campo assinatura ausente no update.json; arquivo descartado."},
+      {outra.Assinar(digest),
+       "Auto update: assinatura do arquivo baixado invalida; arquivo descartado."},
+      {chave.Assinar(Sha256Hex("outro")),
+       "Auto update: assinatura do arquivo baixado invalida; arquivo descartado."},
+  };
+  for (const auto& [sig, linha] : recusas) {
+    TConfigINI::ApagarChave("AUTO_UPDATE", "ULTIMA_TENTATIVA_VERSAO");
+    Publicar(manifesto(sig), exe116);
+    TAutoUpdatePro::VerificarAtualizacao("1.0.115");
+    EXPECT_EQ(LinhasUpdate().back(), linha);
+    EXPECT_TRUE(Shell.Chamadas.empty());
+  }
+  TConfigINI::ApagarChave("AUTO_UPDATE", "ULTIMA_TENTATIVA_VERSAO");
+  Publicar(manifesto(chave.Assinar(digest)), exe116);
+  TAutoUpdatePro::VerificarAtualizacao("1.0.115");
+  EXPECT_EQ(Shell.Chamadas.size(), 1u);
+  EXPECT_EQ(Saidas, 1);
+}
+
+#endif
+
+TEST_F(AutoUpdateTeste, MesmoAssinantePorRespostasGravadas) {
+  const std::string imp = "0123456789abcdef0123456789abcdef01234567";
+  struct Caso {
+    TAssinaturaArquivo Atual, Nova;
+    const char* Linha;  // nullptr: accepted
+  };
+  const Caso casos[] = {
+      {{}, {}, nullptr},                          // an unsigned agent checks nothing
+      {{true, 0, imp}, {true, 0, imp}, nullptr},  // same certificate, trusted
+      {{true, kConfiancaRaizNaoConfiavel, imp}, {true, kConfiancaRaizNaoConfiavel, imp}, nullptr},
+      {{true, 0, imp},
+       {},
+       "Auto update: arquivo baixado sem assinatura digital, mas o agente e assinado; arquivo "
+       "descartado."},
+      {{true, 0, imp},
+       {true, static_cast<int32_t>(0x80096010), imp},  // TRUST_E_BAD_DIGEST: altered after signing
+       "Auto update: assinatura digital do arquivo baixado invalida (WinVerifyTrust=0x80096010); "
+       "arquivo descartado."},
+      {{true, 0, imp},
+       {true, 0, "ffffffffffffffffffffffffffffffffffffffff"},
+       "Auto update: arquivo baixado assinado por outro certificado "
+       "(ffffffffffffffffffffffffffffffffffffffff); arquivo descartado."},
+  };
+  const std::string exe116 = Executavel(1, 0, 116, 0);
+  for (const Caso& c : casos) {
+    SCOPED_TRACE(c.Linha ? c.Linha : "aceito");
+    TConfigINI::ApagarChave("AUTO_UPDATE", "ULTIMA_TENTATIVA_VERSAO");
+    Shell.Chamadas.clear();
+    Assinaturas.Atual = c.Atual;
+    Assinaturas.Nova = c.Nova;
+    Publicar(kManifesto116, exe116);
+    TAutoUpdatePro::VerificarAtualizacao("1.0.115");
+    if (c.Linha) {
+      EXPECT_EQ(LinhasUpdate().back(), c.Linha);
+      EXPECT_TRUE(Shell.Chamadas.empty());
+    } else {
+      EXPECT_EQ(Shell.Chamadas.size(), 1u);
+    }
+  }
+}
+
+}  // namespace
