@@ -35,9 +35,10 @@ inline std::string Servidor() {
   return v ? v : "";
 }
 
-// One of the server's admin routes: a GET, or a POST of the JSON body.
+// One of the server's admin routes: a GET, or a POST of the JSON body (a
+// published program can be large, hence the long receive time).
 inline std::string Admin(const std::string& ACaminho, const std::string& ACorpo = "") {
-  TVeskHttpClient c(5000, 10000, false);
+  TVeskHttpClient c(5000, 30000, false);
   if (ACorpo.empty()) return c.Get(Servidor() + ACaminho).Corpo;
   return c.Post(Servidor() + ACaminho, ACorpo, "application/json").Corpo;
 }

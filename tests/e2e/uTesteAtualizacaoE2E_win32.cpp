@@ -16,7 +16,6 @@
 #include "config/uConfigINI.h"
 #include "config/uPassagemAtualizacao.h"
 #include "log/uLogger.h"
-#include "net/uHttpClientVesk.h"
 #include "net/uJsonHelper.h"
 #include "platform/uArquivos.h"
 #include "platform/uCripto.h"
@@ -29,17 +28,6 @@
 namespace {
 
 constexpr const char* kToken = "tok-teste-1234567890";
-
-std::string Servidor() {
-  const char* v = std::getenv("VESK_DEVSERVER");
-  return v ? v : "";
-}
-
-std::string Admin(const std::string& ACaminho, const std::string& ACorpo = "") {
-  TVeskHttpClient c(5000, 30000, false);
-  if (ACorpo.empty()) return c.Get(Servidor() + ACaminho).Corpo;
-  return c.Post(Servidor() + ACaminho, ACorpo, "application/json").Corpo;
-}
 
 std::string Ler(const std::string& ACaminho) {
   std::string b;
@@ -73,10 +61,7 @@ class AtualizacaoE2E : public ::testing::Test {
     ASSERT_TRUE(Arquivos().Gravar(FPasta + "Zelvan.exe", FOriginal));
     ASSERT_TRUE(Arquivos().Gravar(FPasta + "WatchdogAgente.exe",
                                   Ler(PastaDoExecutavel() + "WatchdogAgente.exe")));
-    Arquivos().Apagar(TConfigINI::ArquivoConfig());
-    Admin("admin/reset", "{}");
-    TConfigINI::EscreverTexto("SERVIDOR", "URL", Servidor() + "demo/intranet/");
-    TConfigINI::EscreverTexto("SERVIDOR", "API_TOKEN", kToken);
+    ConfigurarServidor(kToken);
     TConfigINI::EscreverTexto("SERVIDOR", "INTERVALO_SEGUNDOS", "5");
     TConfigINI::EscreverTexto("LOG", "DETALHADO", "1");
     FInicioLog = Ler(TLogger::ArquivoLogDoDia()).size();
