@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <rapidjson/document.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -17,10 +18,12 @@
 #include <vector>
 
 #include "config/uConfigINI.h"
+#include "log/uLogger.h"
 #include "net/uHttpClientVesk.h"
 #include "net/uJsonHelper.h"
 #include "platform/uArquivos.h"
 #include "platform/uProcessos.h"
+#include "platform/uTexto.h"
 #include "tools/wine/uCaptura.h"
 #include "tools/wine/uDriver.h"
 
@@ -107,6 +110,22 @@ inline void ConfigurarServidor(const std::string& AToken) {
   Admin("admin/reset", "{}");
   TConfigINI::EscreverTexto("SERVIDOR", "URL", Servidor() + "demo/intranet/");
   TConfigINI::EscreverTexto("SERVIDOR", "API_TOKEN", AToken);
+}
+
+// A whole file; empty when it cannot be read.
+inline std::string LerArquivo(const std::string& ACaminho) {
+  std::string b;
+  Arquivos().LerTudo(ACaminho, b);
+  return b;
+}
+
+// Today's log messages (their time stamps cut off) past its first AInicio bytes.
+inline std::vector<std::string> MensagensDoLogDesde(size_t AInicio) {
+  const std::string tudo = LerArquivo(TLogger::ArquivoLogDoDia());
+  std::vector<std::string> r;
+  for (const std::string& l : DividirLinhas(tudo.substr(std::min(AInicio, tudo.size()))))
+    r.push_back(l.size() >= 22 ? l.substr(22) : l);
+  return r;
 }
 
 // The agent's main window, once it shows.

@@ -29,12 +29,6 @@ namespace {
 
 constexpr const char* kToken = "tok-teste-1234567890";
 
-std::string Ler(const std::string& ACaminho) {
-  std::string b;
-  Arquivos().LerTudo(ACaminho, b);
-  return b;
-}
-
 class AtualizacaoE2E : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -48,7 +42,7 @@ class AtualizacaoE2E : public ::testing::Test {
     const std::string timeout =
         Utf16ParaUtf8(reinterpret_cast<const char16_t*>(sistema)) + "\\timeout.exe";
     if (!Arquivos().ArquivoExiste(timeout)) {
-      ASSERT_TRUE(Arquivos().Gravar(timeout, Ler(PastaDoExecutavel() + "timeout.exe")));
+      ASSERT_TRUE(Arquivos().Gravar(timeout, LerArquivo(PastaDoExecutavel() + "timeout.exe")));
     }
     EncerrarAgentesEWatchdogs();
     FPasta = Arquivos().PastaTemporaria() + "vesk_e2e_update\\";
@@ -57,14 +51,14 @@ class AtualizacaoE2E : public ::testing::Test {
       Arquivos().Apagar(FPasta + "backup\\" + a.Nome);
     for (const auto& a : Arquivos().Listar(FPasta, "*")) Arquivos().Apagar(FPasta + a.Nome);
     ASSERT_TRUE(Arquivos().CriarPastas(FPasta));
-    FOriginal = Ler(PastaDoExecutavel() + "Zelvan.exe");
+    FOriginal = LerArquivo(PastaDoExecutavel() + "Zelvan.exe");
     ASSERT_TRUE(Arquivos().Gravar(FPasta + "Zelvan.exe", FOriginal));
     ASSERT_TRUE(Arquivos().Gravar(FPasta + "WatchdogAgente.exe",
-                                  Ler(PastaDoExecutavel() + "WatchdogAgente.exe")));
+                                  LerArquivo(PastaDoExecutavel() + "WatchdogAgente.exe")));
     ConfigurarServidor(kToken);
     TConfigINI::EscreverTexto("SERVIDOR", "INTERVALO_SEGUNDOS", "5");
     TConfigINI::EscreverTexto("LOG", "DETALHADO", "1");
-    FInicioLog = Ler(TLogger::ArquivoLogDoDia()).size();
+    FInicioLog = LerArquivo(TLogger::ArquivoLogDoDia()).size();
   }
   void TearDown() override { Encerrar(); }
 
@@ -109,13 +103,7 @@ class AtualizacaoE2E : public ::testing::Test {
       if (x == AVersao) return true;
     return false;
   }
-  std::vector<std::string> Linhas() const {
-    const std::string tudo = Ler(TLogger::ArquivoLogDoDia());
-    std::vector<std::string> r;
-    for (const std::string& l : DividirLinhas(tudo.substr(std::min(FInicioLog, tudo.size()))))
-      r.push_back(l.size() >= 22 ? l.substr(22) : l);
-    return r;
-  }
+  std::vector<std::string> Linhas() const { return MensagensDoLogDesde(FInicioLog); }
   bool Registrou(const std::string& AParte) const {
     for (const auto& l : Linhas())
       if (l.find(AParte) != std::string::npos) return true;
@@ -132,7 +120,7 @@ class AtualizacaoE2E : public ::testing::Test {
 }  // namespace
 
 TEST_F(AtualizacaoE2E, VersaoNovaBaixadaInstaladaEReportadaNoHeartbeat) {
-  const std::string novo = Ler(PastaDoExecutavel() + "ZelvanNovo.exe");
+  const std::string novo = LerArquivo(PastaDoExecutavel() + "ZelvanNovo.exe");
   Publicar("{\"versao\":\"1.0.116\",\"arquivo\":\"downloads/ZelvanNovo.exe\",\"sha256\":\"" +
                Sha256Hex(novo) + "\"}",
            "ZelvanNovo.exe", novo);
@@ -142,10 +130,10 @@ TEST_F(AtualizacaoE2E, VersaoNovaBaixadaInstaladaEReportadaNoHeartbeat) {
   if (!chegou) Despejar();
   ASSERT_TRUE(chegou) << "the new version never reported itself";
   EXPECT_TRUE(p.AguardarFim(1000)) << "the old agent quit";
-  EXPECT_EQ(Ler(FPasta + "Zelvan.exe"), novo);
+  EXPECT_EQ(LerArquivo(FPasta + "Zelvan.exe"), novo);
   const auto backups = Arquivos().Listar(FPasta + "backup\\", "Zelvan_backup_*.exe");
   ASSERT_EQ(backups.size(), 1u);
-  EXPECT_EQ(Ler(FPasta + "backup\\" + backups[0].Nome), FOriginal);
+  EXPECT_EQ(LerArquivo(FPasta + "backup\\" + backups[0].Nome), FOriginal);
   EXPECT_TRUE(Registrou("Auto update: fechando agente para aplicar atualizacao."));
   EXPECT_TRUE(Registrou("Auto update: nenhuma atualizacao necessaria. Versoes iguais."))
       << "the new version finds nothing newer";
@@ -155,7 +143,7 @@ TEST_F(AtualizacaoE2E, VersaoNovaBaixadaInstaladaEReportadaNoHeartbeat) {
 }
 
 TEST_F(AtualizacaoE2E, ArquivoAdulteradoRecusadoEAgenteContinua) {
-  const std::string novo = Ler(PastaDoExecutavel() + "ZelvanNovo.exe");
+  const std::string novo = LerArquivo(PastaDoExecutavel() + "ZelvanNovo.exe");
   std::string adulterado = novo;
   adulterado[adulterado.size() / 2] ^= 0x55;
   Publicar("{\"versao\":\"1.0.116\",\"arquivo\":\"downloads/ZelvanNovo.exe\",\"sha256\":\"" +
@@ -169,12 +157,12 @@ TEST_F(AtualizacaoE2E, ArquivoAdulteradoRecusadoEAgenteContinua) {
   Admin("admin/requests/clear", "{}");
   EXPECT_TRUE(TDriver::AguardarAte([&] { return HeartbeatCom("1.0.115"); }, 30000, 300));
   EXPECT_FALSE(p.AguardarFim(0));
-  EXPECT_EQ(Ler(FPasta + "Zelvan.exe"), FOriginal);
+  EXPECT_EQ(LerArquivo(FPasta + "Zelvan.exe"), FOriginal);
   EXPECT_FALSE(Registrou("Auto update: BAT criado em"));
 }
 
 TEST_F(AtualizacaoE2E, VersaoQueFalhaLogoERevertidaPeloWatchdog) {
-  const std::string falha = Ler(PastaDoExecutavel() + "FalhaImediata.exe");
+  const std::string falha = LerArquivo(PastaDoExecutavel() + "FalhaImediata.exe");
   Publicar("{\"versao\":\"1.0.117\",\"arquivo\":\"downloads/FalhaImediata.exe\"}",
            "FalhaImediata.exe", falha);
   TProgramaDriver p =
@@ -187,7 +175,7 @@ TEST_F(AtualizacaoE2E, VersaoQueFalhaLogoERevertidaPeloWatchdog) {
   EXPECT_TRUE(Registrou(
       "Watchdog: erro: versao 1.0.117 terminou com falha 3 vezes logo apos a atualizacao; "
       "backup restaurado: Zelvan_backup_"));
-  EXPECT_EQ(Ler(FPasta + "Zelvan.exe"), FOriginal);
+  EXPECT_EQ(LerArquivo(FPasta + "Zelvan.exe"), FOriginal);
   EXPECT_EQ(TRegistroPassagem::Revertida(FPasta + "Zelvan.exe"), "1.0.117");
   // The restored agent runs, reports 1.0.115 and does not install 1.0.117 again.
   Admin("admin/requests/clear", "{}");

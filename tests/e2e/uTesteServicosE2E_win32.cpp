@@ -38,22 +38,11 @@ class ServicosE2E : public AgenteEmTeste {
     EncerrarAgentesEWatchdogs();
     ConfigurarServidor(kToken);
     TConfigINI::EscreverTexto("SERVIDOR", "INTERVALO_SEGUNDOS", "5");
-    FInicioLog = LerTudo(TLogger::ArquivoLogDoDia()).size();
+    FInicioLog = LerArquivo(TLogger::ArquivoLogDoDia()).size();
   }
 
-  static std::string LerTudo(const std::string& ACaminho) {
-    std::string b;
-    Arquivos().LerTudo(ACaminho, b);
-    return b;
-  }
   // Log messages written since the test began.
-  std::vector<std::string> Linhas() const {
-    const std::string tudo = LerTudo(TLogger::ArquivoLogDoDia());
-    std::vector<std::string> r;
-    for (const std::string& l : DividirLinhas(tudo.substr(std::min(FInicioLog, tudo.size()))))
-      r.push_back(l.size() >= 22 ? l.substr(22) : l);
-    return r;
-  }
+  std::vector<std::string> Linhas() const { return MensagensDoLogDesde(FInicioLog); }
   bool Registrou(const std::string& ALinha) const {
     for (const auto& l : Linhas())
       if (l == ALinha) return true;
