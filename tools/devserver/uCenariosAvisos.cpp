@@ -3,6 +3,7 @@
 // scenario.
 #include <string>
 
+#include "tools/devserver/uJsonCenario.h"
 #include "tools/devserver/uServidor.h"
 
 namespace {
@@ -49,22 +50,8 @@ const char* AvisosDoTipo(const std::string& ATipo) {
   return nullptr;
 }
 
-void DefinirMembro(Value& O, const char* ANome, Value V, TAloc& A) {
-  auto It = O.FindMember(ANome);
-  if (It != O.MemberEnd())
-    It->value = std::move(V);
-  else
-    O.AddMember(Value(ANome, A), std::move(V), A);
-}
-
-Value& Objeto(Value& O, const char* ANome, TAloc& A) {
-  auto It = O.FindMember(ANome);
-  if (It == O.MemberEnd() || !It->value.IsObject()) {
-    DefinirMembro(O, ANome, Value(rapidjson::kObjectType), A);
-    It = O.FindMember(ANome);
-  }
-  return It->value;
-}
+using cenario::DefinirMembro;
+using cenario::Objeto;
 
 std::string Texto(const rapidjson::Document& D, const char* ANome) {
   return D.HasMember(ANome) && D[ANome].IsString() ? D[ANome].GetString() : "";

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/devserver/uJsonCenario.h"
 #include "tools/devserver/uServidor.h"
 
 namespace {
@@ -88,22 +89,8 @@ const char* kPaginaErro =
     "<h1>Internal Server Error</h1>\n<p>Fatal error: Uncaught PDOException in "
     "/var/www/intranet/api/agent_tasks.php on line 88</p>\n</body></html>\n";
 
-void DefinirMembro(Value& O, const char* ANome, Value V, TAloc& A) {
-  auto It = O.FindMember(ANome);
-  if (It != O.MemberEnd())
-    It->value = std::move(V);
-  else
-    O.AddMember(Value(ANome, A), std::move(V), A);
-}
-
-Value& Objeto(Value& O, const char* ANome, TAloc& A) {
-  auto It = O.FindMember(ANome);
-  if (It == O.MemberEnd() || !It->value.IsObject()) {
-    DefinirMembro(O, ANome, Value(rapidjson::kObjectType), A);
-    It = O.FindMember(ANome);
-  }
-  return It->value;
-}
+using cenario::DefinirMembro;
+using cenario::Objeto;
 
 std::string Repetir(const std::string& APeca, size_t ATamanho) {
   std::string r;
