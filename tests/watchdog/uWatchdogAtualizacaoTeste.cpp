@@ -71,6 +71,23 @@ TEST_F(WatchdogAtualizacaoTeste, NovaVersaoQueNaoApareceEIniciada) {
   EXPECT_TRUE(Registrou("nova versao nao apareceu apos a atualizacao; iniciando o agente"));
 }
 
+// The agent quit for the script before the watchdog it started looked for it.
+TEST_F(WatchdogAtualizacaoTeste, AgenteJaSubstituidoAoIniciarSegueANovaVersao) {
+  AgenteSubstituido(500, 0);
+  FProc.Roteiro = {{60000u, 0}};
+  EXPECT_EQ(Rodar(), kSaidaNormal);
+  EXPECT_TRUE(Registrou("antes de ser acompanhado; acompanhando a nova versao"));
+  EXPECT_FALSE(Registrou("agente nao esta em execucao"));
+  ASSERT_EQ(FProc.TicksInicio.size(), 1u) << "the agent is started when no new copy comes up";
+}
+
+// Without a hand-over record an absent agent still ends the watchdog.
+TEST_F(WatchdogAtualizacaoTeste, AgenteAusenteSemPassagemEncerra) {
+  EXPECT_EQ(Rodar(), kSaidaNormal);
+  EXPECT_TRUE(Registrou("agente nao esta em execucao; watchdog encerrado"));
+  EXPECT_TRUE(FProc.TicksInicio.empty());
+}
+
 TEST_F(WatchdogAtualizacaoTeste, TresFalhasRestauramOBackupMaisNovoUmaVez) {
   AgenteSubstituido(1000 + 20000, 0);
   // The new version comes up and ends at once with an error, each time.

@@ -198,17 +198,47 @@ int TWatchdog::Executar(const std::vector<std::string>& AArgumentos) {
   }
   FLog("Watchdog: iniciado para " + FCaminho);
 
+  // After an update hand-over: the new copy, or the agent started by us when
+  // the script did not bring it up. 0 with ASaida set when the watchdog ends.
+  auto seguirNovaVersao = [this](int& ASaida) -> THandleProcesso {
+    const TBusca nova = ProcurarAgente(FConfig.ToleranciaMs);
+    if (nova.Processo != 0) return nova.Processo;
+    if (nova.SemAcesso) {
+      FLog("Watchdog: erro: sem acesso ao processo do agente; watchdog encerrado");
+      ASaida = kSaidaFalha;
+      return 0;
+    }
+    // The script did not start it, or it ended before it was seen.
+    FLog("Watchdog: aviso: nova versao nao apareceu apos a atualizacao; iniciando o agente");
+    FReinicios.push_back(FRelogio.TickCount());
+    const THandleProcesso h = FProcessos.Iniciar(FCaminho);
+    if (h == 0) {
+      FLog("Watchdog: erro ao iniciar o agente apos a atualizacao: " + FCaminho);
+      ASaida = kSaidaFalha;
+    }
+    return h;
+  };
+
   TBusca b = ProcurarAgente(FConfig.ToleranciaMs);
-  if (b.Processo == 0) {
+  THandleProcesso agente = b.Processo;
+  if (agente == 0) {
     if (b.SemAcesso) {
       FLog("Watchdog: erro: sem acesso ao processo do agente; watchdog encerrado");
       return kSaidaFalha;
     }
-    FLog("Watchdog: aviso: agente nao esta em execucao; watchdog encerrado");
-    return kSaidaNormal;
+    // On a busy machine the agent that started us may already have quit for
+    // an update before we looked: its hand-over record says so.
+    TPassagemAtualizacao p;
+    if (!TRegistroPassagem::Ler(FCaminho, p) || !EmSubstituicao(p.Pid)) {
+      FLog("Watchdog: aviso: agente nao esta em execucao; watchdog encerrado");
+      return kSaidaNormal;
+    }
+    FLog("Watchdog: agente substituido pela atualizacao para " + FAtualizacao.Versao +
+         " antes de ser acompanhado; acompanhando a nova versao");
+    int saida = kSaidaNormal;
+    agente = seguirNovaVersao(saida);
+    if (agente == 0) return saida;
   }
-
-  THandleProcesso agente = b.Processo;
   for (;;) {
     // Whoever acts on the agent (a support technician, a test) learns from the log
     // which copy is covered: one still being started may not be the one watched.
@@ -229,23 +259,9 @@ int TWatchdog::Executar(const std::vector<std::string>& AArgumentos) {
     if (EmSubstituicao(pid)) {
       FLog("Watchdog: agente substituido pela atualizacao para " + FAtualizacao.Versao +
            " (codigo " + std::to_string(codigo) + "); acompanhando a nova versao");
-      b = ProcurarAgente(FConfig.ToleranciaMs);
-      if (b.Processo != 0) {
-        agente = b.Processo;
-        continue;
-      }
-      if (b.SemAcesso) {
-        FLog("Watchdog: erro: sem acesso ao processo do agente; watchdog encerrado");
-        return kSaidaFalha;
-      }
-      // The script did not start it, or it ended before it was seen.
-      FLog("Watchdog: aviso: nova versao nao apareceu apos a atualizacao; iniciando o agente");
-      FReinicios.push_back(FRelogio.TickCount());
-      agente = FProcessos.Iniciar(FCaminho);
-      if (agente == 0) {
-        FLog("Watchdog: erro ao iniciar o agente apos a atualizacao: " + FCaminho);
-        return kSaidaFalha;
-      }
+      int saida = kSaidaNormal;
+      agente = seguirNovaVersao(saida);
+      if (agente == 0) return saida;
       continue;
     }
     if (codigo != 0 && FAtualizacao.Ativa) {
