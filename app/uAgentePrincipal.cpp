@@ -19,6 +19,7 @@
 #include "platform/uRecursos.h"
 #include "platform/uRelogio.h"
 #include "platform/uTexto.h"
+#include "platform/ui/uEspera.h"
 #include "res/uRecursos.h"
 
 namespace {
@@ -250,9 +251,16 @@ void TFrmAgentePrincipal::FormCreate() {
   TTrayAgent::Adicionar(this);
   TimerPrincipal.DefinirHabilitado(true);
   AdicionarLog("Agente iniciado.");
-  VerificarAtualizacaoPeriodica(true);
-  ExecutarCiclo();
+  // The bubble talks to its own server on its own thread: nothing of it needs
+  // to wait for the intranet, which may take minutes to answer on a bad day.
   if (!Pular("chat")) Chamar(FPassos.IniciarChat, static_cast<ui::TJanela&>(*this));
+  {
+    // The check waits with the windows answering; a tick meanwhile must not
+    // start the first pass ahead of it.
+    TBandeira executando(FExecutando);
+    VerificarAtualizacaoPeriodica(true);
+  }
+  ExecutarCiclo();
   IrParaBandeja();
 }
 
@@ -265,7 +273,24 @@ void TFrmAgentePrincipal::FormDestroy() {
 }
 
 void TFrmAgentePrincipal::TimerPrincipalTimer() {
+  // A pass held by the employee (a notice or the task panel left open over a
+  // weekend) must not make the computer look offline: the heartbeat alone
+  // keeps its interval. Nothing else of the pass runs twice.
+  if (FExecutando && ui::EsperandoEmpregado()) {
+    EnviarHeartbeatDuranteEspera();
+    return;
+  }
   ExecutarCiclo();
+}
+
+void TFrmAgentePrincipal::EnviarHeartbeatDuranteEspera() {
+  if (FHeartbeatAvulso || Pular("heartbeat")) return;
+  TBandeira enviando(FHeartbeatAvulso);
+  try {
+    Chamar(FPassos.EnviarHeartbeat, std::string(VersaoAgente()));
+  } catch (const std::exception&) {
+    // The heartbeat logs its own failures; the pass it stands in for goes on.
+  }
 }
 
 void TFrmAgentePrincipal::FormResize() {
@@ -302,6 +327,13 @@ void TFrmAgentePrincipal::ExecutarCiclo() {
   // A tick or a button while a pass runs (the pass lets messages through).
   if (FExecutando) return;
   TBandeira executando(FExecutando);
+  // A step runs unless the agent asked itself to quit; once the program is
+  // ending otherwise (a log-off, "Sair"), the pass stops before the next step.
+  const auto etapa = [this](const char* ANome) {
+    if (Pular(ANome)) return false;
+    ui::VerificarAbandono();
+    return true;
+  };
   try {
     lblStatus->DefinirTexto("Comunicando...");
     ui::app::ProcessarMensagens();
@@ -310,19 +342,24 @@ void TFrmAgentePrincipal::ExecutarCiclo() {
       // open windows that keep messages going (and other timers' reads with
       // them) for as long as the user takes, so they read afresh.
       TPassagemConfig passagem;
-      if (!Pular("config")) Chamar(FPassos.SincronizarConfig);
-      if (!Pular("heartbeat")) Chamar(FPassos.EnviarHeartbeat, std::string(VersaoAgente()));
+      if (etapa("config")) Chamar(FPassos.SincronizarConfig);
+      if (etapa("heartbeat")) Chamar(FPassos.EnviarHeartbeat, std::string(VersaoAgente()));
     }
-    if (!Pular("inventario")) Chamar(FPassos.SincronizarInventario);
-    if (!Pular("mensagens")) Chamar(FPassos.VerificarMensagens);
-    if (!Pular("tarefas")) Chamar(FPassos.VerificarTarefas);
-    if (!Pular("comandos")) Chamar(FPassos.VerificarComandos);
-    if (!Pular("chat")) Chamar(FPassos.AtualizarUnreadChat);
+    if (etapa("inventario")) Chamar(FPassos.SincronizarInventario);
+    if (etapa("mensagens")) Chamar(FPassos.VerificarMensagens);
+    if (etapa("tarefas")) Chamar(FPassos.VerificarTarefas);
+    if (etapa("comandos")) Chamar(FPassos.VerificarComandos);
+    if (etapa("chat")) Chamar(FPassos.AtualizarUnreadChat);
     VerificarAtualizacaoPeriodica(false);
+    ui::VerificarAbandono();
     lblStatus->DefinirTexto("Online");
     lblUltimaComunicacao->DefinirTexto("Ultima comunicacao: " +
                                        FormatarDataHora("dd/mm/yyyy hh:nn:ss", Agora()));
     AdicionarLog(kLogCiclo);
+  } catch (const ui::EEsperaAbandonada&) {
+    // The program is ending: the pass stops where it was, and what it had not
+    // finished is not recorded as done.
+    TLogger::Log("Ciclo interrompido: o agente esta encerrando.");
   } catch (const std::exception& e) {
     lblStatus->DefinirTexto("Erro");
     AdicionarLog("Erro no ciclo: " + MensagemDoErro(e));

@@ -99,6 +99,8 @@ class TFrmAgentePrincipal : public ui::TJanela {
   void FormDestroy();
   void Informar(const std::string& ATexto);
   void DefinirIntervaloTimer(int32_t ASegundos);
+  // The heartbeat of a tick that falls while the pass waits on the employee.
+  void EnviarHeartbeatDuranteEspera();
   // Whether the step is skipped because the agent asked itself to quit.
   bool Pular(const char* AEtapa) const;
 
@@ -106,5 +108,6 @@ class TFrmAgentePrincipal : public ui::TJanela {
   bool FExecutando = false;
   bool FFechandoAutorizado = false;
   bool FIndoParaTray = false;
+  bool FHeartbeatAvulso = false;
   TDateTime FUltimaVerificacaoUpdate = 0;
 };

@@ -1,10 +1,12 @@
 // Program entry of Zelvan.exe: the main window and the message loop.
+#include <cstdlib>
 #include <memory>
 
 #include "app/uAgentePrincipal.h"
 #include "app/uAplicacao.h"
 #include "app/uInstanciaUnica.h"
 #include "app/uPassosAgente.h"
+#include "platform/ui/uEspera.h"
 #include "platform/ui/uKit.h"
 
 int main() {
@@ -24,5 +26,9 @@ int main() {
     }
     // Destroying the window finalises the chat bubble and removes the icon.
   }
+  // A request abandoned at the end (a log-off during a wait) may still be
+  // blocked in the network: its worker must not race the program's own
+  // clean-up, so the process ends here without waiting for it.
+  if (!ui::AguardarTrabalhos(300)) std::_Exit(0);
   return 0;
 }

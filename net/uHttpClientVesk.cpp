@@ -5,6 +5,7 @@
 #include "platform/uArquivos.h"
 #include "platform/uErros.h"
 #include "platform/uTexto.h"
+#include "platform/ui/uEspera.h"
 
 TVeskHttpClient::TVeskHttpClient(uint32_t AConexaoMs, uint32_t ARespostaMs, bool ARedirecionar)
     : FConexaoMs(AConexaoMs), FRespostaMs(ARespostaMs), FRedirecionar(ARedirecionar) {}
@@ -41,10 +42,15 @@ TRespostaHttp TVeskHttpClient::Executar(TPedidoHttp APedido) const {
   Preparar(APedido);
   APedido.LimiteCorpo = kLimiteTexto;
   APedido.PrazoTotalMs = kPrazoTextoMs;
-  TRespostaHttp r = HttpTransporte().Executar(APedido);
-  // Judged by what the server says it did, asked or not.
-  r.Corpo = InflarCorpoAte(std::move(r.Corpo), r.CodificacaoConteudo, kLimiteTexto);
-  return r;
+  // The transfer runs off the user-interface thread, which keeps its windows
+  // answering meanwhile; the request travels with the worker by value.
+  return ui::ExecutarForaComResultado([p = std::move(APedido)](TCancelamento& C) mutable {
+    p.Cancelamento = &C;
+    TRespostaHttp r = HttpTransporte().Executar(p);
+    // Judged by what the server says it did, asked or not.
+    r.Corpo = InflarCorpoAte(std::move(r.Corpo), r.CodificacaoConteudo, kLimiteTexto);
+    return r;
+  });
 }
 
 namespace {
@@ -96,13 +102,23 @@ class TArquivoParcial {
 }  // namespace
 
 uint64_t TVeskHttpClient::Baixar(const std::string& AURL, const std::string& ADestino) const {
-  TArquivoParcial parcial(TemporarioAoLado(ADestino));
   TPedidoHttp p;
   p.Metodo = "GET";
   p.URL = AURL;
   Preparar(p);
   p.LimiteCorpo = kLimiteDownload;
   p.PrazoTotalMs = kPrazoDownloadMs;
+  // The whole download, its temporary file included, belongs to the worker:
+  // an abandoned one still cleans up after itself.
+  return ui::ExecutarForaComResultado([p = std::move(p), ADestino](TCancelamento& C) mutable {
+    return BaixarAqui(p, C, ADestino);
+  });
+}
+
+uint64_t TVeskHttpClient::BaixarAqui(TPedidoHttp& p, TCancelamento& ACancelamento,
+                                     const std::string& ADestino) {
+  TArquivoParcial parcial(TemporarioAoLado(ADestino));
+  p.Cancelamento = &ACancelamento;
   p.AoReceberCorpo = [&parcial](std::string_view APedaco) { return parcial.Acrescentar(APedaco); };
   const TRespostaHttp r = HttpTransporte().Executar(p);
   if (!parcial.Descarregar())

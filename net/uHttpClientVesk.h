@@ -43,6 +43,9 @@ class TVeskHttpClient {
 
  private:
   TRespostaHttp Executar(TPedidoHttp APedido) const;
+  // The download itself, on the thread that does the transfer.
+  static uint64_t BaixarAqui(TPedidoHttp& APedido, TCancelamento& ACancelamento,
+                             const std::string& ADestino);
   void Preparar(TPedidoHttp& APedido) const;
 
   uint32_t FConexaoMs;

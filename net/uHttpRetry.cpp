@@ -12,6 +12,7 @@
 #include "platform/uErros.h"
 #include "platform/uRelogio.h"
 #include "platform/uTexto.h"
+#include "platform/ui/uEspera.h"
 
 namespace {
 
@@ -22,6 +23,9 @@ std::string ComTentativas(const std::string& APrefixo, int ATentativas,
   for (int i = 1; i <= ATentativas; ++i) {
     try {
       return APedido();
+    } catch (const ui::EEsperaAbandonada&) {
+      // The program is ending: no attempt failed, none follows.
+      throw;
     } catch (const std::exception& E) {
       // The transport's message may quote the address with its token; neither
       // this line nor the callers' lines that quote the failure may show it.
@@ -34,7 +38,8 @@ std::string ComTentativas(const std::string& APrefixo, int ATentativas,
         throw;
       }
     }
-    Relogio().Dormir(THttpRetry::kPausaMs);
+    // The pause keeps the windows answering, as the transfer does.
+    ui::Pausar(THttpRetry::kPausaMs);
   }
   return {};
 }
@@ -68,13 +73,18 @@ bool THttpRetry::DownloadFile(const std::string& URL, const std::string& Destino
         // or failed download leaves the previous file as it was.
         if (TVeskHttpClient::CreateVesk()->Baixar(URL, Destino) == 0) continue;
         return true;
+      } catch (const ui::EEsperaAbandonada&) {
+        throw;
       } catch (const std::exception& E) {
         TLogger::Log("Download erro tentativa " + std::to_string(i) + ": " +
                      OcultarToken(MensagemDoErro(E)) + " URL=" + OcultarToken(URL));
         if (i == Tentativas || dynamic_cast<const std::bad_alloc*>(&E)) return false;
       }
-      Relogio().Dormir(kPausaMs);
+      ui::Pausar(kPausaMs);
     }
+  } catch (const ui::EEsperaAbandonada&) {
+    // The program is ending: the caller must not go on as after a failure.
+    throw;
   } catch (const std::exception&) {
     // Reports false; nothing escapes a download.
   }

@@ -17,7 +17,8 @@ class THttpRetry {
                               int Tentativas);
   // Fetches URL into Destino; true when a non-empty body was written. An empty
   // body tries again at once; a failure is logged as "Download erro tentativa
-  // <i>: <message> URL=<URL>" and paused after. Never raises.
+  // <i>: <message> URL=<URL>" and paused after. Raises nothing but
+  // ui::EEsperaAbandonada, when the program ends during the download.
   static bool DownloadFile(const std::string& URL, const std::string& Destino, int Tentativas);
 
   static constexpr unsigned kPausaMs = 1000;

@@ -5,6 +5,7 @@
 #include "log/uLogger.h"
 #include "net/uHttpRetry.h"
 #include "net/uJsonHelper.h"
+#include "platform/ui/uEspera.h"
 #include "platform/uErros.h"
 #include "platform/uTexto.h"
 
@@ -45,6 +46,8 @@ bool EnviarAck(const TConfigAgente& ACfg, const std::string& ASourceTable, int32
       TLogger::Log("ACK POST mensagem ID " + id + " [" + tabela +
                    "]: " + PrimeirosCaracteres(OcultarToken(resposta), 300));
       ok = RespostaOk(resposta);
+    } catch (const ui::EEsperaAbandonada&) {
+      throw;
     } catch (const std::exception& E) {
       TLogger::Log("Falha ACK POST mensagem ID " + id + ": " + OcultarToken(MensagemDoErro(E)));
     }
@@ -60,12 +63,18 @@ bool EnviarAck(const TConfigAgente& ACfg, const std::string& ASourceTable, int32
       TLogger::Log("ACK GET mensagem ID " + id + " [" + tabela +
                    "]: " + PrimeirosCaracteres(OcultarToken(resposta), 300));
       ok = RespostaOk(resposta);
+    } catch (const ui::EEsperaAbandonada&) {
+      throw;
     } catch (const std::exception& E) {
       TLogger::Log("Falha ACK GET mensagem ID " + id + ": " + OcultarToken(MensagemDoErro(E)));
     }
     return ok;
+  } catch (const ui::EEsperaAbandonada&) {
+    // The program is ending with the acknowledgement unsent: nothing after it
+    // may record the notice as acknowledged; the next start sends it again.
+    throw;
   } catch (...) {
-    // Never raises: a failed acknowledgement is sent again when the notice comes back.
+    // Never raises otherwise: a failed acknowledgement is sent again when the notice comes back.
     return false;
   }
 }

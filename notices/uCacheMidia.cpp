@@ -4,6 +4,7 @@
 #include "config/uConfigINI.h"
 #include "log/uLogger.h"
 #include "net/uHttpRetry.h"
+#include "platform/ui/uEspera.h"
 #include "platform/uArquivos.h"
 #include "platform/uDigest.h"
 #include "platform/uErros.h"
@@ -69,6 +70,10 @@ void BaixarMidia(const std::string& AURL, const std::string& ACaminho) {
       return;
     }
     TLogger::Log("Mídia baixada: " + NomeDe(ACaminho));
+  } catch (const ui::EEsperaAbandonada&) {
+    // The program is ending: the notice must not go on as if the medium had
+    // simply failed (it would be recorded and shown).
+    throw;
   } catch (const std::exception& E) {
     try {
       RemoverResto(ACaminho);

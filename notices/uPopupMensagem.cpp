@@ -7,6 +7,7 @@
 #include "platform/uRelogio.h"
 #include "platform/uShell.h"
 #include "platform/uTexto.h"
+#include "platform/ui/uEspera.h"
 
 namespace {
 
@@ -134,6 +135,7 @@ bool TFrmPopupMensagem::Exibir(const std::string& AEmpresa, const std::string& A
   janela.reset(new TFrmPopupMensagem());
   GAtivo = janela.get();
   janela->Montar(AEmpresa, ATitulo, AMensagem, ALogoFile, AImagemFile, AAudioFile);
+  const ui::TEsperaEmpregado esperando;
   janela->Aguardar();
   return janela->Confirmado();
 }

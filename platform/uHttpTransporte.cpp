@@ -184,3 +184,7 @@ std::string MensagemPrazoExcedido(uint32_t APrazoMs) {
 std::string MensagemCorpoRecusado() {
   return "The response body could not be stored";
 }
+
+std::string MensagemCancelado() {
+  return "The request was cancelled";
+}

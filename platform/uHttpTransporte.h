@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/uCancelamento.h"
 #include "platform/uErros.h"
 #include "platform/uSeam.h"
 
@@ -31,6 +32,9 @@ struct TPedidoHttp {
   // as it arrives instead of being kept in TRespostaHttp::Corpo; returning
   // false stops the request with a failure.
   std::function<bool(std::string_view)> AoReceberCorpo;
+  // When set and cancelled, the request stops as soon as the transport can
+  // cut it and fails with MensagemCancelado().
+  TCancelamento* Cancelamento = nullptr;
 };
 
 struct TRespostaHttp {
@@ -85,3 +89,5 @@ std::string MensagemCorpoExcedido(uint64_t ALimite);
 std::string MensagemPrazoExcedido(uint32_t APrazoMs);
 // Message of the failure when the receiver of the body refused a piece.
 std::string MensagemCorpoRecusado();
+// Message of the failure of a request cancelled by its waiter.
+std::string MensagemCancelado();

@@ -13,7 +13,7 @@ namespace {
 using Relogio = std::chrono::steady_clock;
 
 // Why the transfer was stopped from a callback, 0 while it was not.
-enum class TParada { Nenhuma, Limite, Prazo, Recusa, Tempo };
+enum class TParada { Nenhuma, Limite, Prazo, Recusa, Tempo, Cancelado };
 
 struct TEstadoTransferencia {
   CURL* Handle = nullptr;
@@ -38,6 +38,11 @@ struct TEstadoTransferencia {
 };
 
 bool PrazoEsgotado(TEstadoTransferencia& AEstado) {
+  // A waiter that let go counts as a deadline that passed: the transfer ends.
+  if (AEstado.Pedido->Cancelamento && AEstado.Pedido->Cancelamento->Cancelado()) {
+    AEstado.Parada = TParada::Cancelado;
+    return true;
+  }
   const uint32_t prazo = AEstado.Pedido->PrazoTotalMs;
   if (prazo == 0) return false;
   const auto decorrido =
@@ -221,6 +226,8 @@ class THttpTransporteCurl final : public IHttpTransporte {
     curl_easy_setopt(c.H, CURLOPT_FOLLOWLOCATION, 0L);
 
     for (int redirecionamentos = 0;; ++redirecionamentos) {
+      if (pedido.Cancelamento && pedido.Cancelamento->Cancelado())
+        throw EHttpErro(MensagemCancelado());
       curl_easy_setopt(c.H, CURLOPT_URL, url.c_str());
       DefinirMetodo(c, pedido);
       estado.Status = 0;
@@ -252,6 +259,8 @@ class THttpTransporteCurl final : public IHttpTransporte {
         throw EHttpErro(MensagemPrazoExcedido(AEstado.Pedido->PrazoTotalMs));
       case TParada::Recusa:
         throw EHttpErro(MensagemCorpoRecusado());
+      case TParada::Cancelado:
+        throw EHttpErro(MensagemCancelado());
       case TParada::Tempo:
         throw EHttpErro("The operation timed out (no data for " +
                         std::to_string(AEstado.LimiteExpirado) + " ms)");

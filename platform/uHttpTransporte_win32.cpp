@@ -25,6 +25,8 @@ class THandleInternet {
   THandleInternet& operator=(const THandleInternet&) = delete;
   HINTERNET Get() const { return FH; }
   explicit operator bool() const { return FH != nullptr; }
+  // Forgets a handle that somebody else has closed.
+  void Esquecer() { FH = nullptr; }
 
  private:
   HINTERNET FH;
@@ -185,6 +187,37 @@ bool OferecerCredenciais(HINTERNET ARequisicao, int AStatus) {
   return WinHttpSetCredentials(ARequisicao, destino, esquema, nullptr, nullptr, nullptr) != FALSE;
 }
 
+// While it lives, a cancel of the request closes its handle, which cuts the
+// blocking WinHTTP call the worker is in; the handle is then forgotten rather
+// than closed twice.
+class TVigiaCancelamento {
+ public:
+  TVigiaCancelamento(TCancelamento* ACancelamento, THandleInternet& AHandle)
+      : FCancelamento(ACancelamento), FHandle(AHandle) {
+    if (!FCancelamento) return;
+    FCancelamento->Registrar([this] {
+      WinHttpCloseHandle(FHandle.Get());
+      FFechado = true;
+    });
+  }
+  ~TVigiaCancelamento() {
+    if (!FCancelamento) return;
+    FCancelamento->Desregistrar();
+    if (FFechado) FHandle.Esquecer();
+  }
+  TVigiaCancelamento(const TVigiaCancelamento&) = delete;
+  TVigiaCancelamento& operator=(const TVigiaCancelamento&) = delete;
+  // Raises the cancel's failure when the request was cancelled.
+  void Verificar() const {
+    if (FCancelamento && FCancelamento->Cancelado()) throw EHttpErro(MensagemCancelado());
+  }
+
+ private:
+  TCancelamento* FCancelamento;
+  THandleInternet& FHandle;
+  bool FFechado = false;
+};
+
 void DefinirDword(HINTERNET AH, DWORD AOpcao, DWORD AValor) {
   WinHttpSetOption(AH, AOpcao, &AValor, sizeof AValor);
 }
@@ -214,6 +247,8 @@ class THttpTransporteWinHttp final : public IHttpTransporte {
           conn.Get(), metodo.c_str(), ParaWide(partes.Caminho).c_str(), nullptr, WINHTTP_NO_REFERER,
           WINHTTP_DEFAULT_ACCEPT_TYPES, partes.Seguro ? WINHTTP_FLAG_SECURE : 0));
       if (!req) Falhar("Error sending data", GetLastError());
+      TVigiaCancelamento vigia(pedido.Cancelamento, req);
+      vigia.Verificar();
       WinHttpSetTimeouts(req.Get(), conexao, conexao, static_cast<int>(pedido.TempoEnvioMs),
                          static_cast<int>(pedido.TempoRespostaMs));
       // The wait for the status line has a time-out of its own, which some
@@ -235,10 +270,14 @@ class THttpTransporteWinHttp final : public IHttpTransporte {
         if (!WinHttpSendRequest(
                 req.Get(), cabecalhos.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : cabecalhos.c_str(),
                 cabecalhos.empty() ? 0 : static_cast<DWORD>(-1L),
-                tamanho ? const_cast<char*>(pedido.Corpo.data()) : nullptr, tamanho, tamanho, 0))
+                tamanho ? const_cast<char*>(pedido.Corpo.data()) : nullptr, tamanho, tamanho, 0)) {
+          vigia.Verificar();
           Falhar("Error sending data", GetLastError());
-        if (!WinHttpReceiveResponse(req.Get(), nullptr))
+        }
+        if (!WinHttpReceiveResponse(req.Get(), nullptr)) {
+          vigia.Verificar();
           Falhar("Error receiving data", GetLastError());
+        }
         DWORD codigo = 0, n = sizeof codigo;
         WinHttpQueryHeaders(req.Get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                             WINHTTP_HEADER_NAME_BY_INDEX, &codigo, &n, WINHTTP_NO_HEADER_INDEX);
@@ -289,12 +328,14 @@ class THttpTransporteWinHttp final : public IHttpTransporte {
           if (resta < pedido.TempoRespostaMs)
             DefinirDword(req.Get(), WINHTTP_OPTION_RECEIVE_TIMEOUT, static_cast<DWORD>(resta));
         }
+        vigia.Verificar();
         DWORD disponivel = 0;
         if (!WinHttpQueryDataAvailable(req.Get(), &disponivel)) {
           const DWORD codigo = GetLastError();
           if (codigo == ERROR_WINHTTP_TIMEOUT && pedido.PrazoTotalMs > 0 &&
               GetTickCount64() - inicio >= pedido.PrazoTotalMs)
             throw EHttpErro(MensagemPrazoExcedido(pedido.PrazoTotalMs));
+          vigia.Verificar();
           Falhar("Error receiving data", codigo);
         }
         if (disponivel == 0) break;
@@ -311,8 +352,10 @@ class THttpTransporteWinHttp final : public IHttpTransporte {
           destino = r.Corpo.data() + antes;
         }
         DWORD lidos = 0;
-        if (!WinHttpReadData(req.Get(), destino, disponivel, &lidos))
+        if (!WinHttpReadData(req.Get(), destino, disponivel, &lidos)) {
+          vigia.Verificar();
           Falhar("Error receiving data", GetLastError());
+        }
         recebidos += lidos;
         if (pedido.AoReceberCorpo) {
           if (lidos > 0 && !pedido.AoReceberCorpo(std::string_view(destino, lidos)))
@@ -322,8 +365,10 @@ class THttpTransporteWinHttp final : public IHttpTransporte {
         }
         if (lidos == 0) break;
       }
-      if (comComprimento && recebidos < esperado)
+      if (comComprimento && recebidos < esperado) {
+        vigia.Verificar();
         Falhar("Error receiving data", ERROR_WINHTTP_CONNECTION_ERROR);
+      }
       return r;
     }
   }

@@ -6,6 +6,7 @@
 
 #include "net/uJsonHelper.h"
 #include "platform/uTexto.h"
+#include "platform/ui/uEspera.h"
 #include "tasks/uAgentTasks.h"
 
 namespace {
@@ -154,6 +155,7 @@ void TFrmPopupTarefas::Exibir(const std::string& JsonTarefas) {
                                            kTopoPrimeiroCartao);
   janela->AtualizarCartoesVisiveis();
   janela->MostrarNaFrente();
+  const ui::TEsperaEmpregado esperando;
   janela->ExibirModal();
 }
 

@@ -1,6 +1,8 @@
 // The UI kit's objects: state, ownership and event delivery, common to both backends.
 #include "platform/ui/uKit.h"
 
+#include "platform/ui/uEspera.h"
+
 #include <algorithm>
 #include <cmath>
 #include <deque>
@@ -792,6 +794,8 @@ void MostrarErro(const std::exception& E, TJanela* ADono) {
 void ExecutarProtegido(const std::function<void()>& AAcao, TJanela* ADono) {
   try {
     AAcao();
+  } catch (const EEsperaAbandonada&) {
+    // The program is ending: a box now would only hold up the session.
   } catch (const std::exception& e) {
     MostrarErro(e, ADono);
   } catch (...) {

@@ -63,9 +63,10 @@ TEST_F(AgenteTeste, PedidoDeSaidaPulaORestoDoCicloEDaPartida) {
   p.IniciarChat = [&](ui::TJanela&) { chamados.push_back("iniciar chat"); };
   p.PularAposSaida = [](const std::string& E) { return TPedidoSaida::Pular(E); };
   TFrmAgentePrincipal& f = Criar(std::move(p));
-  EXPECT_EQ(chamados, (std::vector<std::string>{"update", "config", "tarefas"}));
+  // The bubble comes first: it never waits for the intranet.
+  EXPECT_EQ(chamados, (std::vector<std::string>{"iniciar chat", "update", "config", "tarefas"}));
   f.ExecutarCiclo();
-  EXPECT_EQ(chamados.size(), 3u);
+  EXPECT_EQ(chamados.size(), 4u);
   const auto l = LinhasDoLog();
   EXPECT_EQ(std::count(l.begin(), l.end(),
                        "Aviso: agente encerrando (reiniciar); etapas seguintes ignoradas a partir "

@@ -22,8 +22,12 @@ class TarefasNaJanela : public AgenteComServidorTeste {
     // Every panel that opens is counted and closed.
     ui::headless::AoProcessarMensagens = [this] {
       // The link warning of the notice step comes first; it is confirmed.
-      if (TFrmPopupMensagem* m = TFrmPopupMensagem::Ativo(); m && m->Liberado()) {
-        ++Avisos;
+      TFrmPopupMensagem* m = TFrmPopupMensagem::Ativo();
+      if (!m) AvisoContado = nullptr;
+      if (m && m->Liberado()) {
+        // Counted once: its OK may take a few rounds to be enabled.
+        if (m != AvisoContado) ++Avisos;
+        AvisoContado = m;
         if (!m->chkConfirmacao->Marcado()) m->chkConfirmacao->Clicar();
         m->btnOK->Clicar();
         return;
@@ -37,6 +41,7 @@ class TarefasNaJanela : public AgenteComServidorTeste {
   }
   int Paineis = 0;
   int Avisos = 0;
+  TFrmPopupMensagem* AvisoContado = nullptr;
   std::string UltimoPainel;
 };
 

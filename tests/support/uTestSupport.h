@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -21,6 +22,10 @@ class TRelogioFalso : public IRelogio {
     ++Pausas;
   }
   uint32_t TickCount() override { return FTick; }
+  // One step: the work in between runs once, then the whole pause passes.
+  void DormirEntre(uint32_t AMs, const std::function<bool()>& AEntre) override {
+    if (AEntre()) Dormir(AMs);
+  }
   void Avancar(uint32_t AMs) {
     FTick += AMs;
     FAgora += AMs / 86400000.0;

@@ -105,6 +105,10 @@ class TDriver {
   static int AbaSelecionada(TJanela AAbas);  // TCM_GETCURSEL, -1 when none
   static int QuantidadeAbas(TJanela AAbas);  // TCM_GETITEMCOUNT
   static void Fechar(TJanela AJanela);       // posts WM_CLOSE
+  // Sends the message and waits up to AMs for the window to answer it
+  // (SendMessageTimeoutW); true when it did, with its answer in AResultado.
+  static bool EnviarComPrazo(TJanela AJanela, uint32_t AMsg, uintptr_t AWParam, intptr_t ALParam,
+                             uint32_t AMs, intptr_t* AResultado = nullptr);
 
   // A message box (class #32770) of the process, by caption ("" matches any),
   // polled until it appears or AMs passes.

@@ -343,6 +343,15 @@ void TDriver::Fechar(TJanela AJanela) {
   PostMessageW(H(AJanela), WM_CLOSE, 0, 0);
 }
 
+bool TDriver::EnviarComPrazo(TJanela AJanela, uint32_t AMsg, uintptr_t AWParam, intptr_t ALParam,
+                             uint32_t AMs, intptr_t* AResultado) {
+  DWORD_PTR r = 0;
+  const bool ok =
+      SendMessageTimeoutW(H(AJanela), AMsg, AWParam, ALParam, SMTO_NORMAL, AMs, &r) != 0;
+  if (AResultado) *AResultado = static_cast<intptr_t>(r);
+  return ok;
+}
+
 TJanela TDriver::AguardarCaixaMensagem(uint32_t AIdProcesso, const std::string& ATitulo,
                                        uint32_t AMs) {
   return AguardarJanela(AIdProcesso, "#32770", ATitulo, AMs, true);
