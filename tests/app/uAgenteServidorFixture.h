@@ -32,9 +32,7 @@ class AgenteComServidorTeste : public AgenteTeste {
 
   // One of the server's admin routes: a GET, or a POST of the JSON body.
   std::string Admin(const std::string& ACaminho, const std::string& ACorpo = "") const {
-    TVeskHttpClient c(5000, 10000, false);
-    if (ACorpo.empty()) return c.Get(FServidor + ACaminho).Corpo;
-    return c.Post(FServidor + ACaminho, ACorpo, "application/json").Corpo;
+    return PedidoDoTeste(FServidor + ACaminho, ACorpo);
   }
 
   std::string FServidor;

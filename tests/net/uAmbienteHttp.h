@@ -72,11 +72,9 @@ class TAmbienteHttp : public ::testing::Test {
 
   // Admin calls to the development server, outside the code under test's retries.
   std::string Admin(const std::string& ACaminho, const std::string& ACorpoJson = "") const {
-    TVeskHttpClient c(5000, 10000, false);
-    if (ACorpoJson.empty() && ACaminho.find("clear") == std::string::npos &&
-        ACaminho.find("reset") == std::string::npos)
-      return c.Get(Url(ACaminho)).Corpo;
-    return c.Post(Url(ACaminho), ACorpoJson.empty() ? "{}" : ACorpoJson, "application/json").Corpo;
+    const bool post = !ACorpoJson.empty() || ACaminho.find("clear") != std::string::npos ||
+                      ACaminho.find("reset") != std::string::npos;
+    return PedidoDoTeste(Url(ACaminho), ACorpoJson, post);
   }
 
   const TRelogioFalso& RelogioTeste() const { return *FRelogio; }

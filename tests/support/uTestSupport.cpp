@@ -1,6 +1,8 @@
 // Doubles and fixtures shared by the tests.
 #include "tests/support/uTestSupport.h"
 
+#include "platform/uHttpTransporte.h"
+
 #include "platform/uTexto.h"
 #include "uBuildConfig.h"
 
@@ -105,6 +107,20 @@ TBaseTemporaria::~TBaseTemporaria() {
 #else
   DefinirAmbiente("VESK_PASTA_BASE", FAnterior, !FHaviaAnterior);
 #endif
+}
+
+std::string PedidoDoTeste(const std::string& AURL, const std::string& ACorpoJson, bool APost) {
+  TPedidoHttp p;
+  p.URL = AURL;
+  p.TempoConexaoMs = 5000;
+  p.TempoRespostaMs = 10000;
+  p.SeguirRedirecionamentos = false;
+  if (APost || !ACorpoJson.empty()) {
+    p.Metodo = "POST";
+    p.Corpo = ACorpoJson.empty() ? "{}" : ACorpoJson;
+    p.TipoConteudo = "application/json";
+  }
+  return HttpTransporte().Executar(p).Corpo;
 }
 
 std::string LerArquivoTeste(const std::string& ACaminho) {

@@ -155,6 +155,12 @@ class TArquivosComFalhas : public IArquivos {
 
 // Reads a whole file ("" when missing).
 std::string LerArquivoTeste(const std::string& ACaminho);
+
+// A request of the test itself (the development server's admin routes):
+// straight through the transport, outside the agent's waits, which the test
+// may have ended with a simulated log-off. A POST when ACorpoJson is given.
+std::string PedidoDoTeste(const std::string& AURL, const std::string& ACorpoJson = "",
+                          bool APost = false);
 void GravarArquivoTeste(const std::string& ACaminho, const std::string& ABytes);
 // Holds a file open for writing, as another program would, so that no other
 // writer gets in: on Windows by its share mode (denies writing); natively by an
