@@ -8,6 +8,7 @@
 
 #include "config/uConfigINI.h"
 #include "config/uPassagemAtualizacao.h"
+#include "config/uVersao.h"
 #include "log/uLogger.h"
 #include "net/uHttpCorpo.h"
 #include "net/uHttpRetry.h"
@@ -111,6 +112,14 @@ void Executar(const std::string& AVersaoAtual) {
   if (arquivo.empty()) arquivo = Aparar(ObterJsonTexto(&doc, "url", ""));
   if (versao.empty()) {
     TLogger::Log("Auto update: campo versao ausente no update.json.");
+    return;
+  }
+  // It goes into the log, the attempt record and the watchdog's hand-over: a
+  // line break there would add keys of its own (a REVERTIDA that blocks a
+  // later release).
+  if (!VersaoAceitavel(versao)) {
+    TLogger::Log("Auto update: campo versao invalido no update.json: " +
+                 PrimeirosCaracteres(versao, 40));
     return;
   }
   if (arquivo.empty()) {
@@ -269,32 +278,11 @@ void TAutoUpdatePro::VerificarAtualizacao(const std::string& AVersaoAtual) noexc
 }
 
 int32_t TAutoUpdatePro::ParteVersao(const std::string& AVersao, int AIndice) {
-  const std::string v = Aparar(AVersao);
-  size_t inicio = 0;
-  for (int i = 0; i < AIndice; ++i) {
-    const size_t p = v.find('.', inicio);
-    if (p == std::string::npos) return 0;
-    inicio = p + 1;
-  }
-  const size_t fim = std::min(v.find('.', inicio), v.size());
-  int64_t n = 0;
-  bool algum = false;
-  for (size_t i = inicio; i < fim; ++i) {
-    if (v[i] < '0' || v[i] > '9') continue;
-    algum = true;
-    n = n * 10 + (v[i] - '0');
-    if (n > INT32_MAX) return 0;
-  }
-  return algum ? static_cast<int32_t>(n) : 0;
+  return ParteDaVersao(AVersao, AIndice);
 }
 
 int TAutoUpdatePro::CompararVersoes(const std::string& ALocal, const std::string& AServidor) {
-  for (int i = 0; i < 4; ++i) {
-    const int32_t a = ParteVersao(ALocal, i), b = ParteVersao(AServidor, i);
-    if (a < b) return -1;
-    if (a > b) return 1;
-  }
-  return 0;
+  return CompararTextosVersao(ALocal, AServidor);
 }
 
 std::string TAutoUpdatePro::AdicionarAntiCache(const std::string& AURL) {

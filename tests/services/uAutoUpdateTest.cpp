@@ -17,6 +17,7 @@
 
 #include "config/uConfigINI.h"
 #include "config/uPassagemAtualizacao.h"
+#include "config/uVersao.h"
 #include "net/uJsonHelper.h"
 #include "platform/uArquivos.h"
 #include "platform/uCripto.h"
@@ -44,6 +45,7 @@ TEST(VersaoTeste, CompararVersoesComoNumeros) {
       {" 1.0.115 ", "1.0.115", 0},     {"1.0.115", "99999999999.x", 1},  // overflow counts 0
       {"1.0.115", "2147483647.0", -1}, {"", "0.0.0.0", 0},
       {"1..115", "1.0.115", 0},        {"v1.a.115", "1.0.115", 0},
+      {"1.0.115.1", "1.0.115.2", -1},  {"1.0.115.10", "1.0.115.9", 1},
   };
   for (const Caso& c : casos)
     EXPECT_EQ(TAutoUpdatePro::CompararVersoes(c.Local, c.Servidor), c.Esperado)
@@ -52,6 +54,29 @@ TEST(VersaoTeste, CompararVersoesComoNumeros) {
   EXPECT_EQ(TAutoUpdatePro::ParteVersao("1.0.115", 3), 0);
   EXPECT_EQ(TAutoUpdatePro::ParteVersao("1.2147483648", 1), 0);
   EXPECT_EQ(TAutoUpdatePro::ParteVersao("1.2147483647", 1), 2147483647);
+}
+
+TEST(VersaoTeste, SoVersoesQueAComparacaoEntendeSaoAceitas) {
+  const std::string de32(32, '1'), de33(33, '1');
+  const std::pair<std::string, bool> casos[] = {
+      {"1.0.116", true},
+      {"1.0.116.2", true},
+      {"1.0.116b", true},
+      {"1.0.116-rc_2", true},
+      {de32, true},
+      {"99999999999.x", true},
+      {"", false},
+      {de33, false},
+      {"v1.0.116", false},
+      {".1", false},
+      {"1.0.116\r\nREVERTIDA=1", false},
+      {"1.0.116 beta", false},
+      {"1.0.116\t", false},
+      {"1.0.116\"", false},
+      {"1.0/116", false},
+      {"1.0.116\xC3\xA9", false},
+  };
+  for (const auto& [versao, aceita] : casos) EXPECT_EQ(VersaoAceitavel(versao), aceita) << versao;
 }
 
 TEST(VersaoTeste, ResolverUrlArquivo) {
@@ -416,6 +441,14 @@ TEST_F(AutoUpdateTeste, ManifestosQueParamAntesDoDownload) {
       {"\"<html><body>Manutencao</body></html>\"",
        "Auto update: update.json invalido/HTML: <html><body>Manutencao</body></html>"},
       {"[1,2]", "Auto update: update.json invalido/HTML: [1,2]"},
+      // A version that would add lines to the records and the log, or that is
+      // no version at all, stops before anything is written.
+      {"{\"versao\":\"1.0.116\\r\\nREVERTIDA=1.0.117\",\"arquivo\":\"a.exe\"}",
+       "Auto update: campo versao invalido no update.json: 1.0.116  REVERTIDA=1.0.117"},
+      {"{\"versao\":\"1.0.116 <b>\",\"arquivo\":\"a.exe\"}",
+       "Auto update: campo versao invalido no update.json: 1.0.116 <b>"},
+      {"{\"versao\":\"" + std::string(33, '9') + "\",\"arquivo\":\"a.exe\"}",
+       "Auto update: campo versao invalido no update.json: " + std::string(33, '9')},
   };
   for (const Caso& c : casos) {
     SCOPED_TRACE(c.Manifesto);
@@ -427,6 +460,9 @@ TEST_F(AutoUpdateTeste, ManifestosQueParamAntesDoDownload) {
   }
   EXPECT_TRUE(Shell.Chamadas.empty());
   EXPECT_EQ(Saidas, 0);
+  EXPECT_FALSE(TConfigINI::ChaveExiste("AUTO_UPDATE", "ULTIMA_TENTATIVA_VERSAO"));
+  TPassagemAtualizacao p;
+  EXPECT_FALSE(TRegistroPassagem::Ler(FArquivos.Exe, p));
 }
 
 TEST_F(AutoUpdateTeste, UrlVaziaNaoFazPedido) {
