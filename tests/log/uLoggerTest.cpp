@@ -92,7 +92,7 @@ TEST_F(Logger, TextoDeForaNaoForjaLinhas) {
   } casos[] = {
       {"Aviso recebido: x\r\n2025-03-05 14:15:02 - REVERTIDA=1.0.116",
        "Aviso recebido: x  2025-03-05 14:15:02 - REVERTIDA=1.0.116"},
-      {"Erro: a\nb\rc\td", "Erro: a b c d"},
+      {"Erro: a\nb\rc\td", "Erro: a b c\td"},
       {std::string("Erro: nulo\0fim", 14), "Erro: nulo fim"},
       {"Erro: \x1B[31mvermelho\x7F", "Erro:  [31mvermelho "},
       {"Erro: \xC2\x85proxima \xC2\x9F \xC2\xA0"
