@@ -61,12 +61,27 @@ bool Sha256Valido(const std::string& AHex) {
 }
 
 // When the running agent is signed, the new file must be signed by the same
-// certificate with a signature that verifies. The pinned thumbprint stands
-// for the trust anchor, so a chain that ends in a root the machine does not
-// know (a company's own) is accepted; a broken or missing signature is not.
+// signer with a signature that verifies: the same certificate (its pinned
+// thumbprint stands for the trust anchor, so a chain that ends in a root the
+// machine does not know, a company's own, is accepted), or a renewal of it
+// (the same subject) under a chain the system trusts. A broken or missing
+// signature is not; nor is an agent whose own signature cannot be read.
 bool MesmoAssinante(const std::string& AExe, const std::string& ANovo, std::string& AErro) {
   const TAssinaturaArquivo atual = AssinaturaArquivo().Ler(AExe);
-  if (!atual.Presente) return true;
+  const char* const kIlegivel = "assinatura digital do agente em execucao nao pode ser lida";
+  if (!atual.Presente) {
+    // Unsigned for the system; unless its bytes say otherwise, nothing to match.
+    std::string bytes;
+    if (!Arquivos().LerTudo(AExe, bytes) || ExecutavelComAssinatura(bytes)) {
+      AErro = kIlegivel;
+      return false;
+    }
+    return true;
+  }
+  if (atual.Impressao.empty() && atual.Assunto.empty()) {
+    AErro = kIlegivel;
+    return false;
+  }
   const TAssinaturaArquivo novo = AssinaturaArquivo().Ler(ANovo);
   if (!novo.Presente) {
     AErro = "arquivo baixado sem assinatura digital, mas o agente e assinado";
@@ -79,11 +94,10 @@ bool MesmoAssinante(const std::string& AExe, const std::string& ANovo, std::stri
             ")";
     return false;
   }
-  if (atual.Impressao.empty() || !IgualSemCaixa(novo.Impressao, atual.Impressao)) {
-    AErro = "arquivo baixado assinado por outro certificado (" + novo.Impressao + ")";
-    return false;
-  }
-  return true;
+  if (!atual.Impressao.empty() && IgualSemCaixa(novo.Impressao, atual.Impressao)) return true;
+  if (!atual.Assunto.empty() && novo.Assunto == atual.Assunto && novo.Resultado == 0) return true;
+  AErro = "arquivo baixado assinado por outro certificado (" + novo.Impressao + ")";
+  return false;
 }
 
 void Executar(const std::string& AVersaoAtual) {

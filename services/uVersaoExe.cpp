@@ -48,7 +48,35 @@ bool Entrada(const TLeitor& L, size_t ADir, uint32_t AId, uint32_t& ADestino) {
   return false;
 }
 
+// Position of the optional header's data directories, 0 when the bytes are no
+// PE image.
+size_t Diretorios(const TLeitor& L, size_t& AOpt, uint16_t& ATamanhoOpt) {
+  const std::string_view b = L.B;
+  if (b.size() < 64 || b[0] != 'M' || b[1] != 'Z') return 0;
+  uint32_t pe = 0;
+  if (!L.U32(0x3C, pe) || pe > b.size() || b.size() - pe < 24 ||
+      std::memcmp(b.data() + pe, "PE\0\0", 4) != 0)
+    return 0;
+  uint16_t magia = 0;
+  if (!L.U16(pe + 20, ATamanhoOpt)) return 0;
+  AOpt = pe + 24;
+  if (!L.U16(AOpt, magia)) return 0;
+  return AOpt + (magia == 0x20b ? 112 : magia == 0x10b ? 96 : 0);
+}
+
 }  // namespace
+
+bool ExecutavelComAssinatura(std::string_view ABytes) {
+  const TLeitor L{ABytes};
+  size_t opt = 0;
+  uint16_t topt = 0;
+  const size_t dirs = Diretorios(L, opt, topt);
+  // Entry 4; its address is a file position, not an RVA.
+  uint32_t pos = 0, tam = 0;
+  if (dirs == opt || dirs + 40 > opt + topt || !L.U32(dirs + 32, pos) || !L.U32(dirs + 36, tam))
+    return false;
+  return pos != 0 && tam != 0;
+}
 
 bool LerVersaoExecutavel(std::string_view ABytes, std::string& AVersao) {
   AVersao.clear();

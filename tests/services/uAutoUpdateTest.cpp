@@ -618,43 +618,83 @@ TEST_F(AutoUpdateTeste, AssinaturaComChaveFixada) {
 
 TEST_F(AutoUpdateTeste, MesmoAssinantePorRespostasGravadas) {
   const std::string imp = "0123456789abcdef0123456789abcdef01234567";
+  const std::string outra = "89abcdef0123456789abcdef0123456789abcdef";
+  const std::string kAssunto = "CN=Vesk Tecnologia Ltda, O=Vesk, C=BR";
   struct Caso {
     TAssinaturaArquivo Atual, Nova;
-    const char* Linha;  // nullptr: accepted
+    std::string Linha;  // empty: accepted
   };
   const Caso casos[] = {
-      {{}, {}, nullptr},                          // an unsigned agent checks nothing
-      {{true, 0, imp}, {true, 0, imp}, nullptr},  // same certificate, trusted
-      {{true, kConfiancaRaizNaoConfiavel, imp}, {true, kConfiancaRaizNaoConfiavel, imp}, nullptr},
-      {{true, 0, imp},
+      {{}, {}, ""},                                  // an unsigned agent checks nothing
+      {{true, 0, imp, ""}, {true, 0, imp, ""}, ""},  // same certificate, trusted
+      {{true, kConfiancaRaizNaoConfiavel, imp, ""},
+       {true, kConfiancaRaizNaoConfiavel, imp, ""},
+       ""},
+      {{true, 0, imp, ""},
        {},
        "Auto update: arquivo baixado sem assinatura digital, mas o agente e assinado; arquivo "
        "descartado."},
-      {{true, 0, imp},
-       {true, static_cast<int32_t>(0x80096010), imp},  // TRUST_E_BAD_DIGEST: altered after signing
+      {{true, 0, imp, ""},
+       {true, static_cast<int32_t>(0x80096010), imp,
+        ""},  // TRUST_E_BAD_DIGEST: altered after signing
        "Auto update: assinatura digital do arquivo baixado invalida (WinVerifyTrust=0x80096010); "
        "arquivo descartado."},
-      {{true, 0, imp},
-       {true, 0, "ffffffffffffffffffffffffffffffffffffffff"},
+      {{true, 0, imp, ""},
+       {true, 0, "ffffffffffffffffffffffffffffffffffffffff", ""},
        "Auto update: arquivo baixado assinado por outro certificado "
        "(ffffffffffffffffffffffffffffffffffffffff); arquivo descartado."},
+      // The renewed certificate: another thumbprint, the same subject, a trusted chain.
+      {{true, 0, imp, kAssunto}, {true, 0, outra, kAssunto}, ""},
+      {{true, kConfiancaRaizNaoConfiavel, imp, kAssunto},
+       {true, kConfiancaRaizNaoConfiavel, outra, kAssunto},
+       "Auto update: arquivo baixado assinado por outro certificado (" + outra +
+           "); arquivo descartado."},
+      {{true, 0, imp, kAssunto},
+       {true, 0, outra, "CN=Vesk Tecnologia Ltda, O=Outra"},
+       "Auto update: arquivo baixado assinado por outro certificado (" + outra +
+           "); arquivo descartado."},
+      // Signed, but its signer could not be read: no check is skipped.
+      {{true, 0, "", ""},
+       {true, 0, imp, kAssunto},
+       "Auto update: assinatura digital do agente em execucao nao pode ser lida; arquivo "
+       "descartado."},
   };
   const std::string exe116 = Executavel(1, 0, 116, 0);
   for (const Caso& c : casos) {
-    SCOPED_TRACE(c.Linha ? c.Linha : "aceito");
+    SCOPED_TRACE(c.Linha.empty() ? "aceito" : c.Linha);
     TConfigINI::ApagarChave("AUTO_UPDATE", "ULTIMA_TENTATIVA_VERSAO");
     Shell.Chamadas.clear();
     Assinaturas.Atual = c.Atual;
     Assinaturas.Nova = c.Nova;
     Publicar(kManifesto116, exe116);
     TAutoUpdatePro::VerificarAtualizacao("1.0.115");
-    if (c.Linha) {
+    if (!c.Linha.empty()) {
       EXPECT_EQ(LinhasUpdate().back(), c.Linha);
       EXPECT_TRUE(Shell.Chamadas.empty());
     } else {
       EXPECT_EQ(Shell.Chamadas.size(), 1u);
     }
   }
+
+  // The system read no signature of the agent, but its own bytes carry a
+  // certificate table: it is signed, and the check is not skipped.
+  std::string assinado = Executavel(1, 0, 115, 0);
+  pe_teste::U32(assinado, 0x58 + 112 + 32, 0x800);
+  pe_teste::U32(assinado, 0x58 + 112 + 36, 0x100);
+  EXPECT_TRUE(ExecutavelComAssinatura(assinado));
+  EXPECT_FALSE(ExecutavelComAssinatura(Executavel(1, 0, 115, 0)));
+  EXPECT_FALSE(ExecutavelComAssinatura("MZ"));
+  GravarArquivoTeste(FArquivos.Exe, assinado);
+  TConfigINI::ApagarChave("AUTO_UPDATE", "ULTIMA_TENTATIVA_VERSAO");
+  Shell.Chamadas.clear();
+  Assinaturas.Atual = {};
+  Assinaturas.Nova = {};
+  Publicar(kManifesto116, exe116);
+  TAutoUpdatePro::VerificarAtualizacao("1.0.115");
+  EXPECT_EQ(LinhasUpdate().back(),
+            "Auto update: assinatura digital do agente em execucao nao pode ser lida; arquivo "
+            "descartado.");
+  EXPECT_TRUE(Shell.Chamadas.empty());
 }
 
 }  // namespace
