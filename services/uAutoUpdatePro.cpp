@@ -217,6 +217,13 @@ void Executar(const std::string& AVersaoAtual) {
     return Recusar(novo, versao,
                    "versao do arquivo baixado (" + versaoArquivo +
                        ") difere da versao do update.json (" + versao + "); arquivo descartado.");
+  // Another program of the same signer and version (the watchdog) is no update
+  // of the agent: its version resource must name the agent.
+  std::string nomeOriginal;
+  if (!LerNomeOriginalExecutavel(bytes, nomeOriginal) || !IgualSemCaixa(nomeOriginal, "Zelvan.exe"))
+    return Recusar(novo, versao,
+                   "arquivo baixado nao e o agente (nome original \"" + nomeOriginal +
+                       "\" no recurso de versao); arquivo descartado.");
   const std::string digest = Sha256Hex(bytes);
   const std::string sha = MinusculasAscii(Aparar(ObterJsonTexto(&doc, "sha256", "")));
   if (!sha.empty() && !Sha256Valido(sha))

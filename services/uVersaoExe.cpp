@@ -78,8 +78,10 @@ bool ExecutavelComAssinatura(std::string_view ABytes) {
   return pos != 0 && tam != 0;
 }
 
-bool LerVersaoExecutavel(std::string_view ABytes, std::string& AVersao) {
-  AVersao.clear();
+namespace {
+
+// Where the version resource's data lies in the file: [ADados, AFim).
+bool BlocoVersao(std::string_view ABytes, size_t& ADados, size_t& AFim) {
   const TLeitor L{ABytes};
   if (ABytes.size() < 64 || ABytes[0] != 'M' || ABytes[1] != 'Z') return false;
   uint32_t pe = 0;
@@ -126,7 +128,18 @@ bool LerVersaoExecutavel(std::string_view ABytes, std::string& AVersao) {
   size_t dados = 0;
   if (!L.U32(raiz + d, rvaDados) || !L.U32(raiz + d + 4, tamDados) || !posicao(rvaDados, dados))
     return false;
-  const size_t fim = std::min(ABytes.size(), dados + static_cast<size_t>(tamDados));
+  ADados = dados;
+  AFim = std::min(ABytes.size(), dados + static_cast<size_t>(tamDados));
+  return true;
+}
+
+}  // namespace
+
+bool LerVersaoExecutavel(std::string_view ABytes, std::string& AVersao) {
+  AVersao.clear();
+  const TLeitor L{ABytes};
+  size_t dados = 0, fim = 0;
+  if (!BlocoVersao(ABytes, dados, fim)) return false;
   // VS_FIXEDFILEINFO follows the key "VS_VERSION_INFO", aligned to 4 bytes.
   for (size_t p = dados; p + 16 <= fim; p += 4) {
     uint32_t sig = 0, ms = 0, ls = 0;
@@ -137,4 +150,23 @@ bool LerVersaoExecutavel(std::string_view ABytes, std::string& AVersao) {
     }
   }
   return false;
+}
+
+bool LerNomeOriginalExecutavel(std::string_view ABytes, std::string& ANome) {
+  ANome.clear();
+  size_t dados = 0, fim = 0;
+  if (!BlocoVersao(ABytes, dados, fim)) return false;
+  const TLeitor L{ABytes};
+  // The string's key in UTF-16, with its terminator; the value follows,
+  // aligned to 4 bytes from the start of the resource.
+  std::string chave;
+  for (const char* c = "OriginalFilename"; *c; ++c) chave += *c, chave += '\0';
+  chave.append(2, '\0');
+  const size_t p = ABytes.substr(0, fim).find(chave, dados);
+  if (p == std::string_view::npos || (p - dados) % 2 != 0) return false;
+  size_t v = p + chave.size();
+  v += (4 - (v - dados) % 4) % 4;
+  for (uint16_t u = 0; v + 2 <= fim && L.U16(v, u) && u != 0 && ANome.size() < 260; v += 2)
+    ANome += u >= 0x20 && u < 0x7F ? static_cast<char>(u) : '?';
+  return !ANome.empty();
 }

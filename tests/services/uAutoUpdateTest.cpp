@@ -180,6 +180,16 @@ TEST(VersaoExeTeste, RecursoDeVersao) {
   std::string torto = Executavel(1, 0, 116, 0);
   pe_teste::U32(torto, 0x3C, 0xFFFFFFF0u);  // header beyond the file
   EXPECT_FALSE(LerVersaoExecutavel(torto, v));
+
+  // The original file name among the version strings.
+  std::string nome;
+  EXPECT_TRUE(LerNomeOriginalExecutavel(Executavel(1, 0, 116, 0), nome));
+  EXPECT_EQ(nome, "Zelvan.exe");
+  EXPECT_TRUE(LerNomeOriginalExecutavel(Executavel(1, 0, 116, 0, 4096, true, "Wd.exe"), nome));
+  EXPECT_EQ(nome, "Wd.exe");
+  EXPECT_FALSE(LerNomeOriginalExecutavel(Executavel(1, 0, 116, 0, 4096, true, nullptr), nome));
+  EXPECT_FALSE(LerNomeOriginalExecutavel(Executavel(1, 0, 116, 0, 4096, false), nome));
+  EXPECT_FALSE(LerNomeOriginalExecutavel(torto, nome));
 }
 
 // A key pair and signature made once with openssl (ecparam prime256v1, dgst
@@ -492,6 +502,15 @@ TEST_F(AutoUpdateTeste, ArquivosRecusadosSaoApagadosEOAgenteFica) {
        true},
       {kManifesto116, Executavel(1, 0, 116, 0, 4096, false),
        "Auto update: arquivo baixado sem recurso de versao; arquivo descartado.", true},
+      // The watchdog, same signer and version, is no update of the agent.
+      {kManifesto116, Executavel(1, 0, 116, 0, 4096, true, "WatchdogAgente.exe"),
+       "Auto update: arquivo baixado nao e o agente (nome original \"WatchdogAgente.exe\" no "
+       "recurso de versao); arquivo descartado.",
+       true},
+      {kManifesto116, Executavel(1, 0, 116, 0, 4096, true, nullptr),
+       "Auto update: arquivo baixado nao e o agente (nome original \"\" no recurso de versao); "
+       "arquivo descartado.",
+       true},
       {"{\"versao\":\"1.0.116\",\"arquivo\":\"downloads/Zelvan_116.exe\",\"sha256\":\"" +
            Sha256Hex("outro") + "\"}",
        exe116,
