@@ -3,6 +3,7 @@
 
 #include "config/uConfigINI.h"
 #include "log/uLogger.h"
+#include "net/uEnderecosAgente.h"
 #include "net/uJsonHelper.h"
 #include "platform/uArquivos.h"
 #include "platform/uHttpTransporte.h"
@@ -49,10 +50,7 @@ bool ProcessoDoChat(uint32_t AId) {
 }  // namespace
 
 std::string TVeskChatBrowser::UrlBaseChat() {
-  std::string u = Aparar(TConfigINI::LerTexto("CHAT", "URL", ""));
-  if (u.empty()) u = VESK_URL_CHAT;
-  if (u.back() != '/') u += '/';
-  return u;
+  return UrlBaseChatConfigurada();
 }
 
 std::string TVeskChatBrowser::HostChat() {
@@ -173,9 +171,16 @@ void TVeskChatBrowser::EncerrarProcessoDaJanela(THandleJanela AJanela) {
 void TVeskChatBrowser::Abrir(const std::string& AURL) {
   if (AtivarJanelaChat()) return;
   Fechar();
+  // The address goes on another program's command line and to the shell: one
+  // that could carry switches or another kind of target is not launched.
+  if (!EnderecoWebAceitavel(AURL)) {
+    TLogger::Log("Falha Vesk Chat: endereco recusado: " +
+                 PrimeirosCaracteres(OcultarToken(AURL), 300));
+    return;
+  }
   const std::string navegador = LocalizarNavegador();
   if (!navegador.empty()) {
-    const std::string parametros = "--app=" + AURL +
+    const std::string parametros = "--app=\"" + AURL + "\"" +
                                    " --new-window --no-first-run --disable-extensions "
                                    "--user-data-dir=\"" +
                                    PastaPerfil() + "\"";

@@ -13,7 +13,8 @@ class TVeskChatBrowser {
   // A notify event: a callback bound to an object, called with a sender.
   using TEventoNotificacao = std::function<void(void* ASender)>;
 
-  // Raises the running chat window, or launches the browser on AURL.
+  // Raises the running chat window, or launches the browser on AURL (quoted);
+  // an address that is not an acceptable http(s) one is logged, not opened.
   static void Abrir(const std::string& AURL);
   // The address built from the token, computer and user; ABaseURL is not used.
   static void Abrir(const std::string& ABaseURL, const std::string& AApiToken,
@@ -25,7 +26,8 @@ class TVeskChatBrowser {
   static const TEventoNotificacao& OnClosed();
 
   // The chat server's base URL, ending in "/": [CHAT] URL of config.ini when
-  // it is not blank, else the address built into the program.
+  // it is an acceptable http(s) address, else the address built into the
+  // program (see UrlBaseChatConfigurada).
   static std::string UrlBaseChat();
   // The host name of UrlBaseChat, lower-cased.
   static std::string HostChat();

@@ -7,6 +7,7 @@
 #include <thread>
 #include <utility>
 
+#include "net/uEnderecosAgente.h"
 #include "net/uHttpNet.h"
 #include "platform/ui/uKit.h"
 
@@ -39,10 +40,11 @@ void IniciarProximo() {
   // Detached: a request that hangs until its time-outs must not hold up the
   // program's end; its outcome then finds no one to apply it to.
   try {
-    std::thread([url] {
+    // Read here, on the UI thread: the worker touches no configuration file.
+    std::thread([url, hosts = HostsAutenticacaoIntegrada()] {
       TPedidosChat::TResultado r;
       try {
-        r.Corpo = THttpNet::GetText(url);
+        r.Corpo = THttpNet::GetText(url, hosts);
         r.Ok = true;
       } catch (const std::exception& e) {
         r.Mensagem = e.what();

@@ -1,6 +1,8 @@
 // The agent's version (alone in this file: see uVersao.h).
 #include "config/uVersao.h"
 
+#include "uVersaoProjeto.h"
+
 const char* VersaoAgente() {
-  return "1.0.115";
+  return VESK_VERSAO_PROJETO_TEXTO;
 }

@@ -40,6 +40,33 @@ void GarantirPasta(const std::string& APasta) {
 
 }  // namespace
 
+namespace {
+
+// One message, one line: a line break or other control character in a text
+// from outside (a server's title, a body, a version) would otherwise forge
+// lines of its own. C0 controls (but the tab, which breaks no line) and DEL
+// become a space, and so does a C1 control (U+0080 to U+009F, two bytes in
+// UTF-8).
+std::string UmaLinha(const std::string& AMsg) {
+  std::string r;
+  r.reserve(AMsg.size());
+  for (size_t i = 0; i < AMsg.size(); ++i) {
+    const auto b = static_cast<unsigned char>(AMsg[i]);
+    if ((b < 0x20 && b != '\t') || b == 0x7F) {
+      r += ' ';
+    } else if (b == 0xC2 && i + 1 < AMsg.size() &&
+               (static_cast<unsigned char>(AMsg[i + 1]) & 0xE0) == 0x80) {
+      r += ' ';
+      ++i;
+    } else {
+      r += AMsg[i];
+    }
+  }
+  return r;
+}
+
+}  // namespace
+
 bool TLogger::MensagemRelevante(const std::string& AMsg) {
   const std::string m = MinusculasAscii(AMsg);
   for (std::string_view p : kPalavrasChave)
@@ -120,7 +147,7 @@ void TLogger::Log(const std::string& AMsg) noexcept {
     if (!criada) GarantirPasta(pasta);
     const std::string caminho = pasta + NomeDoDia();
     const std::string linha =
-        FormatarDataHora("yyyy-mm-dd hh:nn:ss", Agora()) + " - " + AMsg + "\r\n";
+        FormatarDataHora("yyyy-mm-dd hh:nn:ss", Agora()) + " - " + UmaLinha(AMsg) + "\r\n";
     IArquivos& fs = Arquivos();
     // The usual line opens the file once; a full one is set aside first.
     IArquivos::TAnexo anexo = fs.AnexarAbaixoDe(caminho, linha, kTamanhoMaximo);

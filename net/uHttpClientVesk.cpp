@@ -1,6 +1,7 @@
 // The agent's HTTP client.
 #include "net/uHttpClientVesk.h"
 
+#include "net/uEnderecosAgente.h"
 #include "net/uHttpCorpo.h"
 #include "platform/uArquivos.h"
 #include "platform/uErros.h"
@@ -11,7 +12,9 @@ TVeskHttpClient::TVeskHttpClient(uint32_t AConexaoMs, uint32_t ARespostaMs, bool
     : FConexaoMs(AConexaoMs), FRespostaMs(ARespostaMs), FRedirecionar(ARedirecionar) {}
 
 std::unique_ptr<TVeskHttpClient> TVeskHttpClient::CreateVesk() {
-  return std::make_unique<TVeskHttpClient>(15000, 30000, true);
+  auto c = std::make_unique<TVeskHttpClient>(15000, 30000, true);
+  c->DefinirHostsAutenticacao(HostsAutenticacaoIntegrada());
+  return c;
 }
 
 TRespostaHttp TVeskHttpClient::Get(const std::string& AURL) const {
@@ -36,6 +39,7 @@ void TVeskHttpClient::Preparar(TPedidoHttp& APedido) const {
   APedido.TempoEnvioMs = kTempoEnvioMs;
   APedido.TempoRespostaMs = FRespostaMs;
   APedido.SeguirRedirecionamentos = FRedirecionar;
+  APedido.HostsAutenticacao = FHostsAutenticacao;
 }
 
 TRespostaHttp TVeskHttpClient::Executar(TPedidoHttp APedido) const {

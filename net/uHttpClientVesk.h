@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/uHttpTransporte.h"
 
@@ -12,8 +13,16 @@ class TVeskHttpClient {
  public:
   TVeskHttpClient(uint32_t AConexaoMs, uint32_t ARespostaMs, bool ARedirecionar);
 
-  // The client of THttpRetry: connect 15000 ms, response 30000 ms, redirects on.
+  // The client of THttpRetry: connect 15000 ms, response 30000 ms, redirects
+  // on, and the integrated logon for the configured server and chat hosts
+  // (read from config.ini: user-interface thread).
   static std::unique_ptr<TVeskHttpClient> CreateVesk();
+
+  // The hosts whose 401 may get the employee's Windows logon; none unless set.
+  void DefinirHostsAutenticacao(std::vector<std::string> AHosts) {
+    FHostsAutenticacao = std::move(AHosts);
+  }
+  const std::vector<std::string>& HostsAutenticacao() const { return FHostsAutenticacao; }
 
   uint32_t TempoConexaoMs() const { return FConexaoMs; }
   uint32_t TempoRespostaMs() const { return FRespostaMs; }
@@ -51,4 +60,5 @@ class TVeskHttpClient {
   uint32_t FConexaoMs;
   uint32_t FRespostaMs;
   bool FRedirecionar;
+  std::vector<std::string> FHostsAutenticacao;
 };

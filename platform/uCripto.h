@@ -36,6 +36,7 @@ struct TAssinaturaArquivo {
   bool Presente = false;  // the file carries an embedded signature
   int32_t Resultado = 0;  // WinVerifyTrust's answer (0: trusted)
   std::string Impressao;  // SHA-1 thumbprint of the signer's certificate, lowercase hex
+  std::string Assunto;    // that certificate's subject (X.500 text), "" when unread
 };
 
 inline constexpr int32_t kConfiancaRaizNaoConfiavel =

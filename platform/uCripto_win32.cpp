@@ -60,9 +60,12 @@ bool VerificarEcdsaP256(std::string_view AChaveSpki, std::string_view ADigest,
 
 namespace {
 
-// SHA-1 thumbprint of the certificate that signed the embedded signature.
-std::string ImpressaoDoAssinante(const std::wstring& ACaminho, bool& APresente) {
+// SHA-1 thumbprint (and subject, in AAssunto) of the certificate that signed
+// the embedded signature.
+std::string ImpressaoDoAssinante(const std::wstring& ACaminho, bool& APresente,
+                                 std::string& AAssunto) {
   APresente = false;
+  AAssunto.clear();
   HCERTSTORE loja = nullptr;
   HCRYPTMSG msg = nullptr;
   DWORD cod = 0, tipo = 0, formato = 0;
@@ -90,6 +93,15 @@ std::string ImpressaoDoAssinante(const std::wstring& ACaminho, bool& APresente) 
           for (DWORD i = 0; i < nh; ++i)
             impressao += kDig[hash[i] >> 4], impressao += kDig[hash[i] & 15];
         }
+        // A renewed certificate keeps its subject: the same signer.
+        DWORD tipo = CERT_X500_NAME_STR;
+        const DWORD nn = CertGetNameStringW(cert, CERT_NAME_RDN_TYPE, 0, &tipo, nullptr, 0);
+        if (nn > 1) {
+          std::wstring nome(nn, L'\0');
+          CertGetNameStringW(cert, CERT_NAME_RDN_TYPE, 0, &tipo, nome.data(), nn);
+          nome.resize(nn - 1);
+          AAssunto = DeWide(nome);
+        }
         CertFreeCertificateContext(cert);
       }
     }
@@ -104,7 +116,7 @@ class TAssinaturaWin32 : public IAssinaturaArquivo {
   TAssinaturaArquivo Ler(const std::string& ACaminho) override {
     TAssinaturaArquivo a;
     const std::wstring w = ParaWide(ACaminho);
-    a.Impressao = ImpressaoDoAssinante(w, a.Presente);
+    a.Impressao = ImpressaoDoAssinante(w, a.Presente, a.Assunto);
     if (!a.Presente) return a;
     WINTRUST_FILE_INFO fi{};
     fi.cbStruct = sizeof(fi);

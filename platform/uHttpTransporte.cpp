@@ -166,6 +166,14 @@ TPedidoHttp PedidoRedirecionado(const TPedidoHttp& AAnterior, int AStatus,
   return p;
 }
 
+bool AutenticacaoIntegradaPermitida(const TPedidoHttp& APedido, const std::string& AHost) {
+  if (AHost.empty()) return false;
+  const std::string host = MinusculasAscii(AHost);
+  for (const std::string& h : APedido.HostsAutenticacao)
+    if (MinusculasAscii(h) == host) return true;
+  return false;
+}
+
 std::string MensagemExcessoRedirecionamentos() {
   char buf[64];
   std::snprintf(buf, sizeof buf, "Maximum number of redirections (%d) exceeded",

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/uCancelamento.h"
 #include "platform/uErros.h"
@@ -28,6 +29,11 @@ struct TPedidoHttp {
   // A body longer than this fails the request; 0 sets no limit.
   uint64_t LimiteCorpo = uint64_t{32} * 1024 * 1024;
   bool SeguirRedirecionamentos = true;
+  // Hosts (lower case) that a 401 asking for integrated authentication may
+  // get the logged-on user's Windows logon from; any other host's 401 is
+  // handed over as the answer. Checked again at every redirect hop. A proxy
+  // that asks (407) is always answered.
+  std::vector<std::string> HostsAutenticacao;
   // When set, the body of the final answer is handed over here piece by piece
   // as it arrives instead of being kept in TRespostaHttp::Corpo; returning
   // false stops the request with a failure.
@@ -80,6 +86,10 @@ bool StatusRedirecionamento(int AStatus);
 // without body; 307 and 308 repeat it as it was.
 TPedidoHttp PedidoRedirecionado(const TPedidoHttp& AAnterior, int AStatus,
                                 const std::string& ANovaUrl);
+
+// Whether AHost (as AnalisarUrlHttp gives it) is one of the request's
+// HostsAutenticacao, letter case aside.
+bool AutenticacaoIntegradaPermitida(const TPedidoHttp& APedido, const std::string& AHost);
 
 // Message of the failure after too many redirects.
 std::string MensagemExcessoRedirecionamentos();

@@ -181,6 +181,18 @@ void DefinirMetodo(TCurl& AC, const TPedidoHttp& APedido) {
   curl_easy_setopt(AC.H, CURLOPT_HTTPHEADER, AC.Cabecalhos);
 }
 
+// Offers the integrated logon to this hop's server only when the request
+// trusts its host; otherwise no user is set and a 401 is the answer.
+void DefinirAutenticacao(TCurl& AC, const TPedidoHttp& APedido, const std::string& AURL) {
+  if (AutenticacaoIntegradaPermitida(APedido, AnalisarUrlHttp(AURL).Host)) {
+    curl_easy_setopt(AC.H, CURLOPT_HTTPAUTH, CURLAUTH_NEGOTIATE | CURLAUTH_NTLM);
+    curl_easy_setopt(AC.H, CURLOPT_USERPWD, ":");
+  } else {
+    curl_easy_setopt(AC.H, CURLOPT_USERPWD, nullptr);
+    curl_easy_setopt(AC.H, CURLOPT_HTTPAUTH, CURLAUTH_BASIC);
+  }
+}
+
 class THttpTransporteCurl final : public IHttpTransporte {
  public:
   TRespostaHttp Executar(const TPedidoHttp& APedido) override {
@@ -216,10 +228,9 @@ class THttpTransporteCurl final : public IHttpTransporte {
     // hops of this request.
     curl_easy_setopt(c.H, CURLOPT_COOKIEFILE, "");
     // Integrated authentication with the process's own credentials, and no
-    // other scheme: a Basic challenge gets no empty credentials.
-    curl_easy_setopt(c.H, CURLOPT_HTTPAUTH, CURLAUTH_NEGOTIATE | CURLAUTH_NTLM);
+    // other scheme: a Basic challenge gets no empty credentials. The proxy
+    // always may; a server only when the request trusts its host (per hop).
     curl_easy_setopt(c.H, CURLOPT_PROXYAUTH, CURLAUTH_NEGOTIATE | CURLAUTH_NTLM);
-    curl_easy_setopt(c.H, CURLOPT_USERPWD, ":");
     curl_easy_setopt(c.H, CURLOPT_PROXYUSERPWD, ":");
     // Redirects are followed here, by the rule the other transport follows
     // too: libcurl would keep the form's Content-Type on a POST turned GET.
@@ -230,6 +241,7 @@ class THttpTransporteCurl final : public IHttpTransporte {
         throw EHttpErro(MensagemCancelado());
       curl_easy_setopt(c.H, CURLOPT_URL, url.c_str());
       DefinirMetodo(c, pedido);
+      DefinirAutenticacao(c, pedido, url);
       estado.Status = 0;
       estado.Redirecionar = false;
       const CURLcode rc = curl_easy_perform(c.H);

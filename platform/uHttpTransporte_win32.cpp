@@ -172,9 +172,11 @@ void AplicarProxy(TCacheProxy& ACache, HINTERNET ASessao, HINTERNET ARequisicao,
   WinHttpSetOption(ARequisicao, WINHTTP_OPTION_PROXY, &info, sizeof info);
 }
 
-// Offers the logged-on user's credentials when the server or the proxy asks
-// for integrated authentication; false when it asked for something else.
-bool OferecerCredenciais(HINTERNET ARequisicao, int AStatus) {
+// Offers the logged-on user's credentials when the proxy, or a server the
+// request trusts with them, asks for integrated authentication; false when it
+// asked for something else or the server is not one of those.
+bool OferecerCredenciais(HINTERNET ARequisicao, int AStatus, bool AServidorConfiavel) {
+  if (AStatus == 401 && !AServidorConfiavel) return false;
   DWORD suportados = 0, primeiro = 0, alvo = 0;
   if (!WinHttpQueryAuthSchemes(ARequisicao, &suportados, &primeiro, &alvo)) return false;
   DWORD esquema = 0;
@@ -257,8 +259,12 @@ class THttpTransporteWinHttp final : public IHttpTransporte {
       DefinirDword(req.Get(), WINHTTP_OPTION_RECEIVE_TIMEOUT, pedido.TempoRespostaMs);
       DefinirDword(req.Get(), WINHTTP_OPTION_REDIRECT_POLICY, WINHTTP_OPTION_REDIRECT_POLICY_NEVER);
       DefinirDword(req.Get(), WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS);
-      DefinirDword(req.Get(), WINHTTP_OPTION_AUTOLOGON_POLICY,
-                   WINHTTP_AUTOLOGON_SECURITY_LEVEL_LOW);
+      // The Windows logon goes only to the hosts the request names; WinHTTP
+      // would otherwise answer any host's challenge with it, redirects included.
+      const bool confiavel = AutenticacaoIntegradaPermitida(pedido, partes.Host);
+      DefinirDword(
+          req.Get(), WINHTTP_OPTION_AUTOLOGON_POLICY,
+          confiavel ? WINHTTP_AUTOLOGON_SECURITY_LEVEL_LOW : WINHTTP_AUTOLOGON_SECURITY_LEVEL_HIGH);
       AplicarProxy(FProxy, sessao.Get(), req.Get(), partes, ParaWide(url));
 
       std::wstring cabecalhos;
@@ -283,7 +289,7 @@ class THttpTransporteWinHttp final : public IHttpTransporte {
                             WINHTTP_HEADER_NAME_BY_INDEX, &codigo, &n, WINHTTP_NO_HEADER_INDEX);
         status = static_cast<int>(codigo);
         if ((status == 401 || status == 407) && rodada < 2 &&
-            OferecerCredenciais(req.Get(), status))
+            OferecerCredenciais(req.Get(), status, confiavel))
           continue;
         break;
       }

@@ -7,7 +7,10 @@
 // logo_agente.png lies beside the executable.
 #define IDR_LOGO_PNG 101
 
+// The version resource carries the project's version (see uVersaoProjeto.h.in);
+// a test build that stands for another version defines both before this.
 #ifndef VESK_VERSAO_BIN
-#define VESK_VERSAO_BIN 1, 0, 115, 0
-#define VESK_VERSAO_TEXTO "1.0.115"
+#include "uVersaoProjeto.h"
+#define VESK_VERSAO_BIN VESK_VERSAO_PROJETO_BIN
+#define VESK_VERSAO_TEXTO VESK_VERSAO_PROJETO_TEXTO
 #endif

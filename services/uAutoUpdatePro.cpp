@@ -8,6 +8,7 @@
 
 #include "config/uConfigINI.h"
 #include "config/uPassagemAtualizacao.h"
+#include "config/uVersao.h"
 #include "log/uLogger.h"
 #include "net/uHttpCorpo.h"
 #include "net/uHttpRetry.h"
@@ -60,12 +61,27 @@ bool Sha256Valido(const std::string& AHex) {
 }
 
 // When the running agent is signed, the new file must be signed by the same
-// certificate with a signature that verifies. The pinned thumbprint stands
-// for the trust anchor, so a chain that ends in a root the machine does not
-// know (a company's own) is accepted; a broken or missing signature is not.
+// signer with a signature that verifies: the same certificate (its pinned
+// thumbprint stands for the trust anchor, so a chain that ends in a root the
+// machine does not know, a company's own, is accepted), or a renewal of it
+// (the same subject) under a chain the system trusts. A broken or missing
+// signature is not; nor is an agent whose own signature cannot be read.
 bool MesmoAssinante(const std::string& AExe, const std::string& ANovo, std::string& AErro) {
   const TAssinaturaArquivo atual = AssinaturaArquivo().Ler(AExe);
-  if (!atual.Presente) return true;
+  const char* const kIlegivel = "assinatura digital do agente em execucao nao pode ser lida";
+  if (!atual.Presente) {
+    // Unsigned for the system; unless its bytes say otherwise, nothing to match.
+    std::string bytes;
+    if (!Arquivos().LerTudo(AExe, bytes) || ExecutavelComAssinatura(bytes)) {
+      AErro = kIlegivel;
+      return false;
+    }
+    return true;
+  }
+  if (atual.Impressao.empty() && atual.Assunto.empty()) {
+    AErro = kIlegivel;
+    return false;
+  }
   const TAssinaturaArquivo novo = AssinaturaArquivo().Ler(ANovo);
   if (!novo.Presente) {
     AErro = "arquivo baixado sem assinatura digital, mas o agente e assinado";
@@ -78,11 +94,10 @@ bool MesmoAssinante(const std::string& AExe, const std::string& ANovo, std::stri
             ")";
     return false;
   }
-  if (atual.Impressao.empty() || !IgualSemCaixa(novo.Impressao, atual.Impressao)) {
-    AErro = "arquivo baixado assinado por outro certificado (" + novo.Impressao + ")";
-    return false;
-  }
-  return true;
+  if (!atual.Impressao.empty() && IgualSemCaixa(novo.Impressao, atual.Impressao)) return true;
+  if (!atual.Assunto.empty() && novo.Assunto == atual.Assunto && novo.Resultado == 0) return true;
+  AErro = "arquivo baixado assinado por outro certificado (" + novo.Impressao + ")";
+  return false;
 }
 
 void Executar(const std::string& AVersaoAtual) {
@@ -111,6 +126,14 @@ void Executar(const std::string& AVersaoAtual) {
   if (arquivo.empty()) arquivo = Aparar(ObterJsonTexto(&doc, "url", ""));
   if (versao.empty()) {
     TLogger::Log("Auto update: campo versao ausente no update.json.");
+    return;
+  }
+  // It goes into the log, the attempt record and the watchdog's hand-over: a
+  // line break there would add keys of its own (a REVERTIDA that blocks a
+  // later release).
+  if (!VersaoAceitavel(versao)) {
+    TLogger::Log("Auto update: campo versao invalido no update.json: " +
+                 PrimeirosCaracteres(versao, 40));
     return;
   }
   if (arquivo.empty()) {
@@ -194,6 +217,13 @@ void Executar(const std::string& AVersaoAtual) {
     return Recusar(novo, versao,
                    "versao do arquivo baixado (" + versaoArquivo +
                        ") difere da versao do update.json (" + versao + "); arquivo descartado.");
+  // Another program of the same signer and version (the watchdog) is no update
+  // of the agent: its version resource must name the agent.
+  std::string nomeOriginal;
+  if (!LerNomeOriginalExecutavel(bytes, nomeOriginal) || !IgualSemCaixa(nomeOriginal, "Zelvan.exe"))
+    return Recusar(novo, versao,
+                   "arquivo baixado nao e o agente (nome original \"" + nomeOriginal +
+                       "\" no recurso de versao); arquivo descartado.");
   const std::string digest = Sha256Hex(bytes);
   const std::string sha = MinusculasAscii(Aparar(ObterJsonTexto(&doc, "sha256", "")));
   if (!sha.empty() && !Sha256Valido(sha))
@@ -269,32 +299,11 @@ void TAutoUpdatePro::VerificarAtualizacao(const std::string& AVersaoAtual) noexc
 }
 
 int32_t TAutoUpdatePro::ParteVersao(const std::string& AVersao, int AIndice) {
-  const std::string v = Aparar(AVersao);
-  size_t inicio = 0;
-  for (int i = 0; i < AIndice; ++i) {
-    const size_t p = v.find('.', inicio);
-    if (p == std::string::npos) return 0;
-    inicio = p + 1;
-  }
-  const size_t fim = std::min(v.find('.', inicio), v.size());
-  int64_t n = 0;
-  bool algum = false;
-  for (size_t i = inicio; i < fim; ++i) {
-    if (v[i] < '0' || v[i] > '9') continue;
-    algum = true;
-    n = n * 10 + (v[i] - '0');
-    if (n > INT32_MAX) return 0;
-  }
-  return algum ? static_cast<int32_t>(n) : 0;
+  return ParteDaVersao(AVersao, AIndice);
 }
 
 int TAutoUpdatePro::CompararVersoes(const std::string& ALocal, const std::string& AServidor) {
-  for (int i = 0; i < 4; ++i) {
-    const int32_t a = ParteVersao(ALocal, i), b = ParteVersao(AServidor, i);
-    if (a < b) return -1;
-    if (a > b) return 1;
-  }
-  return 0;
+  return CompararTextosVersao(ALocal, AServidor);
 }
 
 std::string TAutoUpdatePro::AdicionarAntiCache(const std::string& AURL) {

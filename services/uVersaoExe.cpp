@@ -48,10 +48,40 @@ bool Entrada(const TLeitor& L, size_t ADir, uint32_t AId, uint32_t& ADestino) {
   return false;
 }
 
+// Position of the optional header's data directories, 0 when the bytes are no
+// PE image.
+size_t Diretorios(const TLeitor& L, size_t& AOpt, uint16_t& ATamanhoOpt) {
+  const std::string_view b = L.B;
+  if (b.size() < 64 || b[0] != 'M' || b[1] != 'Z') return 0;
+  uint32_t pe = 0;
+  if (!L.U32(0x3C, pe) || pe > b.size() || b.size() - pe < 24 ||
+      std::memcmp(b.data() + pe, "PE\0\0", 4) != 0)
+    return 0;
+  uint16_t magia = 0;
+  if (!L.U16(pe + 20, ATamanhoOpt)) return 0;
+  AOpt = pe + 24;
+  if (!L.U16(AOpt, magia)) return 0;
+  return AOpt + (magia == 0x20b ? 112 : magia == 0x10b ? 96 : 0);
+}
+
 }  // namespace
 
-bool LerVersaoExecutavel(std::string_view ABytes, std::string& AVersao) {
-  AVersao.clear();
+bool ExecutavelComAssinatura(std::string_view ABytes) {
+  const TLeitor L{ABytes};
+  size_t opt = 0;
+  uint16_t topt = 0;
+  const size_t dirs = Diretorios(L, opt, topt);
+  // Entry 4; its address is a file position, not an RVA.
+  uint32_t pos = 0, tam = 0;
+  if (dirs == opt || dirs + 40 > opt + topt || !L.U32(dirs + 32, pos) || !L.U32(dirs + 36, tam))
+    return false;
+  return pos != 0 && tam != 0;
+}
+
+namespace {
+
+// Where the version resource's data lies in the file: [ADados, AFim).
+bool BlocoVersao(std::string_view ABytes, size_t& ADados, size_t& AFim) {
   const TLeitor L{ABytes};
   if (ABytes.size() < 64 || ABytes[0] != 'M' || ABytes[1] != 'Z') return false;
   uint32_t pe = 0;
@@ -98,7 +128,18 @@ bool LerVersaoExecutavel(std::string_view ABytes, std::string& AVersao) {
   size_t dados = 0;
   if (!L.U32(raiz + d, rvaDados) || !L.U32(raiz + d + 4, tamDados) || !posicao(rvaDados, dados))
     return false;
-  const size_t fim = std::min(ABytes.size(), dados + static_cast<size_t>(tamDados));
+  ADados = dados;
+  AFim = std::min(ABytes.size(), dados + static_cast<size_t>(tamDados));
+  return true;
+}
+
+}  // namespace
+
+bool LerVersaoExecutavel(std::string_view ABytes, std::string& AVersao) {
+  AVersao.clear();
+  const TLeitor L{ABytes};
+  size_t dados = 0, fim = 0;
+  if (!BlocoVersao(ABytes, dados, fim)) return false;
   // VS_FIXEDFILEINFO follows the key "VS_VERSION_INFO", aligned to 4 bytes.
   for (size_t p = dados; p + 16 <= fim; p += 4) {
     uint32_t sig = 0, ms = 0, ls = 0;
@@ -109,4 +150,23 @@ bool LerVersaoExecutavel(std::string_view ABytes, std::string& AVersao) {
     }
   }
   return false;
+}
+
+bool LerNomeOriginalExecutavel(std::string_view ABytes, std::string& ANome) {
+  ANome.clear();
+  size_t dados = 0, fim = 0;
+  if (!BlocoVersao(ABytes, dados, fim)) return false;
+  const TLeitor L{ABytes};
+  // The string's key in UTF-16, with its terminator; the value follows,
+  // aligned to 4 bytes from the start of the resource.
+  std::string chave;
+  for (const char* c = "OriginalFilename"; *c; ++c) chave += *c, chave += '\0';
+  chave.append(2, '\0');
+  const size_t p = ABytes.substr(0, fim).find(chave, dados);
+  if (p == std::string_view::npos || (p - dados) % 2 != 0) return false;
+  size_t v = p + chave.size();
+  v += (4 - (v - dados) % 4) % 4;
+  for (uint16_t u = 0; v + 2 <= fim && L.U16(v, u) && u != 0 && ANome.size() < 260; v += 2)
+    ANome += u >= 0x20 && u < 0x7F ? static_cast<char>(u) : '?';
+  return !ANome.empty();
 }

@@ -8,6 +8,8 @@
 
 #include "chat/uChatBrowser.h"
 #include "platform/uArquivos.h"
+#include "platform/uHttpTransporte.h"
+#include "platform/uTexto.h"
 #include "tests/chat/uApoioChat.h"
 
 namespace {
@@ -55,6 +57,49 @@ TEST_F(ChatBrowser, EnderecoBaseDoConfigOuEmbutido) {
   EXPECT_EQ(TVeskChatBrowser::UrlBaseChat(), std::string(VESK_URL_CHAT));
 }
 
+TEST_F(ChatBrowser, EnderecoDoConfigQuePoderiaVirarOpcaoOuOutroAlvoDaLugarAoEmbutido) {
+  const char* const recusados[] = {
+      "file:///C:/Windows/System32/calc.exe",
+      "http://x/ --renderer-cmd-prefix=calc.exe",
+      "https://x/\" --gpu-launcher=calc",
+      "http://x/'a",
+      "http://x/\tab",
+      "http://x/\x7F",
+      "http://x\\y/",
+      "javascript:alert(1)",
+      "chat.exemplo.test/",
+      "http:///semhost",
+  };
+  const std::string aviso = "Aviso: [CHAT] URL recusada";
+  size_t linhas = 0;
+  for (const char* u : recusados) {
+    TConfigINI::EscreverTexto("CHAT", "URL", u);
+    EXPECT_EQ(TVeskChatBrowser::UrlBaseChat(), std::string(VESK_URL_CHAT)) << u;
+    EXPECT_EQ(TVeskChatBrowser::HostChat(), MinusculasAscii(AnalisarUrlHttp(VESK_URL_CHAT).Host));
+    // Asked every 3 seconds: the same refused value is logged once.
+    EXPECT_EQ(TVeskChatBrowser::UrlBaseChat(), std::string(VESK_URL_CHAT)) << u;
+    EXPECT_EQ(LinhasCom(aviso).size(), ++linhas) << u;
+  }
+  TConfigINI::EscreverTexto("CHAT", "URL", "HTTPS://chat.exemplo.test/c?x=1");
+  EXPECT_EQ(TVeskChatBrowser::UrlBaseChat(), "HTTPS://chat.exemplo.test/c?x=1/");
+  EXPECT_EQ(LinhasCom(aviso).size(), linhas);
+}
+
+TEST_F(ChatBrowser, EnderecoComOpcaoOuOutroAlvoNaoEhAbertoEOAceitoVaiEntreAspas) {
+  const std::string chrome = CriarNavegador("ProgramFiles", true);
+  for (const char* u : {"http://x/ --gpu-launcher=calc", "file:///c:/x.exe", "http://x/\"y"}) {
+    TVeskChatBrowser::Abrir(u);
+    EXPECT_EQ(Lancamentos(), 0) << u;
+  }
+  EXPECT_EQ(LinhasCom("Falha Vesk Chat: endereco recusado: ").size(), 3u);
+  Arquivos().Apagar(chrome);
+  TVeskChatBrowser::Abrir("file:///c:/x.exe");
+  EXPECT_TRUE(FShell.Chamadas.empty()) << "handed to the shell";
+  TVeskChatBrowser::Abrir("http://x/a?b=c");
+  ASSERT_EQ(FShell.Chamadas.size(), 1u);
+  EXPECT_EQ(FShell.Chamadas[0].Arquivo, "http://x/a?b=c");
+}
+
 TEST_F(ChatBrowser, NavegadorNaOrdemDasSeisPastas) {
   EXPECT_EQ(TVeskChatBrowser::LocalizarNavegador(), "");
   const std::string edgePf = CriarNavegador("ProgramFiles", false);
@@ -77,7 +122,7 @@ TEST_F(ChatBrowser, LancaComLinhaExataRegistraELembraProcesso) {
   const std::string chrome = CriarNavegador("ProgramFiles", true);
   const std::string url = TVeskChatBrowser::MontarUrlChat(kToken, "PC-TESTE", "joao");
   TVeskChatBrowser::Abrir(url);
-  const std::string params = "--app=" + url +
+  const std::string params = "--app=\"" + url + "\"" +
                              " --new-window --no-first-run --disable-extensions "
                              "--user-data-dir=\"C:\\Temp\\VeskIntranetChatProfileModernIcon\"";
   ASSERT_TRUE(Chamou("lancar " + chrome + "|" + params));

@@ -144,7 +144,7 @@ TEST_F(BolhaWin32, BolhaNoLugarBadgeToastArrastoEClique) {
   EXPECT_TRUE(testeui::Esperar(
       [&] { return !(linha = LerArquivoTeste(chrome + ".linha.txt")).empty(); }, 20000));
   const std::string perfil = TVeskChatBrowser::PastaPerfil();
-  EXPECT_NE(linha.find(" --app=" + Url("chat/") + "chat_agent.php?api_token=" + kToken +
+  EXPECT_NE(linha.find(" --app=\"" + Url("chat/") + "chat_agent.php?api_token=" + kToken +
                        "&token=" + kToken),
             std::string::npos)
       << linha;

@@ -288,14 +288,14 @@ TEST_F(ChatE2E, BalaoBadgeToastArrastoECliqueAbreONavegador) {
   EXPECT_NE(pedidos.find("agent_chat_mark_read_all.php"), std::string::npos) << pedidos;
   const std::string pc = CodificarURL(Aparar(ObterNomeComputador()));
   const std::string user = CodificarURL(Aparar(ObterUsuarioWindows()));
-  const std::string antes = " --app=" + Servidor() + "chat/chat_agent.php?api_token=" + kToken +
+  const std::string antes = " --app=\"" + Servidor() + "chat/chat_agent.php?api_token=" + kToken +
                             "&token=" + kToken + "&pc=" + pc + "&computador=" + pc +
                             "&user=" + user + "&usuario=" + user +
                             "&origem=agente&embed=1&light=1&_=";
   std::string temp = std::getenv("TEMP") ? std::getenv("TEMP") : "";
   if (!temp.empty() && temp.back() != '\\') temp += '\\';
   const std::string depois =
-      " --new-window --no-first-run --disable-extensions --user-data-dir=\"" + temp +
+      "\" --new-window --no-first-run --disable-extensions --user-data-dir=\"" + temp +
       "VeskIntranetChatProfileModernIcon\"";
   const size_t i = linha.find(antes);
   ASSERT_NE(i, std::string::npos) << linha;

@@ -90,8 +90,14 @@ fi
 
 # --- unsigned ------------------------------------------------------------------------
 sem=$work/out/sem
-if release "$sem" VESK_ASSINATURA_CERT= VESK_ASSINATURA_CHAVE=; then
-  [ "$(grep -c 'UNSIGNED' "$sem.log")" = 1 ] || falhou "an unsigned release does not say so in one line"
+if release "$sem" VESK_ASSINATURA_CERT= VESK_ASSINATURA_CHAVE= VESK_UPDATE_CHAVE=; then
+  [ "$(grep -c 'UNSIGNED (VESK_ASSINATURA' "$sem.log")" = 1 ] ||
+    falhou "an unsigned release does not say so in one line"
+  [ "$(grep -c 'update.json UNSIGNED' "$sem.log")" = 1 ] ||
+    falhou "a release without an update key does not say so in one line"
+  if [ -n "$publicar_usado" ] && grep -q '"assinatura"' "$sem/update.json"; then
+    falhou "an update.json signed without an update key"
+  fi
   if osslsigncode verify -in "$sem/Zelvan.exe" -CAfile "$work/cert.pem" >/dev/null 2>&1; then
     falhou "the unsigned release's Zelvan.exe verifies"
   fi
@@ -129,6 +135,36 @@ ruim sem_cert "signing certificate not found" \
 ruim so_chave "VESK_ASSINATURA_CERT is not" \
   VESK_ASSINATURA_CERT= VESK_ASSINATURA_CHAVE="$work/chave.pem"
 ruim chave_update "update-signing key not found" VESK_UPDATE_CHAVE="$work/nao_existe.pem"
+# --- the update key: signed only for a program that pins it ----------------------------
+openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 -out "$work/update.pem" 2>/dev/null ||
+  falhou "openssl could not make the test update key"
+if [ -n "$publicar_usado" ]; then
+  # The build's programs pin no key (or another one): no assinatura for them.
+  ruim chave_nao_fixada "does not pin the public key" VESK_UPDATE_CHAVE="$work/update.pem"
+  # A program that carries the key's public half as the agent pins it.
+  mkdir -p "$work/fixada"
+  cp "$progs/Zelvan.exe" "$progs/WatchdogAgente.exe" "$work/fixada/"
+  openssl pkey -in "$work/update.pem" -pubout -outform DER 2>/dev/null | base64 -w0 \
+    >>"$work/fixada/Zelvan.exe"
+  fixada=$work/out/fixada
+  if env VESK_UPDATE_CHAVE="$work/update.pem" "$montar" release "$work/fixada" "$fixada" \
+    "$publicar_usado" >"$fixada.log" 2>&1; then
+    grep -q 'update.json UNSIGNED' "$fixada.log" && falhou "a release with an update key says UNSIGNED"
+    m=$(tr -d ' \r\n' <"$fixada/update.json")
+    sha=$(printf '%s' "$m" | sed -n 's/.*"sha256":"\([0-9A-Fa-f]*\)".*/\1/p')
+    printf '%s' "$m" | sed -n 's/.*"assinatura":"\([A-Za-z0-9+\/=]*\)".*/\1/p' | base64 -d \
+      >"$work/assinatura.der" 2>/dev/null
+    printf '%s' "$sha" | xxd -r -p >"$work/resumo.bin"
+    openssl pkey -in "$work/update.pem" -pubout -out "$work/update.pub" 2>/dev/null
+    openssl pkeyutl -verify -pubin -inkey "$work/update.pub" -in "$work/resumo.bin" \
+      -sigfile "$work/assinatura.der" >/dev/null 2>&1 ||
+      falhou "update.json's assinatura does not verify with the update key"
+  else
+    cat "$fixada.log" >&2
+    falhou "the release of a program that pins the update key was not made"
+  fi
+fi
+
 # A program missing from the build folder.
 mkdir -p "$work/so_um"
 cp "$progs/Zelvan.exe" "$work/so_um/"

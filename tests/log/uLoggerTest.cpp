@@ -81,7 +81,31 @@ TEST_F(Logger, SemDetalhadoSoAsLinhasRelevantesVaoAoArquivo) {
   TLogger::Log("Erro no ciclo: falhou\r\nsegunda linha");
   TLogger::Log("Heartbeat retorno: ok");
   TLogger::Debug("Erro em detalhe");
-  EXPECT_EQ(Conteudo(), "2025-03-05 14:15:02 - Erro no ciclo: falhou\r\nsegunda linha\r\n");
+  EXPECT_EQ(Conteudo(), "2025-03-05 14:15:02 - Erro no ciclo: falhou  segunda linha\r\n");
+}
+
+TEST_F(Logger, TextoDeForaNaoForjaLinhas) {
+  // A server's title, body or version with line breaks and other controls
+  // stays on its own line; letters outside ASCII stay as they are.
+  const struct {
+    std::string Msg, Linha;
+  } casos[] = {
+      {"Aviso recebido: x\r\n2025-03-05 14:15:02 - REVERTIDA=1.0.116",
+       "Aviso recebido: x  2025-03-05 14:15:02 - REVERTIDA=1.0.116"},
+      {"Erro: a\nb\rc\td", "Erro: a b c\td"},
+      {std::string("Erro: nulo\0fim", 14), "Erro: nulo fim"},
+      {"Erro: \x1B[31mvermelho\x7F", "Erro:  [31mvermelho "},
+      {"Erro: \xC2\x85proxima \xC2\x9F \xC2\xA0"
+       "a\xC3\xA7\xC3\xA3o",
+       "Erro:  proxima   \xC2\xA0"
+       "a\xC3\xA7\xC3\xA3o"},
+  };
+  std::string esperado;
+  for (const auto& c : casos) {
+    TLogger::Log(c.Msg);
+    esperado += "2025-03-05 14:15:02 - " + c.Linha + "\r\n";
+  }
+  EXPECT_EQ(Conteudo(), esperado);
 }
 
 TEST_F(Logger, LinhasEmUtf8SemBomEUmArquivoPorDia) {

@@ -8,12 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "config/uConfigINI.h"
 #include "log/uLogger.h"
+#include "net/uEnderecosAgente.h"
 #include "net/uHttpNet.h"
 #include "net/uHttpRetry.h"
 #include "platform/uArquivos.h"
 #include "platform/uHttpTransporte.h"
+#include "platform/uTexto.h"
 #include "tests/support/uTestSupport.h"
+#include "uBuildConfig.h"
 
 namespace {
 
@@ -141,4 +145,51 @@ TEST_F(TTransporteFalsoTest, DownloadRecusadoPeloArquivoNaoDeixaNada) {
     EXPECT_FALSE(THttpRetry::DownloadFile("http://127.0.0.1:9/c", pasta + "f.png", 1));
   }
   EXPECT_TRUE(Arquivos().Listar(pasta, "*").empty());
+}
+
+TEST_F(TTransporteFalsoTest, LogonIntegradoSoParaOServidorEOChatConfigurados) {
+  TConfigAgente cfg = TConfigINI::Carregar();
+  cfg.URL = "  Intranet.Exemplo.test:8080/demo/";
+  cfg.UsarSSL = false;
+  TConfigINI::Salvar(cfg);
+  TConfigINI::EscreverTexto("CHAT", "URL", "https://CHAT.exemplo.test/c/");
+  const std::vector<std::string> confiaveis = {"intranet.exemplo.test", "chat.exemplo.test"};
+  const std::string midia = "http://midia.externa.test/logo.png";
+  const std::string destino = FBase.Base() + "m.png";
+  THttpRetry::GetText(midia, 1);
+  THttpRetry::PostForm(midia, {"a=1"}, 1);
+  THttpRetry::DownloadFile(midia, destino, 1);
+  ASSERT_EQ(FTransporte.Pedidos.size(), 3u);
+  for (const TPedidoHttp& p : FTransporte.Pedidos) EXPECT_EQ(p.HostsAutenticacao, confiaveis);
+  // The chat's single-attempt requests get the list they were handed, and none
+  // by default.
+  FTransporte.Pedidos.clear();
+  THttpNet::GetText(midia, confiaveis);
+  THttpNet::GetText(midia);
+  THttpNet::PostForm(midia, {"a=1"});
+  THttpNet::DownloadFile(midia, destino);
+  ASSERT_EQ(FTransporte.Pedidos.size(), 4u);
+  EXPECT_EQ(FTransporte.Pedidos[0].HostsAutenticacao, confiaveis);
+  for (size_t i = 1; i < 4; ++i) EXPECT_TRUE(FTransporte.Pedidos[i].HostsAutenticacao.empty());
+
+  // What each transport asks at every hop.
+  TPedidoHttp p;
+  p.HostsAutenticacao = confiaveis;
+  const struct {
+    const char* Host;
+    bool Permitido;
+  } hosts[] = {{"intranet.exemplo.test", true},
+               {"INTRANET.Exemplo.TEST", true},
+               {"chat.exemplo.test", true},
+               {"midia.externa.test", false},
+               {"intranet.exemplo.test.evil", false},
+               {"exemplo.test", false},
+               {"", false}};
+  for (const auto& h : hosts)
+    EXPECT_EQ(AutenticacaoIntegradaPermitida(p, h.Host), h.Permitido) << h.Host;
+  // A refused [CHAT] URL trusts the built-in chat host instead.
+  TConfigINI::EscreverTexto("CHAT", "URL", "file:///c:/x");
+  EXPECT_EQ(HostsAutenticacaoIntegrada(),
+            (std::vector<std::string>{"intranet.exemplo.test",
+                                      MinusculasAscii(AnalisarUrlHttp(VESK_URL_CHAT).Host)}));
 }

@@ -17,6 +17,7 @@
 
 #include "config/uConfigINI.h"
 #include "config/uPassagemAtualizacao.h"
+#include "config/uVersao.h"
 #include "net/uJsonHelper.h"
 #include "platform/uArquivos.h"
 #include "platform/uCripto.h"
@@ -44,6 +45,7 @@ TEST(VersaoTeste, CompararVersoesComoNumeros) {
       {" 1.0.115 ", "1.0.115", 0},     {"1.0.115", "99999999999.x", 1},  // overflow counts 0
       {"1.0.115", "2147483647.0", -1}, {"", "0.0.0.0", 0},
       {"1..115", "1.0.115", 0},        {"v1.a.115", "1.0.115", 0},
+      {"1.0.115.1", "1.0.115.2", -1},  {"1.0.115.10", "1.0.115.9", 1},
   };
   for (const Caso& c : casos)
     EXPECT_EQ(TAutoUpdatePro::CompararVersoes(c.Local, c.Servidor), c.Esperado)
@@ -52,6 +54,29 @@ TEST(VersaoTeste, CompararVersoesComoNumeros) {
   EXPECT_EQ(TAutoUpdatePro::ParteVersao("1.0.115", 3), 0);
   EXPECT_EQ(TAutoUpdatePro::ParteVersao("1.2147483648", 1), 0);
   EXPECT_EQ(TAutoUpdatePro::ParteVersao("1.2147483647", 1), 2147483647);
+}
+
+TEST(VersaoTeste, SoVersoesQueAComparacaoEntendeSaoAceitas) {
+  const std::string de32(32, '1'), de33(33, '1');
+  const std::pair<std::string, bool> casos[] = {
+      {"1.0.116", true},
+      {"1.0.116.2", true},
+      {"1.0.116b", true},
+      {"1.0.116-rc_2", true},
+      {de32, true},
+      {"99999999999.x", true},
+      {"", false},
+      {de33, false},
+      {"v1.0.116", false},
+      {".1", false},
+      {"1.0.116\r\nREVERTIDA=1", false},
+      {"1.0.116 beta", false},
+      {"1.0.116\t", false},
+      {"1.0.116\"", false},
+      {"1.0/116", false},
+      {"1.0.116\xC3\xA9", false},
+  };
+  for (const auto& [versao, aceita] : casos) EXPECT_EQ(VersaoAceitavel(versao), aceita) << versao;
 }
 
 TEST(VersaoTeste, ResolverUrlArquivo) {
@@ -155,6 +180,16 @@ TEST(VersaoExeTeste, RecursoDeVersao) {
   std::string torto = Executavel(1, 0, 116, 0);
   pe_teste::U32(torto, 0x3C, 0xFFFFFFF0u);  // header beyond the file
   EXPECT_FALSE(LerVersaoExecutavel(torto, v));
+
+  // The original file name among the version strings.
+  std::string nome;
+  EXPECT_TRUE(LerNomeOriginalExecutavel(Executavel(1, 0, 116, 0), nome));
+  EXPECT_EQ(nome, "Zelvan.exe");
+  EXPECT_TRUE(LerNomeOriginalExecutavel(Executavel(1, 0, 116, 0, 4096, true, "Wd.exe"), nome));
+  EXPECT_EQ(nome, "Wd.exe");
+  EXPECT_FALSE(LerNomeOriginalExecutavel(Executavel(1, 0, 116, 0, 4096, true, nullptr), nome));
+  EXPECT_FALSE(LerNomeOriginalExecutavel(Executavel(1, 0, 116, 0, 4096, false), nome));
+  EXPECT_FALSE(LerNomeOriginalExecutavel(torto, nome));
 }
 
 // A key pair and signature made once with openssl (ecparam prime256v1, dgst
@@ -416,6 +451,14 @@ TEST_F(AutoUpdateTeste, ManifestosQueParamAntesDoDownload) {
       {"\"<html><body>Manutencao</body></html>\"",
        "Auto update: update.json invalido/HTML: <html><body>Manutencao</body></html>"},
       {"[1,2]", "Auto update: update.json invalido/HTML: [1,2]"},
+      // A version that would add lines to the records and the log, or that is
+      // no version at all, stops before anything is written.
+      {"{\"versao\":\"1.0.116\\r\\nREVERTIDA=1.0.117\",\"arquivo\":\"a.exe\"}",
+       "Auto update: campo versao invalido no update.json: 1.0.116  REVERTIDA=1.0.117"},
+      {"{\"versao\":\"1.0.116 <b>\",\"arquivo\":\"a.exe\"}",
+       "Auto update: campo versao invalido no update.json: 1.0.116 <b>"},
+      {"{\"versao\":\"" + std::string(33, '9') + "\",\"arquivo\":\"a.exe\"}",
+       "Auto update: campo versao invalido no update.json: " + std::string(33, '9')},
   };
   for (const Caso& c : casos) {
     SCOPED_TRACE(c.Manifesto);
@@ -427,6 +470,9 @@ TEST_F(AutoUpdateTeste, ManifestosQueParamAntesDoDownload) {
   }
   EXPECT_TRUE(Shell.Chamadas.empty());
   EXPECT_EQ(Saidas, 0);
+  EXPECT_FALSE(TConfigINI::ChaveExiste("AUTO_UPDATE", "ULTIMA_TENTATIVA_VERSAO"));
+  TPassagemAtualizacao p;
+  EXPECT_FALSE(TRegistroPassagem::Ler(FArquivos.Exe, p));
 }
 
 TEST_F(AutoUpdateTeste, UrlVaziaNaoFazPedido) {
@@ -456,6 +502,15 @@ TEST_F(AutoUpdateTeste, ArquivosRecusadosSaoApagadosEOAgenteFica) {
        true},
       {kManifesto116, Executavel(1, 0, 116, 0, 4096, false),
        "Auto update: arquivo baixado sem recurso de versao; arquivo descartado.", true},
+      // The watchdog, same signer and version, is no update of the agent.
+      {kManifesto116, Executavel(1, 0, 116, 0, 4096, true, "WatchdogAgente.exe"),
+       "Auto update: arquivo baixado nao e o agente (nome original \"WatchdogAgente.exe\" no "
+       "recurso de versao); arquivo descartado.",
+       true},
+      {kManifesto116, Executavel(1, 0, 116, 0, 4096, true, nullptr),
+       "Auto update: arquivo baixado nao e o agente (nome original \"\" no recurso de versao); "
+       "arquivo descartado.",
+       true},
       {"{\"versao\":\"1.0.116\",\"arquivo\":\"downloads/Zelvan_116.exe\",\"sha256\":\"" +
            Sha256Hex("outro") + "\"}",
        exe116,
@@ -582,43 +637,83 @@ TEST_F(AutoUpdateTeste, AssinaturaComChaveFixada) {
 
 TEST_F(AutoUpdateTeste, MesmoAssinantePorRespostasGravadas) {
   const std::string imp = "0123456789abcdef0123456789abcdef01234567";
+  const std::string outra = "89abcdef0123456789abcdef0123456789abcdef";
+  const std::string kAssunto = "CN=Vesk Tecnologia Ltda, O=Vesk, C=BR";
   struct Caso {
     TAssinaturaArquivo Atual, Nova;
-    const char* Linha;  // nullptr: accepted
+    std::string Linha;  // empty: accepted
   };
   const Caso casos[] = {
-      {{}, {}, nullptr},                          // an unsigned agent checks nothing
-      {{true, 0, imp}, {true, 0, imp}, nullptr},  // same certificate, trusted
-      {{true, kConfiancaRaizNaoConfiavel, imp}, {true, kConfiancaRaizNaoConfiavel, imp}, nullptr},
-      {{true, 0, imp},
+      {{}, {}, ""},                                  // an unsigned agent checks nothing
+      {{true, 0, imp, ""}, {true, 0, imp, ""}, ""},  // same certificate, trusted
+      {{true, kConfiancaRaizNaoConfiavel, imp, ""},
+       {true, kConfiancaRaizNaoConfiavel, imp, ""},
+       ""},
+      {{true, 0, imp, ""},
        {},
        "Auto update: arquivo baixado sem assinatura digital, mas o agente e assinado; arquivo "
        "descartado."},
-      {{true, 0, imp},
-       {true, static_cast<int32_t>(0x80096010), imp},  // TRUST_E_BAD_DIGEST: altered after signing
+      {{true, 0, imp, ""},
+       {true, static_cast<int32_t>(0x80096010), imp,
+        ""},  // TRUST_E_BAD_DIGEST: altered after signing
        "Auto update: assinatura digital do arquivo baixado invalida (WinVerifyTrust=0x80096010); "
        "arquivo descartado."},
-      {{true, 0, imp},
-       {true, 0, "ffffffffffffffffffffffffffffffffffffffff"},
+      {{true, 0, imp, ""},
+       {true, 0, "ffffffffffffffffffffffffffffffffffffffff", ""},
        "Auto update: arquivo baixado assinado por outro certificado "
        "(ffffffffffffffffffffffffffffffffffffffff); arquivo descartado."},
+      // The renewed certificate: another thumbprint, the same subject, a trusted chain.
+      {{true, 0, imp, kAssunto}, {true, 0, outra, kAssunto}, ""},
+      {{true, kConfiancaRaizNaoConfiavel, imp, kAssunto},
+       {true, kConfiancaRaizNaoConfiavel, outra, kAssunto},
+       "Auto update: arquivo baixado assinado por outro certificado (" + outra +
+           "); arquivo descartado."},
+      {{true, 0, imp, kAssunto},
+       {true, 0, outra, "CN=Vesk Tecnologia Ltda, O=Outra"},
+       "Auto update: arquivo baixado assinado por outro certificado (" + outra +
+           "); arquivo descartado."},
+      // Signed, but its signer could not be read: no check is skipped.
+      {{true, 0, "", ""},
+       {true, 0, imp, kAssunto},
+       "Auto update: assinatura digital do agente em execucao nao pode ser lida; arquivo "
+       "descartado."},
   };
   const std::string exe116 = Executavel(1, 0, 116, 0);
   for (const Caso& c : casos) {
-    SCOPED_TRACE(c.Linha ? c.Linha : "aceito");
+    SCOPED_TRACE(c.Linha.empty() ? "aceito" : c.Linha);
     TConfigINI::ApagarChave("AUTO_UPDATE", "ULTIMA_TENTATIVA_VERSAO");
     Shell.Chamadas.clear();
     Assinaturas.Atual = c.Atual;
     Assinaturas.Nova = c.Nova;
     Publicar(kManifesto116, exe116);
     TAutoUpdatePro::VerificarAtualizacao("1.0.115");
-    if (c.Linha) {
+    if (!c.Linha.empty()) {
       EXPECT_EQ(LinhasUpdate().back(), c.Linha);
       EXPECT_TRUE(Shell.Chamadas.empty());
     } else {
       EXPECT_EQ(Shell.Chamadas.size(), 1u);
     }
   }
+
+  // The system read no signature of the agent, but its own bytes carry a
+  // certificate table: it is signed, and the check is not skipped.
+  std::string assinado = Executavel(1, 0, 115, 0);
+  pe_teste::U32(assinado, 0x58 + 112 + 32, 0x800);
+  pe_teste::U32(assinado, 0x58 + 112 + 36, 0x100);
+  EXPECT_TRUE(ExecutavelComAssinatura(assinado));
+  EXPECT_FALSE(ExecutavelComAssinatura(Executavel(1, 0, 115, 0)));
+  EXPECT_FALSE(ExecutavelComAssinatura("MZ"));
+  GravarArquivoTeste(FArquivos.Exe, assinado);
+  TConfigINI::ApagarChave("AUTO_UPDATE", "ULTIMA_TENTATIVA_VERSAO");
+  Shell.Chamadas.clear();
+  Assinaturas.Atual = {};
+  Assinaturas.Nova = {};
+  Publicar(kManifesto116, exe116);
+  TAutoUpdatePro::VerificarAtualizacao("1.0.115");
+  EXPECT_EQ(LinhasUpdate().back(),
+            "Auto update: assinatura digital do agente em execucao nao pode ser lida; arquivo "
+            "descartado.");
+  EXPECT_TRUE(Shell.Chamadas.empty());
 }
 
 }  // namespace

@@ -15,9 +15,11 @@ inline void U32(std::string& S, size_t P, uint32_t V) {
   for (int i = 0; i < 4; ++i) S[P + i] = static_cast<char>((V >> (8 * i)) & 0xFF);
 }
 
-// An image whose file version is a.b.c.d; no version resource when AComVersao is false.
+// An image whose file version is a.b.c.d; no version resource when AComVersao
+// is false. ANomeOriginal is its "OriginalFilename" string (none when null).
 inline std::string Executavel(uint16_t A, uint16_t B, uint16_t C, uint16_t D,
-                              size_t ATamanho = 4096, bool AComVersao = true) {
+                              size_t ATamanho = 4096, bool AComVersao = true,
+                              const char* ANomeOriginal = "Zelvan.exe") {
   std::string s(std::max<size_t>(ATamanho, 0x400), '\0');
   s[0] = 'M', s[1] = 'Z';
   U32(s, 0x3C, 0x40);
@@ -62,6 +64,22 @@ inline std::string Executavel(uint16_t A, uint16_t B, uint16_t C, uint16_t D,
   U32(s, ff + 4, 0x10000);
   U32(s, ff + 8, (static_cast<uint32_t>(A) << 16) | B);
   U32(s, ff + 12, (static_cast<uint32_t>(C) << 16) | D);
+  if (ANomeOriginal) {
+    // One String after the fixed information: key, padding to 4, value.
+    const size_t str = vi + 92;
+    const std::string chave = "OriginalFilename";
+    for (size_t i = 0; i < chave.size(); ++i)
+      U16(s, str + 6 + 2 * i, static_cast<uint16_t>(chave[i]));
+    size_t v = str + 6 + 2 * (chave.size() + 1);
+    v += (4 - v % 4) % 4;
+    size_t i = 0;
+    for (; ANomeOriginal[i]; ++i) U16(s, v + 2 * i, static_cast<uint16_t>(ANomeOriginal[i]));
+    const size_t fim = v + 2 * (i + 1);
+    U16(s, str, static_cast<uint16_t>(fim - str));
+    U16(s, str + 2, static_cast<uint16_t>(i + 1));
+    U16(s, str + 4, 1);
+    U32(s, raw + 0x48 + 4, static_cast<uint32_t>(fim - vi));
+  }
   return s;
 }
 

@@ -7,24 +7,28 @@
 
 #include "config/uPassagemAtualizacao.h"
 #include "platform/uArquivos.h"
+#include "tests/support/uPeTeste.h"
 #include "tests/watchdog/uProcessosFalso.h"
 #include "tools/watchdog/uWatchdog.h"
 
 namespace {
+
+using pe_teste::Executavel;
 
 class WatchdogAtualizacaoTeste : public ::testing::Test {
  protected:
   WatchdogAtualizacaoTeste() : FProc(FRelogio) {
     FExe = FPasta / "Zelvan.exe";
     FProc.Existentes = {FExe};
-    GravarArquivoTeste(FExe, "MZ nova versao 1.0.117");
-    GravarArquivoTeste(
-        FPasta / ("backup" + std::string(1, kSep) + "Zelvan_backup_20240101_000001.exe"),
-        "MZ velha");
-    GravarArquivoTeste(
-        FPasta / ("backup" + std::string(1, kSep) + "Zelvan_backup_20240301_120000.exe"),
-        "MZ 1.0.115");
+    GravarArquivoTeste(FExe, kNova);
+    GravarArquivoTeste(Backup("20240101_000001"), Executavel(1, 0, 114, 0));
+    GravarArquivoTeste(Backup("20240301_120000"), kAnterior);
   }
+  std::string Backup(const std::string& ACarimbo) const {
+    return FPasta / ("backup" + std::string(1, kSep) + "Zelvan_backup_" + ACarimbo + ".exe");
+  }
+  const std::string kNova = Executavel(1, 0, 117, 0);
+  const std::string kAnterior = Executavel(1, 0, 115, 0, 5000);
   // The agent (process id returned) quits for the script at AFim with ACodigo.
   uint32_t AgenteSubstituido(uint32_t AFim, uint32_t ACodigo) {
     const uint32_t id = FProc.Adicionar({FExe, 0, AFim, ACodigo});
@@ -95,7 +99,7 @@ TEST_F(WatchdogAtualizacaoTeste, TresFalhasRestauramOBackupMaisNovoUmaVez) {
   FProc.Roteiro = {{100, 3}, {100, 3}, {60000u, 0}};
   EXPECT_EQ(Rodar(), kSaidaNormal);
   EXPECT_EQ(FProc.TicksInicio.size(), 3u) << "two restarts, then the restored agent";
-  EXPECT_EQ(LerArquivoTeste(FExe), "MZ 1.0.115");
+  EXPECT_EQ(LerArquivoTeste(FExe), kAnterior);
   EXPECT_EQ(TRegistroPassagem::Revertida(FExe), "1.0.117");
   EXPECT_TRUE(
       Registrou("Watchdog: erro: versao 1.0.117 terminou com falha 3 vezes logo apos a "
@@ -105,12 +109,12 @@ TEST_F(WatchdogAtualizacaoTeste, TresFalhasRestauramOBackupMaisNovoUmaVez) {
   // The same version again (published anew, installed by hand): no second rollback.
   FLog.clear();
   FProc.TicksInicio.clear();
-  GravarArquivoTeste(FExe, "MZ nova versao 1.0.117");
+  GravarArquivoTeste(FExe, kNova);
   AgenteSubstituido(FProc.Agora() + 1000, 0);
   FProc.Adicionar({FExe, FProc.Agora() + 3000, FProc.Agora() + 3100, 3});
   FProc.Roteiro = {{100, 3}, {100, 3}, {60000u, 0}};
   EXPECT_EQ(Rodar(), kSaidaNormal);
-  EXPECT_EQ(LerArquivoTeste(FExe), "MZ nova versao 1.0.117");
+  EXPECT_EQ(LerArquivoTeste(FExe), kNova);
   EXPECT_TRUE(Registrou("versao 1.0.117 ja foi revertida uma vez; sem nova reversao"));
 }
 
@@ -120,8 +124,48 @@ TEST_F(WatchdogAtualizacaoTeste, FalhasDepoisDeDezMinutosNaoRevertem) {
   FProc.Adicionar({FExe, 1000 + 24000, 1000 + 24000 + 11 * 60000u, 3});
   FProc.Roteiro = {{100, 3}, {100, 3}, {60000u, 0}};
   EXPECT_EQ(Rodar(), kSaidaNormal);
-  EXPECT_EQ(LerArquivoTeste(FExe), "MZ nova versao 1.0.117");
+  EXPECT_EQ(LerArquivoTeste(FExe), kNova);
   EXPECT_FALSE(Registrou("backup restaurado"));
+}
+
+// The newest file named as a backup is not what ran before (planted, cut
+// short, another version): the newest that is goes back, or nothing does.
+TEST_F(WatchdogAtualizacaoTeste, SoOBackupDaVersaoAnteriorERestaurado) {
+  const struct {
+    const char* Nome;
+    std::string Mais;  // the newest file under a backup's name
+    bool ComAnterior;  // the 1.0.115 backup is there too
+  } casos[] = {
+      {"another version", Executavel(1, 0, 117, 0), true},
+      {"no version resource", Executavel(1, 0, 115, 0, 4096, false), true},
+      {"not an executable", "@echo off\r\ncalc.exe\r\n" + std::string(2000, ' '), true},
+      {"too short", kAnterior.substr(0, 1000), true},
+      {"nothing of the version", Executavel(1, 0, 117, 0), false},
+  };
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.Nome);
+    FLog.clear();
+    FProc.TicksInicio.clear();
+    TRegistroPassagem::MarcarRevertida(FExe, "");
+    GravarArquivoTeste(FExe, kNova);
+    if (c.ComAnterior)
+      GravarArquivoTeste(Backup("20240301_120000"), kAnterior);
+    else
+      Arquivos().Apagar(Backup("20240301_120000"));
+    GravarArquivoTeste(Backup("20240302_080000"), c.Mais);
+    AgenteSubstituido(FProc.Agora() + 1000, 0);
+    FProc.Adicionar({FExe, FProc.Agora() + 3000, FProc.Agora() + 3100, 3});
+    FProc.Roteiro = {{100, 3}, {100, 3}, {60000u, 0}};
+    Rodar();
+    if (c.ComAnterior) {
+      EXPECT_EQ(LerArquivoTeste(FExe), kAnterior);
+      EXPECT_TRUE(Registrou("backup restaurado: Zelvan_backup_20240301_120000.exe"));
+    } else {
+      EXPECT_EQ(LerArquivoTeste(FExe), kNova);
+      EXPECT_TRUE(Registrou("nao ha backup valido da versao 1.0.115 para restaurar"));
+      EXPECT_EQ(TRegistroPassagem::Revertida(FExe), "");
+    }
+  }
 }
 
 }  // namespace

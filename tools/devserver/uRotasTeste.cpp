@@ -112,6 +112,26 @@ void RegistrarRotasTeste(httplib::Server& S) {
     }
   });
 
+  // /test/para?url=ADDRESS: a 302 to that absolute address (another host).
+  S.Get("/test/para", [](const httplib::Request& R, httplib::Response& Res) {
+    Res.status = 302;
+    Res.set_header("Location", Param(R, "url"));
+    Res.set_content("<html>redirect</html>", "text/html");
+  });
+
+  // Integrated authentication: 401 asking for NTLM until a request carries an
+  // NTLM Authorization header; its first message is proof enough that the
+  // client offered the user's logon.
+  S.Get("/test/ntlm", [](const httplib::Request& R, httplib::Response& Res) {
+    if (R.get_header_value("Authorization").rfind("NTLM ", 0) == 0) {
+      Res.set_content("autenticado", "text/plain");
+      return;
+    }
+    Res.status = 401;
+    Res.set_header("WWW-Authenticate", "NTLM");
+    Res.set_content("sem credenciais", "text/plain");
+  });
+
   // A form post answered 302: the follow-up must be a GET of the echo.
   S.Post("/test/post302", [](const httplib::Request& R, httplib::Response& Res) {
     Res.status = ParamInt(R, "status", 302);

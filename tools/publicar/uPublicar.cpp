@@ -2,9 +2,12 @@
 //   publicar --exe Zelvan.exe [--chave private.pem] [--arquivo NAME] --saida update.json
 // versao comes from the file's version resource, sha256 from its bytes, and
 // assinatura (Base64 ECDSA P-256 signature of the SHA-256 digest) only when a
-// private key is given. arquivo defaults to "downloads/" + the file's name.
+// private key is given, and then only for a program that pins its public key
+// (an "assinatura" that no agent checks would pass for a verified update).
+// arquivo defaults to "downloads/" + the file's name.
 #include <openssl/evp.h>
 #include <openssl/pem.h>
+#include <openssl/x509.h>
 
 #include <cstdio>
 #include <fstream>
@@ -68,6 +71,25 @@ std::string Assinar(const std::string& AChavePem, const std::string& ADigest) {
   return sig;
 }
 
+// Base64 of the DER public key of the PEM private key, the form the agent pins
+// (VESK_CHAVE_ATUALIZACAO); empty on failure.
+std::string ChavePublicaBase64(const std::string& AChavePem) {
+  FILE* f = std::fopen(AChavePem.c_str(), "rb");
+  if (!f) return {};
+  EVP_PKEY* k = PEM_read_PrivateKey(f, nullptr, nullptr, nullptr);
+  std::fclose(f);
+  if (!k) return {};
+  std::string der;
+  const int n = i2d_PUBKEY(k, nullptr);
+  if (n > 0) {
+    der.resize(static_cast<size_t>(n));
+    auto* p = reinterpret_cast<unsigned char*>(der.data());
+    if (i2d_PUBKEY(k, &p) != n) der.clear();
+  }
+  EVP_PKEY_free(k);
+  return der.empty() ? std::string() : CodificarBase64(der);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -107,6 +129,18 @@ int main(int argc, char** argv) {
   std::string json = "{\n  \"versao\": " + Json(versao) + ",\n  \"arquivo\": " + Json(arquivo) +
                      ",\n  \"sha256\": " + Json(hex);
   if (!chave.empty()) {
+    // The agent carries its pinned key as this text among its bytes.
+    const std::string publica = ChavePublicaBase64(chave);
+    if (publica.empty()) {
+      std::cerr << "publicar: cannot read " << chave << " (an EC P-256 private key in PEM)\n";
+      return 1;
+    }
+    if (bytes.find(publica) == std::string::npos) {
+      std::cerr << "publicar: " << exe << " does not pin the public key of " << chave
+                << " (build it with VESK_CHAVE_ATUALIZACAO=" << publica
+                << "; ./run release does): no assinatura written\n";
+      return 1;
+    }
     std::string digest;
     DecodificarHex(hex, digest);
     const std::string sig = Assinar(chave, digest);

@@ -9,7 +9,8 @@
 # and VESK_ASSINATURA_CHAVE (PEM private key), VESK_ASSINATURA_SENHA_ARQUIVO (a
 # file holding the key's passphrase, when it has one), VESK_ASSINATURA_CARIMBO
 # (an RFC 3161 time-stamp server, so that signatures outlive the certificate).
-# Update manifest: VESK_UPDATE_CHAVE (the update-signing private key) and
+# Update manifest: VESK_UPDATE_CHAVE (the update-signing private key, PEM EC
+# P-256; Zelvan.exe must pin its public key, which ./run release builds in) and
 # VESK_UPDATE_ARQUIVO (the "arquivo" the manifest names), both optional.
 # The release folder is built beside DIR_SAIDA and moved there only when
 # complete: a failure leaves DIR_SAIDA as it was.
@@ -173,7 +174,11 @@ cmd_release() {
     echo "release: UNSIGNED (VESK_ASSINATURA_CERT and VESK_ASSINATURA_CHAVE are not set)"
   fi
 
-  # The manifest's hash and signature cover the signed program.
+  # The manifest's hash and signature cover the signed program; publicar signs
+  # only for a program that pins the key (./run release builds it so).
+  if [ -z "${VESK_UPDATE_CHAVE:-}" ]; then
+    echo "release: update.json UNSIGNED and updates not signature-checked (VESK_UPDATE_CHAVE is not set)"
+  fi
   if [ -n "$publicar" ]; then
     local args=(--exe "$tmp/Zelvan.exe")
     [ -n "${VESK_UPDATE_CHAVE:-}" ] && args+=(--chave "$VESK_UPDATE_CHAVE")

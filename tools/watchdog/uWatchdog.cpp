@@ -1,12 +1,15 @@
 // The watchdog's policy: find the agent by its path, wait for it, and decide on each exit.
 #include "tools/watchdog/uWatchdog.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
 #include "config/uPassagemAtualizacao.h"
+#include "config/uVersao.h"
 #include "platform/uArquivos.h"
 #include "platform/uTexto.h"
+#include "services/uVersaoExe.h"
 
 namespace {
 
@@ -18,6 +21,14 @@ uint32_t LerMs(const std::function<std::string(const std::string&)>& AVariavel,
   if (!LerInteiroDecimal32(Aparar(AVariavel(ANome)), v) || v < 0 || v > kMaximoAmbienteMs)
     return APadrao;
   return static_cast<uint32_t>(v);
+}
+
+// A Windows executable (at least 1024 bytes, "MZ") whose version resource is
+// AVersao.
+bool ExecutavelDaVersao(const std::string& ABytes, const std::string& AVersao) {
+  std::string versao;
+  return ABytes.size() >= 1024 && ABytes[0] == 'M' && ABytes[1] == 'Z' &&
+         LerVersaoExecutavel(ABytes, versao) && CompararTextosVersao(versao, AVersao) == 0;
 }
 
 // Quotes left around the path by a caller that quoted it twice.
@@ -145,7 +156,7 @@ bool TWatchdog::EmSubstituicao(uint32_t AId) {
   if (AId == 0 || !TRegistroPassagem::Ler(FCaminho, p) || p.Pid != AId) return false;
   // A record from long ago names a process id that may have been reused.
   if (std::fabs(FRelogio.Agora() - p.Hora) * 86400000.0 >= FConfig.JanelaReversaoMs) return false;
-  FAtualizacao = {true, p.VersaoNova, FRelogio.TickCount(), 0};
+  FAtualizacao = {true, p.VersaoNova, p.VersaoAnterior, FRelogio.TickCount(), 0};
   return true;
 }
 
@@ -158,13 +169,26 @@ THandleProcesso TWatchdog::Reverter() {
     return 0;
   }
   const std::string pasta = PastaDe(FCaminho) + "backup" + kSep;
-  std::string nome;
+  // Newest first (the time stamp in the name sorts them); only the program
+  // that ran before goes back: not whatever file lies there under that name.
+  std::vector<std::string> nomes;
   for (const TInfoArquivo& a : Arquivos().Listar(pasta, "Zelvan_backup_*.exe"))
-    if (a.Nome > nome) nome = a.Nome;  // the time stamp in the name sorts them
-  std::string bytes;
-  if (nome.empty() || !Arquivos().LerTudo(pasta + nome, bytes) || bytes.empty()) {
+    nomes.push_back(a.Nome);
+  std::sort(nomes.rbegin(), nomes.rend());
+  const std::string anterior = FAtualizacao.VersaoAnterior;
+  std::string nome, bytes;
+  for (const std::string& n : nomes) {
+    std::string b;
+    if (anterior.empty() || !Arquivos().LerTudo(pasta + n, b) || !ExecutavelDaVersao(b, anterior))
+      continue;
+    nome = n;
+    bytes = std::move(b);
+    break;
+  }
+  if (nome.empty()) {
     FLog("Watchdog: erro: versao " + versao +
-         " falhou apos a atualizacao e nao ha backup para restaurar em " + pasta);
+         " falhou apos a atualizacao e nao ha backup valido da versao " +
+         (anterior.empty() ? std::string("anterior") : anterior) + " para restaurar em " + pasta);
     return 0;
   }
   if (!GravarAtomico(FCaminho, bytes)) {

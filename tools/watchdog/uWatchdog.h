@@ -64,8 +64,9 @@ class TWatchdog {
   bool LimiteAtingido();
   // The agent that ended (process AId) was being replaced by the update script.
   bool EmSubstituicao(uint32_t AId);
-  // Restores the newest backup over the executable and starts it; 0 when it
-  // cannot or the version was rolled back once already.
+  // Restores the newest backup that is a valid executable of the version that
+  // ran before the update, and starts it; 0 when there is none, it cannot, or
+  // the version was rolled back once already.
   THandleProcesso Reverter();
 
   IProcessos& FProcessos;
@@ -77,7 +78,8 @@ class TWatchdog {
   struct TAposAtualizacao {
     bool Ativa = false;
     std::string Versao;
-    uint32_t Inicio = 0;  // tick of the hand-over
+    std::string VersaoAnterior;  // the only version a rollback may restore
+    uint32_t Inicio = 0;         // tick of the hand-over
     int Falhas = 0;
   } FAtualizacao;
 };
