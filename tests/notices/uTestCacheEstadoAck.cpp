@@ -223,11 +223,14 @@ TEST(EstadoMensagens, DataHoraRegional) {
         "2024-01-4294967301 10:00:00", "6442452944-01-05 10:00:00",
         "99999999999999999999/01/2024 10:00:00", "-4294967291/01/2024 10:00:00"})
     EXPECT_FALSE(LerDataHoraEstado(grande, lido)) << grande;
-  // Blanks and a sign as before, seconds optional in both shapes.
+#ifndef _WIN32
+  // Blanks as before, seconds optional, in the day-first shape (on Windows the
+  // user's regional pattern, which may put the month first, reads first).
   ASSERT_TRUE(LerDataHoraEstado("5/3/2025  14:7:9", lido));
   EXPECT_NEAR(lido, t, kUmSegundo / 10);
   ASSERT_TRUE(LerDataHoraEstado("05/03/2025 14:07", lido));
   EXPECT_NEAR(lido, t - 9 * kUmSegundo, kUmSegundo / 10);
+#endif
 }
 
 class MidiaEAck : public TAmbienteHttp {
