@@ -18,25 +18,36 @@ struct TPedido {
   TPedidosChat::TAoConcluir AoConcluir;
 };
 
-// UI-thread state: the queue's head is the request in flight.
+// UI-thread state: the requests waiting, and the one in flight. The flag, not
+// the queue, says whether one is in flight: a handler that processes messages
+// can queue (and so start) the next request before its own result is done
+// with, and that request must not be started a second time.
 std::deque<TPedido> GFila;
+TPedidosChat::TAoConcluir GAtual;
+bool GEmVoo = false;
 
 void IniciarProximo();
 
 void Concluir(TPedidosChat::TResultado AResultado) {
   // On the UI thread.
-  TPedidosChat::TAoConcluir cb = std::move(GFila.front().AoConcluir);
-  GFila.pop_front();
+  if (!GEmVoo) return;
+  TPedidosChat::TAoConcluir cb = std::move(GAtual);
+  GAtual = nullptr;
+  GEmVoo = false;
   try {
     if (cb) cb(AResultado);
   } catch (...) {
     // The handlers log their own failures; the queue goes on regardless.
   }
-  if (!GFila.empty()) IniciarProximo();
+  if (!GEmVoo && !GFila.empty()) IniciarProximo();
 }
 
 void IniciarProximo() {
-  const std::string url = GFila.front().URL;
+  TPedido pedido = std::move(GFila.front());
+  GFila.pop_front();
+  GAtual = std::move(pedido.AoConcluir);
+  GEmVoo = true;
+  const std::string url = std::move(pedido.URL);
   // Detached: a request that hangs until its time-outs must not hold up the
   // program's end; its outcome then finds no one to apply it to.
   try {
@@ -65,9 +76,9 @@ void IniciarProximo() {
 
 void TPedidosChat::Enfileirar(const std::string& AURL, TAoConcluir AAoConcluir) {
   GFila.push_back({AURL, std::move(AAoConcluir)});
-  if (GFila.size() == 1) IniciarProximo();
+  if (!GEmVoo) IniciarProximo();
 }
 
 bool TPedidosChat::Ocupado() {
-  return !GFila.empty();
+  return GEmVoo || !GFila.empty();
 }

@@ -22,7 +22,10 @@ ui::TFonte FontePt(int APontos, bool ANegrito, ui::TCor ACor) {
 
 TFrmChatToast::TFrmChatToast(const std::string& ANome, const std::string& AMensagem, int AQtd,
                              TEventoNotificacao AOnClickOpen)
-    : FNome(ANome), FMensagem(AMensagem), FQtd(AQtd), FOnClickOpen(std::move(AOnClickOpen)) {
+    : FNome(CortarUtf16(ANome, kMaxTexto)),
+      FMensagem(CortarUtf16(AMensagem, kMaxTexto)),
+      FQtd(AQtd),
+      FOnClickOpen(std::move(AOnClickOpen)) {
   Nome = "TFrmChatToast";
   ui::TEstiloJanela e;
   e.SemBorda = true;
@@ -53,7 +56,7 @@ TFrmChatToast* TFrmChatToast::CreateToast(ui::TJanela*, const std::string& ANome
 }
 
 std::string TFrmChatToast::TextoTitulo(const std::string& ANome) {
-  const std::string t = Aparar(ANome);
+  const std::string t = Aparar(CortarUtf16(ANome, kMaxTexto));
   return t.empty() ? "Nova mensagem" : t;
 }
 
@@ -63,7 +66,7 @@ std::string TFrmChatToast::TextoContagem(int AQtd) {
 }
 
 std::string TFrmChatToast::TextoPreview(const std::string& AMensagem) {
-  const std::string t = Aparar(AMensagem);
+  const std::string t = Aparar(CortarUtf16(AMensagem, kMaxTexto));
   return t.empty() ? "Nova mensagem recebida no chat." : t;
 }
 

@@ -17,7 +17,7 @@ class TFrmChatToast : public ui::TJanela {
                                     TEventoNotificacao AOnClickOpen);
   ~TFrmChatToast() override;
 
-  // The texts the card shows.
+  // The texts the card shows; the name and the message cut at kMaxTexto.
   static std::string TextoTitulo(const std::string& ANome);
   static std::string TextoContagem(int AQtd);
   static std::string TextoPreview(const std::string& AMensagem);
@@ -28,6 +28,8 @@ class TFrmChatToast : public ui::TJanela {
   void Pintar(ui::TCanvas& ACanvas) const;
 
   static constexpr int kLargura = 430, kAltura = 158;
+  // Characters of the sender and of the preview kept for the card (and the log).
+  static constexpr size_t kMaxTexto = 200;
   static constexpr uint32_t kVidaMs = 7000;
 
  private:

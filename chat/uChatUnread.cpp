@@ -5,6 +5,7 @@
 #include "chat/uChatBrowser.h"
 #include "chat/uChatFloat.h"
 #include "chat/uChatPedidos.h"
+#include "chat/uChatToast.h"
 #include "config/uConfigINI.h"
 #include "log/uLogger.h"
 #include "net/uJsonHelper.h"
@@ -137,6 +138,9 @@ void TFrmChatFloat::ExtrairRemetenteEMensagem(const std::string& ATexto) {
   if (EmBranco(FUltimaMensagem)) FUltimaMensagem = ExtrairCampoJson(ATexto, "ultima_mensagem");
   if (EmBranco(FUltimoRemetente)) FUltimoRemetente = "Nova mensagem";
   if (EmBranco(FUltimaMensagem)) FUltimaMensagem = "Nova mensagem recebida no chat.";
+  // Whatever the server sends, the log line and the toast get a bounded text.
+  FUltimoRemetente = CortarUtf16(FUltimoRemetente, TFrmChatToast::kMaxTexto);
+  FUltimaMensagem = CortarUtf16(FUltimaMensagem, TFrmChatToast::kMaxTexto);
 }
 
 void TFrmChatFloat::PollUnread() {

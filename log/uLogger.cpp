@@ -1,8 +1,10 @@
 // The agent log: one UTF-8 file a day in the base folder's "logs" folder.
 #include "log/uLogger.h"
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "config/uConfigINI.h"
 #include "platform/uArquivos.h"
@@ -36,6 +38,29 @@ std::string PastaDosLogs() {
 
 void GarantirPasta(const std::string& APasta) {
   if (Arquivos().CriarPastas(APasta)) GPastaCriada = APasta;
+}
+
+// Keeps the log files of the folder (*.log and *.old) under the folder's total,
+// deleting the oldest first; the file the next line goes to is kept.
+void LimitarTotal(IArquivos& AFs, const std::string& APasta, const std::string& AAtual) {
+  std::vector<TInfoArquivo> arquivos;
+  long long total = 0;
+  for (const char* mascara : {"*.log", "*.old"}) {
+    for (TInfoArquivo& f : AFs.Listar(APasta, mascara)) {
+      total += std::max<int64_t>(f.Tamanho, 0);
+      arquivos.push_back(std::move(f));
+    }
+  }
+  if (total <= TLogger::kTotalMaximoPasta) return;
+  std::sort(arquivos.begin(), arquivos.end(), [](const TInfoArquivo& A, const TInfoArquivo& B) {
+    return A.Modificado != B.Modificado ? A.Modificado < B.Modificado : A.Nome < B.Nome;
+  });
+  for (const TInfoArquivo& f : arquivos) {
+    if (total <= TLogger::kTotalMaximoPasta) break;
+    if (IgualSemCaixa(f.Nome, AAtual)) continue;
+    // A file that is locked or protected is left, and the next one goes instead.
+    if (AFs.Apagar(APasta + f.Nome)) total -= std::max<int64_t>(f.Tamanho, 0);
+  }
 }
 
 }  // namespace
@@ -118,6 +143,7 @@ void TLogger::LimparLogsAntigos() {
         if (f.Modificado < limite) fs.Apagar(pasta + f.Nome);
       }
     }
+    LimitarTotal(fs, pasta, NomeDoDia());
   } catch (...) {
   }
 }
@@ -132,7 +158,12 @@ void TLogger::RotacionarLog(const std::string& ACaminho) {
     std::string novo = base + FormatarDataHora("hhnnss", agora) + ".old";
     if (fs.ArquivoExiste(novo)) novo = base + FormatarDataHora("hhnnsszzz", agora) + ".old";
     // When this fails the line still goes to the large file.
-    fs.Renomear(ACaminho, novo);
+    if (!fs.Renomear(ACaminho, novo)) return;
+    // Each rotation adds a full file: a flood of lines must not fill the disk
+    // before the next hourly cleanup.
+    const size_t barra = ACaminho.find_last_of("/\\");
+    LimitarTotal(fs, ACaminho.substr(0, barra + 1),
+                 barra == std::string::npos ? ACaminho : ACaminho.substr(barra + 1));
   } catch (...) {
   }
 }

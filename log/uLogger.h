@@ -24,12 +24,15 @@ class TLogger {
   static bool LogDetalhadoAtivo();
   // Whether the message, with A-Z lowered, holds one of the keywords.
   static bool MensagemRelevante(const std::string& AMsg);
-  // Deletes *.log and *.old files older than 30 days, at most once an hour.
+  // Deletes *.log and *.old files older than 30 days, then the oldest of the
+  // rest while they pass kTotalMaximoPasta together, at most once an hour.
   static void LimparLogsAntigos();
-  // Sets the file aside as "<name>_hhnnss.old" once it reaches 10 MiB.
+  // Sets the file aside as "<name>_hhnnss.old" once it reaches 10 MiB, and
+  // keeps the folder under kTotalMaximoPasta.
   static void RotacionarLog(const std::string& ACaminho);
 
   static constexpr long long kTamanhoMaximo = 10485760;
+  static constexpr long long kTotalMaximoPasta = 200LL * 1024 * 1024;
 
   // Time of the last cleanup in this process (0 before the first).
   static TDateTime UltimaLimpezaLogs();

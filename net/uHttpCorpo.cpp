@@ -14,8 +14,10 @@ constexpr size_t kLimiteInflado = size_t{256} * 1024 * 1024;
 
 // Inflates with the given window bits; false when the data is not a complete,
 // valid stream of that kind or it inflates past ALimite (AExcedeu then set).
+// AMembros: gzip, where a body may be several members one after the other
+// (each a whole gzip stream), all of which make up the content.
 bool Inflar(std::string_view ABytes, int AJanela, std::string& ASaida, size_t ALimite,
-            bool& AExcedeu) {
+            bool& AExcedeu, bool AMembros) {
   z_stream z{};
   if (inflateInit2(&z, AJanela) != Z_OK) return false;
   z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(ABytes.data()));
@@ -23,16 +25,24 @@ bool Inflar(std::string_view ABytes, int AJanela, std::string& ASaida, size_t AL
   ASaida.clear();
   char buf[64 * 1024];
   int rc = Z_OK;
-  while (rc == Z_OK) {
-    z.next_out = reinterpret_cast<Bytef*>(buf);
-    z.avail_out = sizeof buf;
-    rc = inflate(&z, Z_NO_FLUSH);
-    ASaida.append(buf, sizeof buf - z.avail_out);
-    if (ASaida.size() > ALimite) {
-      AExcedeu = true;
-      rc = Z_MEM_ERROR;
+  for (;;) {
+    while (rc == Z_OK) {
+      z.next_out = reinterpret_cast<Bytef*>(buf);
+      z.avail_out = sizeof buf;
+      rc = inflate(&z, Z_NO_FLUSH);
+      ASaida.append(buf, sizeof buf - z.avail_out);
+      if (ASaida.size() > ALimite) {
+        AExcedeu = true;
+        rc = Z_MEM_ERROR;
+      }
+      if (rc == Z_BUF_ERROR && z.avail_in == 0) break;  // input ended early
     }
-    if (rc == Z_BUF_ERROR && z.avail_in == 0) break;  // input ended early
+    // Another member starts with the gzip magic; other bytes after the end
+    // (padding some servers add) are left alone, as before.
+    const bool outroMembro = AMembros && rc == Z_STREAM_END && z.avail_in >= 2 &&
+                             z.next_in[0] == 0x1F && z.next_in[1] == 0x8B;
+    if (!outroMembro) break;
+    rc = inflateReset(&z);
   }
   inflateEnd(&z);
   return rc == Z_STREAM_END;
@@ -42,11 +52,11 @@ std::string InflarUm(std::string_view ABytes, const std::string& ACodificacao, s
   std::string saida;
   bool excedeu = false;
   if (ACodificacao == "gzip" || ACodificacao == "x-gzip") {
-    if (Inflar(ABytes, 15 + 32, saida, ALimite, excedeu)) return saida;
+    if (Inflar(ABytes, 15 + 32, saida, ALimite, excedeu, true)) return saida;
   } else {
     // "deflate" should be a zlib stream, but some servers send it raw.
-    if (Inflar(ABytes, 15, saida, ALimite, excedeu) ||
-        (!excedeu && Inflar(ABytes, -15, saida, ALimite, excedeu)))
+    if (Inflar(ABytes, 15, saida, ALimite, excedeu, false) ||
+        (!excedeu && Inflar(ABytes, -15, saida, ALimite, excedeu, false)))
       return saida;
   }
   if (excedeu) throw EHttpErro(MensagemCorpoExcedido(ALimite));

@@ -38,7 +38,40 @@ std::string TextoDoReal(double AValor) {
   return SubstituirTudo(mantissa, ".", SeparadorDecimal()) + expoente;
 }
 
+// Whether the arrays and objects of the text nest no deeper than the bound.
+// Brackets inside strings do not count; for text that is not JSON the count
+// only has to be a bound, not exact.
+bool ProfundidadeAceita(std::string_view ATexto) {
+  size_t profundidade = 0;
+  bool emTexto = false;
+  for (size_t i = 0; i < ATexto.size(); ++i) {
+    const char c = ATexto[i];
+    if (emTexto) {
+      if (c == '\\')
+        ++i;
+      else if (c == '"')
+        emTexto = false;
+    } else if (c == '"') {
+      emTexto = true;
+    } else if (c == '[' || c == '{') {
+      if (++profundidade > kProfundidadeMaximaJson) return false;
+    } else if ((c == ']' || c == '}') && profundidade > 0) {
+      --profundidade;
+    }
+  }
+  return true;
+}
+
 }  // namespace
+
+bool AnalisarJson(rapidjson::Document& ADoc, std::string_view ATexto) {
+  ADoc.SetNull();
+  if (!ProfundidadeAceita(ATexto)) return false;
+  ADoc.Parse<rapidjson::kParseIterativeFlag>(ATexto.data(), ATexto.size());
+  if (!ADoc.HasParseError()) return true;
+  ADoc.SetNull();
+  return false;
+}
 
 std::string TextoDoValorJson(const rapidjson::Value& AValor) {
   if (AValor.IsString()) return std::string(AValor.GetString(), AValor.GetStringLength());
@@ -56,8 +89,10 @@ const rapidjson::Value* MembroJson(const rapidjson::Value* AObj, std::string_vie
 
 std::string LerTextoJson(const rapidjson::Value* AObj, std::string_view ANome,
                          const std::string& APadrao) {
+  // A null member is no value: the field keeps its default, rather than the
+  // word "null" showing as a title or being fetched as an address.
   const rapidjson::Value* v = Membro(AObj, ANome);
-  return v ? TextoDoValorJson(*v) : APadrao;
+  return v && !v->IsNull() ? TextoDoValorJson(*v) : APadrao;
 }
 
 int32_t LerInteiroJson(const rapidjson::Value* AObj, std::string_view ANome, int32_t APadrao) {
@@ -74,7 +109,7 @@ bool LerBooleanoJson(const rapidjson::Value* AObj, std::string_view ANome, bool 
 std::string ObterJsonTexto(const rapidjson::Value* AObj, std::string_view ANome,
                            const std::string& APadrao) {
   const rapidjson::Value* v = Membro(AObj, ANome);
-  return v ? Aparar(TextoDoValorJson(*v)) : APadrao;
+  return v && !v->IsNull() ? Aparar(TextoDoValorJson(*v)) : APadrao;
 }
 
 int32_t ObterJsonInteiro(const rapidjson::Value* AObj, std::string_view ANome, int32_t APadrao) {
@@ -88,11 +123,8 @@ TRespostaJson::TRespostaJson(std::string_view ACorpo) : FCorpo(RemoverBomUtf8(AC
     FTipo = TTipoResposta::Vazia;
     return;
   }
-  // The iterative parser keeps deep nesting in noise or hostile bodies from
-  // exhausting the stack.
-  FDoc.Parse<rapidjson::kParseIterativeFlag>(FCorpo.data(), FCorpo.size());
-  FTipo = !FDoc.HasParseError() && FDoc.IsObject() ? TTipoResposta::ObjetoJson
-                                                   : TTipoResposta::ConteudoInvalido;
+  FTipo = AnalisarJson(FDoc, FCorpo) && FDoc.IsObject() ? TTipoResposta::ObjetoJson
+                                                        : TTipoResposta::ConteudoInvalido;
 }
 
 const rapidjson::Value* TRespostaJson::Objeto() const {

@@ -130,7 +130,10 @@ TFimAviso Processar(const TConfigAgente& ACfg, const std::string& AEmpresa,
   if (!TabelaPermitida(a.SourceTable)) {
     TLogger::Log("Mensagem ignorada: source_table não permitido no agente desktop: " +
                  a.SourceTable + ":" + id);
-    MarcarMensagemProcessada(a.SourceTable, a.Id);
+    // Handled like any other notice: the position moves past it, or a list
+    // headed by such notices would hold back every later one for good.
+    if (!MensagemProcessada(a.SourceTable, a.Id)) MarcarMensagemProcessada(a.SourceTable, a.Id);
+    AtualizarUltimoIdEntregue(a.Id);
     return TFimAviso::Seguir;
   }
   a.LogoURL = MembroJson(o, "logo_url") ? LerTextoJson(o, "logo_url", "") : ALogoRaiz;
@@ -144,6 +147,14 @@ TFimAviso Processar(const TConfigAgente& ACfg, const std::string& AEmpresa,
   if (!CriadaHoje(a.CriadaEm)) {
     TLogger::Log("Mensagem ignorada: fora do dia atual " + a.SourceTable + ":" + id +
                  " created_at=" + a.CriadaEm);
+    // A notice confirmed here whose acknowledgement failed is still owed one
+    // once the day has changed; the day only decides what is shown.
+    if (!lida) {
+      if (MensagemExcluida(a.SourceTable, a.Id))
+        EnviarAck(ACfg, a.SourceTable, a.Id, "reenvio_ack_silencioso_excluida_local");
+      else if (MensagemProcessada(a.SourceTable, a.Id))
+        EnviarAck(ACfg, a.SourceTable, a.Id, "reenvio_ack_silencioso_processada_local");
+    }
   } else if (MensagemExcluida(a.SourceTable, a.Id)) {
     TLogger::Log("Mensagem ignorada: excluida localmente apos Li e entendi " + a.SourceTable + ":" +
                  id);
@@ -158,6 +169,25 @@ TFimAviso Processar(const TConfigAgente& ACfg, const std::string& AEmpresa,
   }
   AtualizarUltimoIdEntregue(a.Id);
   return TFimAviso::Seguir;
+}
+
+// Old notice keys go once a day (per file, in this process: nothing is stored
+// for it). A file that refuses the change costs one line a day, not the pass.
+void LimparEstadoDoDia() {
+  static std::string GTentada;  // the file and the day of the last attempt
+  const TDateTime agora = Agora();
+  const std::string marca =
+      TConfigINI::ArquivoConfig() + "|" + FormatarDataHora("yyyy-mm-dd", agora);
+  if (GTentada == marca) return;
+  GTentada = marca;
+  try {
+    const size_t n = LimparEstadoAntigo(agora);
+    if (n > 0)
+      TLogger::Log("Estado de mensagens: " + std::to_string(n) +
+                   " chave(s) com mais de 30 dias removida(s).");
+  } catch (const std::exception& E) {
+    TLogger::Log("Falha ao limpar estado antigo de mensagens: " + MensagemDoErro(E));
+  }
 }
 
 }  // namespace
@@ -181,6 +211,7 @@ void TAgentMessages::VerificarMensagens() {
     TLogger::Log("Mensagens ignoradas: token ausente.");
     return;
   }
+  LimparEstadoDoDia();
   VerificarVinculoColaborador(cfg);
   // A session that ended behind the link warning wants no more popups.
   if (ui::app::Terminando()) return;
@@ -204,7 +235,9 @@ void TAgentMessages::VerificarMensagens() {
   }
   const rapidjson::Value* raiz = json.Objeto();
   if (!SimTexto(raiz, "ok") && !SimTexto(raiz, "success")) {
-    TLogger::Log("API mensagens retornou erro: " + OcultarToken(corpo));
+    // Masked before it is cut; the log gets the head of a long answer only.
+    TLogger::Log("API mensagens retornou erro: " +
+                 CortarUtf16(OcultarToken(corpo), TAgentMessages::kMaxCorpoErroLog));
     return;
   }
   const std::string empresa = LerTextoJson(raiz, "empresa", "");

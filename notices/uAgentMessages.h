@@ -11,6 +11,8 @@ class TAgentMessages {
   // One pass. A failed notice request (after its three attempts) and errors of
   // config.ini raise to the caller; bad answers are logged.
   static void VerificarMensagens();
+  // Characters of an answer quoted after "API mensagens retornou erro: ".
+  static constexpr size_t kMaxCorpoErroLog = 2000;
 };
 
 // Base address + "api/agent_messages.php" with token, computer, user and

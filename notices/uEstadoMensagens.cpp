@@ -1,7 +1,7 @@
 // The notice state store over the profile file, one read or write per call.
 #include "notices/uEstadoMensagens.h"
 
-#include <cstdio>
+#include <limits>
 
 #include "config/uConfigINI.h"
 #include "net/uJsonHelper.h"
@@ -30,18 +30,51 @@ void Marcar(const char* ASecao, const std::string& ASourceTable, int32_t AId) {
   TConfigINI::Descarregar(arquivo);
 }
 
-bool LerNumeros(const std::string& ATexto, const char* AFormato, int& A, int& B, int& C, int& D,
-                int& E, int& F) {
-  int consumidos = 0;
+bool Espaco(char C) {
+  return C == ' ' || (C >= '\t' && C <= '\r');
+}
+
+// One decimal integer as sscanf's "%d" takes it (blanks and a sign before the
+// digits), except that a value past the int range is refused instead of
+// wrapping round into a date that was never written.
+bool LerInteiro(const std::string& ATexto, size_t& AI, int& AValor) {
+  while (AI < ATexto.size() && Espaco(ATexto[AI])) ++AI;
+  bool negativo = false;
+  if (AI < ATexto.size() && (ATexto[AI] == '+' || ATexto[AI] == '-'))
+    negativo = ATexto[AI++] == '-';
+  const size_t inicio = AI;
+  long long v = 0;
+  for (; AI < ATexto.size() && ATexto[AI] >= '0' && ATexto[AI] <= '9'; ++AI) {
+    v = v * 10 + (ATexto[AI] - '0');
+    if (v > std::numeric_limits<int>::max()) return false;
+  }
+  if (AI == inicio) return false;
+  AValor = static_cast<int>(negativo ? -v : v);
+  return true;
+}
+
+// Six numbers "A<s>B<s>C D:E:F" (ASep between the parts of the date, blanks
+// between date and time), the whole text; the seconds are optional.
+bool LerNumeros(const std::string& ATexto, char ASep, int& A, int& B, int& C, int& D, int& E,
+                int& F) {
+  int* const campos[] = {&A, &B, &C, &D, &E, &F};
+  const char separadores[] = {ASep, ASep, ' ', ':', ':'};
   F = 0;
-  const int n = std::sscanf(ATexto.c_str(), AFormato, &A, &B, &C, &D, &E, &F, &consumidos);
-  // Seconds are optional: "%n" counts only when the whole pattern matched.
-  if (n == 6 && consumidos == static_cast<int>(ATexto.size())) return true;
-  consumidos = 0;
-  std::string semSegundos(AFormato);
-  semSegundos = semSegundos.substr(0, semSegundos.rfind(':')) + "%n";
-  return std::sscanf(ATexto.c_str(), semSegundos.c_str(), &A, &B, &C, &D, &E, &consumidos) == 5 &&
-         consumidos == static_cast<int>(ATexto.size());
+  size_t i = 0;
+  for (size_t k = 0; k < 6; ++k) {
+    if (k > 0) {
+      const char sep = separadores[k - 1];
+      if (sep == ' ') {
+        while (i < ATexto.size() && Espaco(ATexto[i])) ++i;
+      } else {
+        if (k == 5 && i == ATexto.size()) return true;
+        if (i >= ATexto.size() || ATexto[i] != sep) return false;
+        ++i;
+      }
+    }
+    if (!LerInteiro(ATexto, i, *campos[k])) return false;
+  }
+  return i == ATexto.size();
 }
 
 }  // namespace
@@ -88,6 +121,27 @@ void AtualizarUltimoIdEntregue(int32_t AId) {
   TConfigINI::Descarregar(arquivo);
 }
 
+size_t LimparEstadoAntigo(TDateTime AAgora) {
+  const std::string arquivo = TConfigINI::ArquivoConfig();
+  size_t removidas = 0;
+  for (const char* secao : {kSecaoProcessadas, kSecaoExcluidas}) {
+    // Keys stand in the order they were first written, so the walk stops at
+    // the first that is recent (or ahead of the clock): those after it are
+    // younger still, and a day's work stays small with any number of keys.
+    size_t examinadas = 0;
+    for (const std::string& chave : TConfigINI::Chaves(arquivo, secao)) {
+      if (++examinadas > kMaxExaminadasPorDia || removidas >= kMaxRemovidasPorDia) break;
+      TDateTime quando = 0;
+      if (!LerDataHoraEstado(TConfigINI::LerTexto(arquivo, secao, chave, ""), quando)) continue;
+      if (quando > AAgora || AAgora - quando <= kDiasEstadoMensagens) break;
+      TConfigINI::ApagarChave(arquivo, secao, chave);
+      ++removidas;
+    }
+  }
+  if (removidas > 0) TConfigINI::Descarregar(arquivo);
+  return removidas;
+}
+
 std::string TextoDataHoraEstado(TDateTime AValor) {
   return FormatarDataHoraRegional(AValor);
 }
@@ -98,8 +152,8 @@ bool LerDataHoraEstado(const std::string& ATexto, TDateTime& AValor) {
   // A value written under other regional settings still reads when it has
   // the day-first or the ISO shape.
   int dia = 0, mes = 0, ano = 0, hora = 0, minuto = 0, segundo = 0;
-  if (!LerNumeros(t, "%d/%d/%d %d:%d:%d%n", dia, mes, ano, hora, minuto, segundo) &&
-      !LerNumeros(t, "%d-%d-%d %d:%d:%d%n", ano, mes, dia, hora, minuto, segundo))
+  if (!LerNumeros(t, '/', dia, mes, ano, hora, minuto, segundo) &&
+      !LerNumeros(t, '-', ano, mes, dia, hora, minuto, segundo))
     return false;
   if (ano < 1 || ano > 9999 || mes < 1 || mes > 12 || dia < 1 || hora < 0 || hora > 23 ||
       minuto < 0 || minuto > 59 || segundo < 0 || segundo > 59)

@@ -30,6 +30,21 @@ int32_t LerUltimoIdEntregue();
 // Raises the position to AId (with ULTIMA_ATUALIZACAO) only when it grows.
 void AtualizarUltimoIdEntregue(int32_t AId);
 
+// Pruning: the keys of handled notices are consulted on their notice's day
+// and, for the silent re-acknowledgement, while the server still offers them
+// unread. A processed or excluded key whose stored time (as Marcar* writes it)
+// is more than kDiasEstadoMensagens days before AAgora is removed; a key without
+// such a time (written by hand, "x", empty) stays, and so does every key from
+// the first recent one (or one ahead of the clock) on. Looks at no more than
+// kMaxExaminadasPorDia keys of each section and removes at most
+// kMaxRemovidasPorDia, since each removal rewrites the file; the notice pass
+// runs it once a day. Returns how many keys it removed; errors of the profile
+// file are not caught.
+inline constexpr int kDiasEstadoMensagens = 30;
+inline constexpr size_t kMaxExaminadasPorDia = 1000;
+inline constexpr size_t kMaxRemovidasPorDia = 100;
+size_t LimparEstadoAntigo(TDateTime AAgora);
+
 // A stored moment as the agent writes ULTIMA_ATUALIZACAO and ULTIMO_AVISO:
 // the user's regional short date and long time.
 std::string TextoDataHoraEstado(TDateTime AValor);

@@ -8,7 +8,10 @@
 //  - a write keeps the file's encoding: a file with a mark keeps it, a UTF-8
 //    file with non-ASCII text stays UTF-8, and every other file (new, ASCII or
 //    windows-1252) is written in windows-1252, where characters the code page
-//    lacks become "?", as on Windows.
+//    lacks become "?", as on Windows;
+//  - a write changes only the line it writes: the other lines keep their
+//    bytes. A windows-1252 file whose bytes would then read as UTF-8 becomes
+//    UTF-8 instead, so that every key keeps its text.
 // A file without its owner's write permission counts as read-only and refuses
 // writes even to root, like the Windows read-only attribute.
 #include <fcntl.h>
@@ -140,25 +143,75 @@ std::string ParaUtf16(std::string_view ATexto, bool ABigEndian) {
   return out;
 }
 
-std::string Codificar(TCodificacao ACodificacao, const std::vector<std::string>& ALinhas) {
-  std::string texto;
-  for (const std::string& l : ALinhas) {
-    texto += l;
-    texto += "\r\n";
+// Windows-1252 bytes of text: the five bytes the code page leaves undefined
+// (81, 8D, 8F, 90, 9D) read as U+0081 and so on, and go back to themselves.
+std::string ParaAnsi(std::string_view ATexto) {
+  std::string out;
+  size_t ini = 0;
+  for (size_t i = 0; i + 1 < ATexto.size(); ++i) {
+    if (ATexto[i] != '\xC2') continue;
+    const auto b = static_cast<unsigned char>(ATexto[i + 1]);
+    if (b != 0x81 && b != 0x8D && b != 0x8F && b != 0x90 && b != 0x9D) continue;
+    out += Utf8ParaCp1252(ATexto.substr(ini, i - ini));
+    out += static_cast<char>(b);
+    ini = i + 2;
+    ++i;
   }
-  switch (ACodificacao) {
-    case TCodificacao::Utf16Le:
-      return ParaUtf16(texto, false);
-    case TCodificacao::Utf16Be:
-      return ParaUtf16(texto, true);
-    case TCodificacao::Utf8Bom:
-      return "\xEF\xBB\xBF" + texto;
-    case TCodificacao::Utf8:
-      return texto;
-    case TCodificacao::Ansi:
-      break;
+  out += Utf8ParaCp1252(ATexto.substr(ini));
+  return out;
+}
+
+// One line of the file being written: its text, and the line of the file read
+// that it repeats unchanged (-1 for a new or changed line).
+struct TLinhaSaida {
+  std::string Texto;
+  std::ptrdiff_t Original = -1;
+};
+
+std::vector<TLinhaSaida> LinhasDe(const TConteudo& AConteudo) {
+  std::vector<TLinhaSaida> r;
+  r.reserve(AConteudo.Linhas.size() + 2);
+  for (size_t i = 0; i < AConteudo.Linhas.size(); ++i)
+    r.push_back({std::string(AConteudo.Linhas[i]), static_cast<std::ptrdiff_t>(i)});
+  return r;
+}
+
+// The file's bytes for the lines. A line repeated unchanged keeps the bytes it
+// had (a byte the encoding cannot hold included), so that a write changes only
+// the line it writes; the line ends become CR LF.
+std::string Codificar(TCodificacao ACodificacao, std::string_view ABytesLidos,
+                      const std::vector<TLinhaSaida>& ALinhas) {
+  if (ACodificacao == TCodificacao::Utf16Le || ACodificacao == TCodificacao::Utf16Be) {
+    std::string texto;
+    for (const TLinhaSaida& l : ALinhas) texto += l.Texto + "\r\n";
+    return ParaUtf16(texto, ACodificacao == TCodificacao::Utf16Be);
   }
-  return Utf8ParaCp1252(texto);
+  // In these encodings CR and LF are single bytes that no other character
+  // contains, so the file's byte lines are its text lines.
+  std::string_view corpo = ABytesLidos;
+  if (ACodificacao == TCodificacao::Utf8Bom && corpo.starts_with("\xEF\xBB\xBF"))
+    corpo.remove_prefix(3);
+  const std::vector<std::string_view> brutas = DividirEmLinhas(corpo);
+  auto bruta = [&](const TLinhaSaida& L) -> const std::string_view* {
+    if (L.Original < 0 || static_cast<size_t>(L.Original) >= brutas.size()) return nullptr;
+    return &brutas[static_cast<size_t>(L.Original)];
+  };
+  std::string out = ACodificacao == TCodificacao::Utf8Bom ? "\xEF\xBB\xBF" : "";
+  for (const TLinhaSaida& l : ALinhas) {
+    if (const std::string_view* b = bruta(l))
+      out += *b;
+    else
+      out += ACodificacao == TCodificacao::Ansi ? ParaAnsi(l.Texto) : l.Texto;
+    out += "\r\n";
+  }
+  // Windows-1252 bytes that happen to be valid UTF-8 (the byte that was not
+  // removed, or the new value is such a pair) would read back as UTF-8 and
+  // change every other key: the file becomes UTF-8 then, with the same text.
+  if (ACodificacao == TCodificacao::Ansi && !SoAscii(out) && Utf8Valido(out)) {
+    out.clear();
+    for (const TLinhaSaida& l : ALinhas) out += l.Texto + "\r\n";
+  }
+  return out;
 }
 
 TLinha Analisar(std::string_view ALinha) {
@@ -367,29 +420,29 @@ class TPerfilPosix final : public IPerfil {
       // There but unreadable: writing now would replace every other key.
       return false;
     }
-    std::vector<std::string> linhas(c.Linhas.begin(), c.Linhas.end());
+    std::vector<TLinhaSaida> linhas = LinhasDe(c);
     const std::string valor = SemQuebras(AValor);
     size_t ini = 0, fim = 0;
-    if (!AcharSecao(linhas, secao, ini, fim)) {
-      linhas.push_back("[" + secao + "]");
-      linhas.push_back(chave + "=" + valor);
+    if (!AcharSecao(c.Linhas, secao, ini, fim)) {
+      linhas.push_back({"[" + secao + "]"});
+      linhas.push_back({chave + "=" + valor});
     } else {
       size_t ultima = ini;  // after the section's last non-blank line
       bool trocada = false;
       for (size_t i = ini; i < fim && !trocada; ++i) {
-        const TLinha l = Analisar(linhas[i]);
+        const TLinha l = Analisar(c.Linhas[i]);
         if (l.Tipo == TLinha::Chave && IgualSemCaixa(l.Nome, chave)) {
-          linhas[i] = std::string(l.Nome) + "=" + valor;  // the name keeps its spelling
+          linhas[i] = {std::string(l.Nome) + "=" + valor};  // the name keeps its spelling
           trocada = true;
-        } else if (!EmBranco(linhas[i])) {
+        } else if (!EmBranco(c.Linhas[i])) {
           ultima = i + 1;
         }
       }
       if (!trocada)
-        linhas.insert(linhas.begin() + static_cast<std::ptrdiff_t>(ultima), chave + "=" + valor);
+        linhas.insert(linhas.begin() + static_cast<std::ptrdiff_t>(ultima), {chave + "=" + valor});
     }
     FCache.Esquecer();
-    return GravarArquivo(AArquivo, Codificar(c.Codificacao, linhas));
+    return GravarArquivo(AArquivo, Codificar(c.Codificacao, bytes, linhas));
   }
 
   bool ApagarChave(const std::string& AArquivo, const std::string& ASecao,
@@ -401,7 +454,7 @@ class TPerfilPosix final : public IPerfil {
     Decodificar(bytes, c);
     size_t ini = 0, fim = 0;
     if (!AcharSecao(c.Linhas, secao, ini, fim)) return true;
-    std::vector<std::string> linhas;
+    std::vector<TLinhaSaida> linhas;
     linhas.reserve(c.Linhas.size());
     bool apagou = false;
     for (size_t i = 0; i < c.Linhas.size(); ++i) {
@@ -412,12 +465,12 @@ class TPerfilPosix final : public IPerfil {
           continue;
         }
       }
-      linhas.emplace_back(c.Linhas[i]);
+      linhas.push_back({std::string(c.Linhas[i]), static_cast<std::ptrdiff_t>(i)});
     }
     if (!apagou) return true;
     if (SomenteLeitura(AArquivo)) return false;
     FCache.Esquecer();
-    return GravarArquivo(AArquivo, Codificar(c.Codificacao, linhas));
+    return GravarArquivo(AArquivo, Codificar(c.Codificacao, bytes, linhas));
   }
 
   std::vector<std::string> Chaves(const std::string& AArquivo, const std::string& ASecao) override {

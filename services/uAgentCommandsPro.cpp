@@ -125,8 +125,7 @@ void TAgentCommandsPro::VerificarComandos() noexcept {
     const std::string corpo =
         RemoverBomUtf8(THttpRetry::GetText(endpoint + "?token=" + CodificarURL(token), 3));
     rapidjson::Document doc;
-    doc.Parse(corpo.data(), corpo.size());
-    if (doc.HasParseError()) return;
+    if (!AnalisarJson(doc, corpo)) return;
     if (!doc.IsObject()) throw EVesk("resposta de comandos nao e um objeto JSON");
     const rapidjson::Value* comandos = MembroJson(&doc, "comandos");
     if (!comandos) return;

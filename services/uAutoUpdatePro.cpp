@@ -116,8 +116,7 @@ void Executar(const std::string& AVersaoAtual) {
   }
   const std::string json = RemoverBomUtf8(corpo);
   rapidjson::Document doc;
-  doc.Parse(json.data(), json.size());
-  if (doc.HasParseError() || !doc.IsObject()) {
+  if (!AnalisarJson(doc, json) || !doc.IsObject()) {
     TLogger::Log("Auto update: update.json invalido/HTML: " + CortarUtf16(corpo, 300));
     return;
   }

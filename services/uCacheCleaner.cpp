@@ -1,6 +1,10 @@
 // Cache cleanup of "cache\" under the base folder; subfolders are left alone.
 #include "services/uCacheCleaner.h"
 
+#include <algorithm>
+#include <string_view>
+#include <vector>
+
 #include "config/uConfigINI.h"
 #include "log/uLogger.h"
 #include "platform/uArquivos.h"
@@ -10,6 +14,38 @@ namespace {
 
 std::string PastaCache() {
   return TConfigINI::PastaBase() + "cache" + kSep;
+}
+
+bool SoDigitos(std::string_view ATexto) {
+  if (ATexto.empty()) return false;
+  for (char c : ATexto)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+void ApagarTemporarios(const std::string& APasta) {
+  IArquivos& fs = Arquivos();
+  if (!fs.PastaExiste(APasta)) return;
+  const TDateTime limite = Agora() - TCacheCleaner::kIdadeTemporarioDias;
+  for (const TInfoArquivo& a : fs.Listar(APasta, "*.tmp*")) {
+    if (!TCacheCleaner::NomeTemporario(a.Nome) || !(a.Modificado < limite)) continue;
+    const std::string caminho = APasta + a.Nome;
+    if (fs.Apagar(caminho)) TLogger::Log("Cache antigo removido: " + caminho);
+  }
+}
+
+void ApagarBitmapsAntigos(const std::string& APasta) {
+  IArquivos& fs = Arquivos();
+  if (!fs.PastaExiste(APasta)) return;
+  std::vector<TInfoArquivo> bitmaps = fs.Listar(APasta, "wall_*.bmp");
+  if (bitmaps.size() < 2) return;
+  std::sort(bitmaps.begin(), bitmaps.end(), [](const TInfoArquivo& A, const TInfoArquivo& B) {
+    return A.Modificado != B.Modificado ? A.Modificado > B.Modificado : A.Nome > B.Nome;
+  });
+  for (size_t i = 1; i < bitmaps.size(); ++i) {
+    const std::string caminho = APasta + bitmaps[i].Nome;
+    if (fs.Apagar(caminho)) TLogger::Log("Cache antigo removido: " + caminho);
+  }
 }
 
 }  // namespace
@@ -45,6 +81,24 @@ void TCacheCleaner::LimparCacheAntigo(int32_t ADias) noexcept {
       } catch (...) {
       }
     }
+  } catch (...) {
+  }
+}
+
+bool TCacheCleaner::NomeTemporario(const std::string& ANome) {
+  const size_t tmp = ANome.rfind(".tmp");
+  if (tmp == std::string::npos || tmp == 0) return false;
+  const std::string_view resto = std::string_view(ANome).substr(tmp + 4);
+  const size_t traco = resto.find('_');
+  return traco != std::string_view::npos && SoDigitos(resto.substr(0, traco)) &&
+         SoDigitos(resto.substr(traco + 1));
+}
+
+void TCacheCleaner::LimparTemporarios() noexcept {
+  try {
+    ApagarTemporarios(PastaCache());
+    ApagarTemporarios(TConfigINI::PastaBase() + "update" + kSep);
+    ApagarBitmapsAntigos(PastaCache());
   } catch (...) {
   }
 }

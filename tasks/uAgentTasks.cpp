@@ -1,6 +1,9 @@
 // The task service: task list, change detection by signature, and the actions.
 #include "tasks/uAgentTasks.h"
 
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
 #include "log/uLogger.h"
 #include "net/uHttpRetry.h"
 #include "platform/uTexto.h"
@@ -24,6 +27,27 @@ const char* EndpointDaAcao(const std::string& AAcao) {
   if (IgualSemCaixa(AAcao, "concluir")) return "api/concluir-tarefa.php";
   if (IgualSemCaixa(AAcao, "justificar")) return "api/justificar-tarefa.php";
   return nullptr;
+}
+
+// With more than kMaxTarefas tasks, the same object with only the first of
+// them (the rest logged as left out), so that a runaway list cannot build an
+// endless panel: true, and ACortada holds it as JSON text. False otherwise.
+bool LimitarTarefas(const rapidjson::Value* AObj, std::string& ACortada) {
+  const rapidjson::Value* tarefas = MembroJson(AObj, "tarefas");
+  if (!tarefas || !tarefas->IsArray() || tarefas->Size() <= TAgentTasks::kMaxTarefas) return false;
+  const rapidjson::SizeType total = tarefas->Size();
+  TLogger::Log("Tarefas: " + std::to_string(total) + " na lista; lidas as primeiras " +
+               std::to_string(TAgentTasks::kMaxTarefas) + ", " +
+               std::to_string(total - TAgentTasks::kMaxTarefas) + " deixadas de fora.");
+  rapidjson::Document copia;
+  copia.CopyFrom(*AObj, copia.GetAllocator());
+  rapidjson::Value* lista = const_cast<rapidjson::Value*>(MembroJson(&copia, "tarefas"));
+  lista->Erase(lista->Begin() + TAgentTasks::kMaxTarefas, lista->End());
+  rapidjson::StringBuffer sb;
+  rapidjson::Writer<rapidjson::StringBuffer> w(sb);
+  copia.Accept(w);
+  ACortada.assign(sb.GetString(), sb.GetSize());
+  return true;
 }
 
 }  // namespace
@@ -81,7 +105,9 @@ void TAgentTasks::VerificarTarefas() {
   }
   const rapidjson::Value* obj = json.Objeto();
   if (!IgualSemCaixa(LerTextoJson(obj, "ok", "false"), "true")) {
-    TLogger::Log("API tarefas retornou erro: " + OcultarToken(json.Corpo()));
+    // Masked before it is cut; the log gets the head of a long answer only.
+    TLogger::Log("API tarefas retornou erro: " +
+                 CortarUtf16(OcultarToken(json.Corpo()), kMaxCorpoErroLog));
     return;
   }
   if (IgualSemCaixa(LerTextoJson(obj, "vinculado", "true"), "false")) {
@@ -99,17 +125,28 @@ void TAgentTasks::VerificarTarefas() {
     GUltimaAssinatura.clear();
     return;
   }
-  std::string assinatura = MontarAssinaturaTarefas(*tarefas);
+  std::string cortada;
+  const bool cortou = LimitarTarefas(obj, cortada);
+  std::string assinatura;
+  if (!cortou) {
+    assinatura = MontarAssinaturaTarefas(*tarefas);
+  } else {
+    const TRespostaJson json2(cortada);
+    assinatura = MontarAssinaturaTarefas(*MembroJson(json2.Objeto(), "tarefas"));
+  }
   if (assinatura == GUltimaAssinatura) return;
   // Stored first: a list the employee has seen once does not come back on every
   // pass, whatever the panel did.
   GUltimaAssinatura = std::move(assinatura);
-  TFrmPopupTarefas::Exibir(resposta);
+  TFrmPopupTarefas::Exibir(cortou ? cortada : resposta);
 }
 
 void TAgentTasks::ExibirTarefasAgora() {
   const std::string resposta = BuscarTarefasJson();
-  if (!EmBranco(resposta)) TFrmPopupTarefas::Exibir(resposta);
+  if (EmBranco(resposta)) return;
+  const TRespostaJson json(resposta);
+  std::string cortada;
+  TFrmPopupTarefas::Exibir(LimitarTarefas(json.Objeto(), cortada) ? cortada : resposta);
 }
 
 std::string TAgentTasks::ExecutarAcao(const std::string& Acao, int32_t TarefaID,

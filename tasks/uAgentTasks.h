@@ -32,6 +32,10 @@ class TAgentTasks {
   // For tests: forget it, as a new process would.
   static void ReiniciarAssinatura();
 
+  // Tasks read from one list; the rest are logged as left out.
+  static constexpr rapidjson::SizeType kMaxTarefas = 1000;
+  // Characters of an answer quoted after "API tarefas retornou erro: ".
+  static constexpr size_t kMaxCorpoErroLog = 2000;
   static constexpr const char* kRespostaTokenAusente =
       "{\"ok\":false,\"erro\":\"Token ausente no agente.\"}";
   static constexpr const char* kRespostaAcaoInvalida = "{\"ok\":false,\"erro\":\"Ação inválida.\"}";

@@ -260,6 +260,25 @@ TEST_F(ChatFloat, SequenciaDeContagensAnunciaSoAsSubidas) {
       << q.back();
 }
 
+// A sender and a preview of any length reach the log line and the toast cut
+// at 200 characters, no character split.
+TEST_F(ChatFloat, RemetenteEPreviewCortadosEm200) {
+  DefinirChat(0, "", "");
+  TFrmChatFloat& b = Bolha();
+  const std::string nome = std::string(199, 'N') + "\xC3\xA9" + std::string(300, 'x');
+  const std::string texto = std::string(5000, 'p');
+  Poll(b, 1, nome, texto);
+  EXPECT_EQ(b.UltimoRemetente(), std::string(199, 'N') + "\xC3\xA9");
+  EXPECT_EQ(b.UltimaMensagem(), std::string(200, 'p'));
+  const auto l = LinhasCom("Vesk Chat: nova mensagem detectada. Não lidas=1 de ");
+  ASSERT_EQ(l.size(), 1u);
+  EXPECT_EQ(l[0], "Vesk Chat: nova mensagem detectada. Não lidas=1 de " + std::string(199, 'N') +
+                      "\xC3\xA9");
+  ASSERT_NE(TVeskChatFloat::ToastAtual(), nullptr);
+  EXPECT_EQ(TFrmChatToast::TextoTitulo(nome), std::string(199, 'N') + "\xC3\xA9");
+  EXPECT_EQ(TFrmChatToast::TextoPreview(texto), std::string(200, 'p'));
+}
+
 TEST_F(ChatFloat, PrimeiroPollSoRegistraEFalhaNaoMudaNada) {
   DefinirChat(5, "Bia", "");
   TFrmChatFloat& b = Bolha();

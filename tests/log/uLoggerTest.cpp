@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <string>
 
 #include "config/uConfigINI.h"
@@ -216,6 +217,57 @@ TEST_F(Logger, LimpaArquivosAntigosNoMaximoUmaVezPorHora) {
   FRelogio.DefinirAgora(agora - 2);
   TLogger::Log("Erro");
   EXPECT_FALSE(fs.ArquivoExiste(Logs() + "velho2.log"));
+}
+
+// Sizes as the listing reports them, so that a folder of hundreds of MiB costs
+// nothing on disk.
+class TArquivosGrandes : public TArquivosComFalhas {
+ public:
+  std::vector<TInfoArquivo> Listar(const std::string& P, const std::string& M) override {
+    std::vector<TInfoArquivo> r = TArquivosComFalhas::Listar(P, M);
+    for (TInfoArquivo& f : r)
+      if (auto it = Tamanhos.find(f.Nome); it != Tamanhos.end()) f.Tamanho = it->second;
+    return r;
+  }
+  std::map<std::string, int64_t> Tamanhos;
+};
+
+TEST_F(Logger, PastaAbaixoDe200MiBApagandoOsMaisAntigos) {
+  TArquivosGrandes fs;
+  SubstituirConcern<IArquivos> troca(fs);
+  fs.CriarPastas(Logs());
+  const TDateTime agora = FRelogio.Agora();
+  constexpr int64_t kMiB = 1024 * 1024;
+  auto criar = [&](const std::string& ANome, double ADias, int64_t ATamanho) {
+    GravarArquivoTeste(Logs() + ANome, "x");
+    ASSERT_TRUE(fs.DefinirDataModificacao(Logs() + ANome, agora - ADias));
+    fs.Tamanhos[ANome] = ATamanho;
+  };
+  // 265 MiB of log files; the same age goes by name.
+  criar("Zelvan_2025_02_10.log", 23, 60 * kMiB);
+  criar("Zelvan_2025_02_20_101010.old", 13, 60 * kMiB);
+  criar("Zelvan_2025_02_20.log", 13, 50 * kMiB);
+  criar("Zelvan_2025_03_01.log", 4, 50 * kMiB);
+  criar("Zelvan_2025_03_05.log", 25, 45 * kMiB);  // today's, whatever its time says
+  criar("notas.txt", 20, 500 * kMiB);             // not a log file
+
+  TLogger::Log("Erro");
+  EXPECT_FALSE(fs.ArquivoExiste(Logs() + "Zelvan_2025_02_10.log"));
+  EXPECT_FALSE(fs.ArquivoExiste(Logs() + "Zelvan_2025_02_20.log"));
+  for (const char* fica : {"Zelvan_2025_02_20_101010.old", "Zelvan_2025_03_01.log",
+                           "Zelvan_2025_03_05.log", "notas.txt"})
+    EXPECT_TRUE(fs.ArquivoExiste(Logs() + fica)) << fica;
+
+  // Within the hour, a rotation that passes the total again deletes too.
+  criar("Zelvan_2025_03_04_101010.old", 1, 100 * kMiB);
+  fs.Tamanhos.erase("Zelvan_2025_03_05.log");
+  GravarArquivoTeste(ArquivoDoDia(), std::string(kLimite, 'a'));
+  FRelogio.Avancar(60 * 1000);
+  TLogger::Log("Erro");
+  EXPECT_TRUE(fs.ArquivoExiste(Logs() + "Zelvan_2025_03_05_141602.old"));
+  EXPECT_FALSE(fs.ArquivoExiste(Logs() + "Zelvan_2025_02_20_101010.old"));
+  EXPECT_TRUE(fs.ArquivoExiste(Logs() + "Zelvan_2025_03_01.log"));
+  EXPECT_EQ(Conteudo(), "2025-03-05 14:16:02 - Erro\r\n");
 }
 
 TEST_F(Logger, ApagamentoRecusadoPulaSoAqueleArquivo) {

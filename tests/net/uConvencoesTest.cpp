@@ -1,6 +1,7 @@
 // The request conventions without a server: query encoding, JSON readers,
 // judging answers, names, token masking, addresses and body decoding.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <string>
 
@@ -36,7 +37,7 @@ TEST(LeitoresJson, TabelaDeValores) {
   };
   const Caso casos[] = {
       {"s", " a\"b "},  {"i", "12"},         {"neg", "-7"},         {"f", "1" + sep + "5"},
-      {"t", "true"},    {"fa", "false"},     {"n", "null"},         {"o", ""},
+      {"t", "true"},    {"fa", "false"},     {"n", "pad"},          {"o", ""},
       {"a", ""},        {"dup", "primeiro"}, {"big", "3000000000"}, {"e", "1E20"},
       {"caixa", "pad"}, {"ausente", "pad"},
   };
@@ -54,7 +55,11 @@ TEST(LeitoresJson, TabelaDeValores) {
   EXPECT_TRUE(LerBooleanoJson(o, "t", false));
   EXPECT_TRUE(LerBooleanoJson(o, "bool", false));
   EXPECT_FALSE(LerBooleanoJson(o, "zero", true));
-  EXPECT_FALSE(LerBooleanoJson(o, "n", true));
+  // A null member takes the default, as a missing one.
+  EXPECT_TRUE(LerBooleanoJson(o, "n", true));
+  EXPECT_FALSE(LerBooleanoJson(o, "n", false));
+  EXPECT_EQ(LerInteiroJson(o, "n", 4), 4);
+  EXPECT_EQ(ObterJsonTexto(o, "n", "pad"), "pad");
   EXPECT_TRUE(LerBooleanoJson(o, "o", true));  // "" gives the default
   EXPECT_TRUE(LerBooleanoJson(o, "ausente", true));
 
@@ -91,6 +96,40 @@ TEST(JulgarResposta, TresDesfechos) {
     EXPECT_EQ(TRespostaJson(c.Corpo).Tipo(), c.Tipo) << PrimeirosCaracteres(c.Corpo, 40);
   EXPECT_EQ(TRespostaJson("\xEF\xBB\xBFx").Corpo(), "x");
   EXPECT_EQ(TRespostaJson("<html>").Objeto(), nullptr);
+}
+
+TEST(AnalisarJson, ProfundidadeLimitada) {
+  auto listas = [](size_t N) { return std::string(N, '[') + std::string(N, ']'); };
+  auto objetos = [](size_t N) {
+    std::string s;
+    for (size_t i = 0; i < N; ++i) s += "{\"a\":";
+    return s + "1" + std::string(N, '}');
+  };
+  struct Caso {
+    std::string Texto;
+    bool Aceito;
+  };
+  const Caso casos[] = {
+      {listas(kProfundidadeMaximaJson), true},
+      {listas(kProfundidadeMaximaJson + 1), false},
+      {objetos(kProfundidadeMaximaJson), true},
+      {objetos(kProfundidadeMaximaJson + 1), false},
+      {listas(1024 * 1024 / 2), false},
+      {objetos(1024 * 1024 / 6), false},
+      // Brackets inside strings are text, escaped quotes do not end a string.
+      {"{\"a\":\"" + std::string(2000, '[') + "\\\"" + std::string(2000, '{') + "\"}", true},
+      {"{\"a\":1", false},
+  };
+  for (const Caso& c : casos) {
+    rapidjson::Document d;
+    d.SetObject();
+    EXPECT_EQ(AnalisarJson(d, c.Texto), c.Aceito) << PrimeirosCaracteres(c.Texto, 40);
+    EXPECT_TRUE(c.Aceito || d.IsNull());
+  }
+  // A body refused for its depth is an invalid answer like any other.
+  EXPECT_EQ(TRespostaJson(objetos(kProfundidadeMaximaJson + 1)).Tipo(),
+            TTipoResposta::ConteudoInvalido);
+  EXPECT_EQ(TRespostaJson(objetos(3)).Tipo(), TTipoResposta::ObjetoJson);
 }
 
 TEST(PrimeirosCaracteres, ContaUnidadesUtf16SemPartir) {
@@ -204,4 +243,50 @@ TEST(CorpoHttp, CharsetEInflar) {
   EXPECT_EQ(InflarCorpo("abc", "br"), "abc");
   EXPECT_THROW(InflarCorpo("not gzip at all", "gzip"), EHttpErro);
   EXPECT_THROW(InflarCorpo("not deflate", " Deflate "), EHttpErro);
+}
+
+namespace {
+
+// One gzip member holding the text.
+std::string Gzip(const std::string& ATexto) {
+  z_stream z{};
+  EXPECT_EQ(deflateInit2(&z, 9, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY), Z_OK);
+  std::string saida(deflateBound(&z, ATexto.size()) + 32, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(ATexto.data()));
+  z.avail_in = static_cast<uInt>(ATexto.size());
+  z.next_out = reinterpret_cast<Bytef*>(saida.data());
+  z.avail_out = static_cast<uInt>(saida.size());
+  EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+  saida.resize(z.total_out);
+  deflateEnd(&z);
+  return saida;
+}
+
+}  // namespace
+
+TEST(CorpoHttp, GzipDeVariosMembros) {
+  const std::string a = Gzip("{\"ok\":"), b = Gzip("true}"), c = Gzip(std::string(5000, 'x'));
+  struct Caso {
+    const char* Nome;
+    std::string Bytes;
+    std::string Texto;  // "" when it must fail
+  };
+  const Caso casos[] = {
+      {"um membro", a, "{\"ok\":"},
+      {"dois membros", a + b, "{\"ok\":true}"},
+      {"tres membros", a + b + c, "{\"ok\":true}" + std::string(5000, 'x')},
+      {"enchimento depois do membro", a + std::string(8, '\0'), "{\"ok\":"},
+      {"segundo membro cortado", a + b.substr(0, b.size() - 3), ""},
+      {"segundo membro corrompido", a + "\x1F\x8B" + std::string(20, 'z'), ""},
+  };
+  for (const Caso& k : casos) {
+    if (k.Texto.empty()) {
+      EXPECT_THROW(InflarCorpo(k.Bytes, "gzip"), EHttpErro) << k.Nome;
+    } else {
+      EXPECT_EQ(InflarCorpo(k.Bytes, "gzip"), k.Texto) << k.Nome;
+    }
+  }
+  // The bound holds over all members together.
+  EXPECT_EQ(InflarCorpoAte(a + c, "gzip", 5006).size(), 5006u);
+  EXPECT_THROW(InflarCorpoAte(a + c, "gzip", 5005), EHttpErro);
 }

@@ -134,7 +134,7 @@ TEST_F(AvisosTeste, TabelaDeRespostasPeloPassoInteiro) {
        {"tarefas:231:PC-TESTE"},
        {},
        {},
-       0,
+       231,
        {"Mensagem ignorada: source_table não permitido no agente desktop: tarefas:231"}},
       {"sem id, id de letras, id 0", "no_id", "", {}, {}, {}, {}, {}, {}, {}, {}, 0, {}},
       {"excluida antes e nao lida: ack silencioso",
@@ -222,7 +222,7 @@ TEST_F(AvisosTeste, TabelaDeRespostasPeloPassoInteiro) {
        {"mensagens:251:PC-TESTE", "mensagens:252:PC-TESTE"},
        253,
        {"Mensagem ignorada: fora do dia atual mensagens:251 created_at=",
-        "Mensagem ignorada: fora do dia atual mensagens:252 created_at=null",
+        "Mensagem ignorada: fora do dia atual mensagens:252 created_at=",
         "Falha ao baixar mídia: media/logo.png", "Falha ao baixar mídia: file:///etc/passwd",
         "Falha ao baixar mídia: javascript:alert(1)",
         "Falha ao aplicar wallpaper da mensagem ID 253",
@@ -262,6 +262,151 @@ TEST_F(AvisosTeste, TabelaDeRespostasPeloPassoInteiro) {
     for (const auto& f : Arquivos().Listar(Base() + "cache" + kSep, "*"))
       EXPECT_EQ(ExtensaoDe(f.Nome), ".bmp") << f.Nome;
   }
+}
+
+// Members that are null take their defaults: no "null" title or message, no
+// download of the address "null", the default table.
+TEST_F(AvisosTeste, MembrosNulosTomamOPadrao) {
+  CenarioJson(R"("mensagens":[{"id":261,"titulo":null,"mensagem":null,"source_table":null,)"
+              R"("created_at":"today 10:00:00","lida":null,"ja_lida":null,"logo_url":null,)"
+              R"("imagem_url":null,"imagem":"{base}media/imagem.png","audio_url":null,)"
+              R"("wallpaper":null,"aplicar_wallpaper":null}])");
+  Cenario("", "linked");
+  Passo();
+  ASSERT_EQ(Popups.size(), 1u);
+  EXPECT_EQ(Popups[0].Titulo, "Aviso");
+  EXPECT_EQ(Popups[0].Mensagem, "(sem mensagem)");
+  EXPECT_FALSE(Popups[0].TemLogo);
+  // The preferred member, null, still wins over the alternative.
+  EXPECT_FALSE(Popups[0].TemImagem);
+  EXPECT_EQ(
+      Resumo(Pedidos()),
+      (std::vector<std::string>{"GET /api/colaborador-vinculo.php", "GET /api/agent_messages.php",
+                                "POST /api/agent_message_ack.php li_entendi_excluir_local"}));
+  EXPECT_TRUE(Excluida("mensagens:261:PC-TESTE"));
+  const auto linhas = Linhas();
+  EsperarEmOrdem(linhas, {"Mensagem recebida ID 261 [mensagens]: Aviso"});
+  for (const std::string& l : linhas) EXPECT_NE(l.rfind("Falha ao baixar", 0), 0u) << l;
+}
+
+// A notice confirmed or shown here that the server still reports unread is
+// acknowledged in silence, on its own day and on later ones; one it reports
+// read is not. Neither is shown again.
+TEST_F(AvisosTeste, AckSilenciosoDeAvisoJaTratadoQualquerQueSejaODia) {
+  const std::string ontem = FormatarDataHora("yyyy-mm-dd", RelogioTeste().Agora() - 1);
+  struct Caso {
+    const char* Nome;
+    std::string CriadaEm;
+    bool Excluida;
+    std::string Lida;    // the member and its value, "" for none
+    std::string Motivo;  // of the silent acknowledgement, "" for none
+    std::string Linha;
+  };
+  const std::string fora = "Mensagem ignorada: fora do dia atual mensagens:281 created_at=";
+  const std::string excluida =
+      "Mensagem ignorada: excluida localmente apos Li e entendi mensagens:281";
+  const std::string processada =
+      "Mensagem ignorada: ja processada localmente, sem reabrir popup mensagens:281";
+  const Caso casos[] = {
+      {"excluida, de ontem, nao lida", ontem + " 10:00:00", true, "",
+       "reenvio_ack_silencioso_excluida_local", fora + ontem + " 10:00:00"},
+      {"processada, de ontem, nao lida", ontem + " 10:00:00", false, R"("lida":false)",
+       "reenvio_ack_silencioso_processada_local", fora + ontem + " 10:00:00"},
+      {"excluida, de ontem, lida", ontem + " 10:00:00", true, R"("lida":true)", "",
+       fora + ontem + " 10:00:00"},
+      {"processada, de ontem, ja_lida", ontem + " 10:00:00", false, R"("ja_lida":"sim")", "",
+       fora + ontem + " 10:00:00"},
+      {"excluida, de hoje, lida", "today 10:00:00", true, R"("lida":1)", "", excluida},
+      {"processada, de hoje, lida", "today 10:00:00", false, R"("lida":true)", "", processada},
+      {"processada, de hoje, nao lida", "today 10:00:00", false, "",
+       "reenvio_ack_silencioso_processada_local", processada},
+  };
+  for (const Caso& c : casos) {
+    SCOPED_TRACE(c.Nome);
+    CenarioJson(R"("mensagens":[{"id":281,"titulo":"Ja tratado","created_at":")" + c.CriadaEm +
+                "\"" + (c.Lida.empty() ? "" : "," + c.Lida) + "}]");
+    Cenario("", "linked");
+    for (const char* secao : {kSecaoProcessadas, kSecaoExcluidas})
+      for (const std::string& k : TConfigINI::Chaves(secao)) TConfigINI::ApagarChave(secao, k);
+    TConfigINI::EscreverTexto(kSecaoProcessadas, "mensagens:281:PC-TESTE", ontem + " 10:05:00");
+    if (c.Excluida)
+      TConfigINI::EscreverTexto(kSecaoExcluidas, "mensagens:281:PC-TESTE", ontem + " 10:05:00");
+    Popups.clear();
+    const size_t antes = Linhas().size();
+    Passo();
+    EXPECT_TRUE(Popups.empty());
+    const auto acks = Pedidos("api/agent_message_ack.php");
+    if (c.Motivo.empty()) {
+      EXPECT_TRUE(acks.empty());
+    } else {
+      ASSERT_EQ(acks.size(), 1u);
+      EXPECT_EQ(acks[0].Campo("motivo"), c.Motivo);
+    }
+    const auto linhas = Linhas();
+    EsperarEmOrdem(
+        std::vector<std::string>(linhas.begin() + static_cast<long>(antes), linhas.end()),
+        {c.Linha});
+    EXPECT_EQ(LerUltimoIdEntregue(), 281);
+    TConfigINI::ApagarChave(kSecaoControle, "ULTIMO_ID_ENTREGUE");
+  }
+}
+
+// Notices of a table this agent does not show, at the head of a full list: the
+// position moves past them, their keys are written once, and the notice after
+// them comes through at the next pass.
+TEST_F(AvisosTeste, TabelaNaoPermitidaAvancaAPosicao) {
+  std::string lista;
+  for (int i = 1; i <= 20; ++i)
+    lista += (lista.empty() ? "" : ",") + std::string(R"({"id":)") + std::to_string(300 + i) +
+             R"(,"source_table":"tarefas","titulo":"T","created_at":"today 10:00:00"})";
+  CenarioJson(R"("mensagens":[)" + lista +
+              R"(,{"id":321,"titulo":"Depois das tarefas","created_at":"today 10:00:00"}])");
+  Cenario("", "linked");
+  // The request asks for 20: the first pass gets only the tasks' notices.
+  Passo();
+  EXPECT_TRUE(Popups.empty());
+  EXPECT_EQ(LerUltimoIdEntregue(), 320);
+  Passo();
+  ASSERT_EQ(Popups.size(), 1u);
+  EXPECT_EQ(Popups[0].Titulo, "Depois das tarefas");
+  EXPECT_EQ(LerUltimoIdEntregue(), 321);
+  ASSERT_FALSE(TConfigINI::LerTexto(kSecaoProcessadas, "tarefas:301:PC-TESTE", "").empty());
+  // Offered again (the position lost): the key is not rewritten.
+  const std::string ontem =
+      FormatarDataHora("yyyy-mm-dd", RelogioTeste().Agora() - 1) + " 10:05:00";
+  TConfigINI::EscreverTexto(kSecaoProcessadas, "tarefas:301:PC-TESTE", ontem);
+  TConfigINI::EscreverTexto(kSecaoControle, "ULTIMO_ID_ENTREGUE", "0");
+  Passo();
+  EXPECT_EQ(TConfigINI::LerTexto(kSecaoProcessadas, "tarefas:301:PC-TESTE", ""), ontem);
+  EXPECT_EQ(LerUltimoIdEntregue(), 320);
+  EXPECT_EQ(Popups.size(), 1u);
+}
+
+// Once a day the pass removes the keys of notices handled more than 30 days
+// ago; the state of recent ones stays.
+TEST_F(AvisosTeste, PassoRemoveChavesAntigasUmaVezPorDia) {
+  CenarioJson(R"("mensagens":[])");
+  Cenario("", "linked");
+  auto ha = [&](double ADias) {
+    return FormatarDataHora("yyyy-mm-dd hh:nn:ss", RelogioTeste().Agora() - ADias);
+  };
+  TConfigINI::EscreverTexto(kSecaoProcessadas, "mensagens:1:PC-TESTE", ha(31));
+  TConfigINI::EscreverTexto(kSecaoExcluidas, "mensagens:1:PC-TESTE", ha(31));
+  TConfigINI::EscreverTexto(kSecaoProcessadas, "mensagens:2:PC-TESTE", ha(2));
+  Passo();
+  EXPECT_FALSE(Processada("mensagens:1:PC-TESTE"));
+  EXPECT_FALSE(Excluida("mensagens:1:PC-TESTE"));
+  EXPECT_TRUE(Processada("mensagens:2:PC-TESTE"));
+  EsperarEmOrdem(Linhas(), {"Estado de mensagens: 2 chave(s) com mais de 30 dias removida(s)."});
+  // The same day: left for tomorrow. (Alone in the section: the walk stops at
+  // the first recent key, the keys standing in the order they were written.)
+  TConfigINI::ApagarChave(kSecaoProcessadas, "mensagens:2:PC-TESTE");
+  TConfigINI::EscreverTexto(kSecaoProcessadas, "mensagens:3:PC-TESTE", ha(40));
+  Passo();
+  EXPECT_TRUE(Processada("mensagens:3:PC-TESTE"));
+  RelogioTeste().Avancar(24 * 60 * 60 * 1000);
+  Passo();
+  EXPECT_FALSE(Processada("mensagens:3:PC-TESTE"));
 }
 
 // A notice with each medium: what the popup had and what became of the files.
@@ -402,6 +547,9 @@ TEST_F(AvisosTeste, EnvelopeEArrayDaResposta) {
       {"items", R"({"ok":"TRUE","items":[{},{}]})", "API mensagens OK. Total retornado: 2"},
       {"sem ok nem success", R"({"mensagens":[]})",
        R"(API mensagens retornou erro: {"mensagens":[]})"},
+      {"ok false com um erro enorme", R"({"ok":false,"erro":")" + std::string(5000, 'e') + "\"}",
+       "API mensagens retornou erro: " +
+           (R"({"ok":false,"erro":")" + std::string(5000, 'e')).substr(0, 2000)},
       {"sem array", R"({"ok":true,"mensagens":"nada"})",
        R"(API mensagens sem array mensagens/data/items. Retorno: {"ok":true,"mensagens":"nada"})"},
       {"vazio", "  \r\n", "API mensagens retornou vazio. Verifique URL/base do servidor."},

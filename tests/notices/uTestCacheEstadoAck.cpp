@@ -121,6 +121,59 @@ TEST(EstadoMensagens, ChavesPresencaEPosicao) {
   EXPECT_EQ(LerUltimoIdEntregue(), 0);
 }
 
+// Keys more than 30 days old go, oldest first; keys without a stored time and
+// everything from the first recent key on stay.
+TEST(EstadoMensagens, ChavesAntigasRemovidas) {
+  TBaseTemporaria base;
+  TPartesDataHora p;
+  p.Ano = 2025;
+  p.Mes = 3;
+  p.Dia = 5;
+  p.Hora = 14;
+  const TDateTime agora = CodificarDataHora(p);
+  auto ha = [&](double ADias) { return FormatarDataHora("yyyy-mm-dd hh:nn:ss", agora - ADias); };
+  const std::vector<std::pair<std::string, std::string>> processadas = {
+      {"mensagens:1:PC", ha(40)}, {"mensagens:2:PC", ""},     {"mensagens:3:PC", ha(30.5)},
+      {"mensagens:4:PC", "x"},    {"mensagens:5:PC", ha(29)}, {"mensagens:6:PC", ha(45)},
+  };
+  for (const auto& [k, v] : processadas) TConfigINI::EscreverTexto(kSecaoProcessadas, k, v);
+  TConfigINI::EscreverTexto(kSecaoExcluidas, "mensagens:1:PC", ha(40));
+  TConfigINI::EscreverTexto(kSecaoExcluidas, "avisos:9:PC", ha(-2));  // ahead of the clock
+  TConfigINI::EscreverTexto(kSecaoExcluidas, "avisos:10:PC", ha(90));
+
+  EXPECT_EQ(LimparEstadoAntigo(agora), 3u);
+  EXPECT_EQ(TConfigINI::Chaves(kSecaoProcessadas),
+            (std::vector<std::string>{"mensagens:2:PC", "mensagens:4:PC", "mensagens:5:PC",
+                                      "mensagens:6:PC"}));
+  EXPECT_EQ(TConfigINI::Chaves(kSecaoExcluidas),
+            (std::vector<std::string>{"avisos:9:PC", "avisos:10:PC"}));
+  EXPECT_TRUE(TConfigINI::Chaves(kSecaoControle).empty());
+  TConfigINI::EscreverTexto(kSecaoProcessadas, "mensagens:2:PC", ha(50));
+  // Two days on, the key of 29 days is old too, and the walk goes past it.
+  EXPECT_EQ(LimparEstadoAntigo(agora + 2), 3u);
+  EXPECT_EQ(TConfigINI::Chaves(kSecaoProcessadas), std::vector<std::string>{"mensagens:4:PC"});
+}
+
+TEST(EstadoMensagens, LimpezaDeUmDiaTemLimite) {
+  TBaseTemporaria base;
+  const TDateTime agora = 46000.5;
+  std::string ini = "[MENSAGENS_PROCESSADAS]\r\n";
+  const std::string velha = FormatarDataHora("yyyy-mm-dd hh:nn:ss", agora - 100);
+  for (size_t i = 1; i <= kMaxRemovidasPorDia + 50; ++i)
+    ini += "mensagens:" + std::to_string(i) + ":PC=" + velha + "\r\n";
+  // More keys without a time than a day looks at: the old key behind them waits.
+  ini += "[MENSAGENS_EXCLUIDAS]\r\n";
+  for (size_t i = 1; i <= kMaxExaminadasPorDia; ++i)
+    ini += "mensagens:" + std::to_string(i) + ":PC=x\r\n";
+  ini += "avisos:1:PC=" + velha + "\r\n";
+  GravarArquivoTeste(TConfigINI::ArquivoConfig(), ini);
+  EXPECT_EQ(LimparEstadoAntigo(agora), kMaxRemovidasPorDia);
+  EXPECT_EQ(TConfigINI::Chaves(kSecaoProcessadas).size(), 50u);
+  EXPECT_EQ(LimparEstadoAntigo(agora + 1), 50u);
+  EXPECT_TRUE(TConfigINI::Chaves(kSecaoProcessadas).empty());
+  EXPECT_TRUE(TConfigINI::ChaveExiste(kSecaoExcluidas, "avisos:1:PC"));
+}
+
 // A hundred thousand keys in each section, the notice's own the last of them:
 // every presence check still sees it.
 TEST(EstadoMensagens, CemMilChavesPorSecao) {
@@ -163,6 +216,21 @@ TEST(EstadoMensagens, DataHoraRegional) {
   for (const char* ruim : {"", "ontem", "31/02/2025 10:00:00", "13/13/2025 10:00:00",
                            "05/03/2025 24:00:00", "05/03/2025 10:00:00 x"})
     EXPECT_FALSE(LerDataHoraEstado(ruim, lido)) << ruim;
+  // Numbers past 32 bits would wrap round into a valid date (4294967301 is 5).
+  for (const char* grande :
+       {"4294967301/01/2024 10:00:00", "05/4294967297/2024 10:00:00", "05/01/4294969320 10:00:00",
+        "05/01/2024 4294967306:00:00", "05/01/2024 10:4294967296:00", "05/01/2024 10:00:4294967296",
+        "2024-01-4294967301 10:00:00", "6442452944-01-05 10:00:00",
+        "99999999999999999999/01/2024 10:00:00", "-4294967291/01/2024 10:00:00"})
+    EXPECT_FALSE(LerDataHoraEstado(grande, lido)) << grande;
+#ifndef _WIN32
+  // Blanks as before, seconds optional, in the day-first shape (on Windows the
+  // user's regional pattern, which may put the month first, reads first).
+  ASSERT_TRUE(LerDataHoraEstado("5/3/2025  14:7:9", lido));
+  EXPECT_NEAR(lido, t, kUmSegundo / 10);
+  ASSERT_TRUE(LerDataHoraEstado("05/03/2025 14:07", lido));
+  EXPECT_NEAR(lido, t - 9 * kUmSegundo, kUmSegundo / 10);
+#endif
 }
 
 class MidiaEAck : public TAmbienteHttp {

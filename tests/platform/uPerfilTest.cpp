@@ -1,6 +1,7 @@
 // The profile concern's encoding on disk and its handling of damaged files.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "platform/uPerfil.h"
@@ -92,6 +93,77 @@ TEST(Perfil, LixoNaoDerrubaOLeitor) {
     EXPECT_EQ(Perfil().LerTexto(arq, "S", "K", "d"), esperado[i]) << i;
     EXPECT_TRUE(Perfil().EscreverTexto(arq, "S", "N", "1")) << i;
     EXPECT_EQ(Perfil().LerTexto(arq, "S", "N", ""), "1") << i;
+  }
+}
+// A write changes only the line it writes: the others keep their bytes, and
+// every key reads back what it read before.
+TEST(Perfil, EscritaGuardaAsOutrasLinhas) {
+  // The five bytes windows-1252 leaves undefined, and a pair that would be
+  // UTF-8 ("\xC3\xA9" is "Ã©" in windows-1252) beside the one byte that is not.
+  const std::string indefinidos = "A=x\x81\x8D\x8F\x90\x9Dy";
+  const std::string soB = "B=\xE9\r\nC=\xC3\xA9\r\n";
+  const std::string ansi = "[S]\r\n" + indefinidos + "\r\n" + soB;
+  const std::string textoA = "x\u0081\u008D\u008F\u0090\u009Dy";
+  struct Caso {
+    const char* Nome;
+    std::string Conteudo;
+    std::function<bool(const std::string&)> Escrever;
+    std::string TextoB;  // what B reads afterwards
+  };
+  const Caso casos[] = {
+      {"outra chave", ansi,
+       [](const std::string& F) { return Perfil().EscreverTexto(F, "S", "N", "1"); }, "é"},
+      {"outra secao", ansi,
+       [](const std::string& F) { return Perfil().EscreverTexto(F, "T", "N", "1"); }, "é"},
+      {"apagar o unico byte que nao e UTF-8", "[S]\r\n" + soB,
+       [](const std::string& F) { return Perfil().ApagarChave(F, "S", "B"); }, ""},
+      {"trocar o unico byte que nao e UTF-8", "[S]\r\n" + soB,
+       [](const std::string& F) { return Perfil().EscreverTexto(F, "S", "B", "e"); }, "e"},
+  };
+  for (const Caso& c : casos) {
+    SCOPED_TRACE(c.Nome);
+    TPastaTemporaria tmp;
+    const std::string arq = tmp / "config.ini";
+    GravarArquivoTeste(arq, c.Conteudo);
+    ASSERT_EQ(Perfil().LerTexto(arq, "S", "C", ""), "Ã©");
+    ASSERT_TRUE(c.Escrever(arq));
+    if (c.Conteudo == ansi) {
+      EXPECT_EQ(Perfil().LerTexto(arq, "S", "A", ""), textoA);
+    }
+    EXPECT_EQ(Perfil().LerTexto(arq, "S", "B", ""), c.TextoB);
+    EXPECT_EQ(Perfil().LerTexto(arq, "S", "C", ""), "Ã©");
+    // While the file stays windows-1252, the bytes of the line are the same.
+    const std::string bytes = LerArquivoTeste(arq);
+    if (c.Conteudo == ansi) {
+      EXPECT_NE(bytes.find(indefinidos + "\r\nB=\xE9\r\nC=\xC3\xA9\r\n"), std::string::npos);
+    }
+  }
+
+  // A value read from such a line and written back gives the same bytes.
+  {
+    TPastaTemporaria tmp;
+    const std::string arq = tmp / "config.ini";
+    GravarArquivoTeste(arq, ansi);
+    ASSERT_TRUE(Perfil().EscreverTexto(arq, "S", "D", Perfil().LerTexto(arq, "S", "A", "")));
+    EXPECT_NE(LerArquivoTeste(arq).find("D=x\x81\x8D\x8F\x90\x9Dy\r\n"), std::string::npos);
+    EXPECT_EQ(Perfil().LerTexto(arq, "S", "D", ""), textoA);
+  }
+  // A new value that is such a pair, in a file of plain ASCII.
+  {
+    TPastaTemporaria tmp;
+    const std::string arq = tmp / "config.ini";
+    GravarArquivoTeste(arq, "[S]\r\nA=1\r\n");
+    ASSERT_TRUE(Perfil().EscreverTexto(arq, "S", "B", "Ã©"));
+    EXPECT_EQ(Perfil().LerTexto(arq, "S", "B", ""), "Ã©");
+    EXPECT_EQ(Perfil().LerTexto(arq, "S", "A", ""), "1");
+  }
+  // A damaged sequence in a UTF-8 file with a mark stays as it was.
+  {
+    TPastaTemporaria tmp;
+    const std::string arq = tmp / "config.ini";
+    GravarArquivoTeste(arq, "\xEF\xBB\xBF[S]\r\nK=\xC3\r\n");
+    ASSERT_TRUE(Perfil().EscreverTexto(arq, "S", "N", "ção"));
+    EXPECT_EQ(LerArquivoTeste(arq), "\xEF\xBB\xBF[S]\r\nK=\xC3\r\nN=ção\r\n");
   }
 }
 #endif

@@ -390,3 +390,41 @@ TEST_F(CacheTeste, PastaAusenteNadaFaz) {
   TCacheCleaner::LimparCacheAntigo(7);
   EXPECT_EQ(contagem.Apagamentos, 0);
 }
+
+// At start-up: temporary files of downloads cut short go, in the cache and in
+// the update folder, once no download could still be writing them; of the
+// wallpaper bitmaps only the newest stays; nothing else is touched.
+TEST_F(CacheTeste, TemporariosDeDownloadsEBitmapsAntigos) {
+  const std::string update = TConfigINI::PastaBase() + "update" + kSep;
+  ASSERT_TRUE(Arquivos().CriarPastas(update));
+  const double minuto = 1.0 / (24 * 60);
+  struct Caso {
+    std::string Pasta, Nome;
+    double Idade;  // days
+    bool Fica;
+  };
+  const Caso casos[] = {
+      {Cache(), "msg_0123.png.tmp4321_99000", 20 * minuto, false},
+      {Cache(), "aud_0123.mp3.tmp77_1", 2, false},
+      {Cache(), "logo_0123.png.tmp4321_99001", 5 * minuto, true},  // may still be written
+      {Cache(), "msg_0123.png", 2, true},
+      {Cache(), "notas.tmp", 2, true},
+      {Cache(), "a.tmpx_1", 2, true},
+      {Cache(), "a.tmp1_", 2, true},
+      {Cache(), "wall_aaaa.bmp", 3, false},
+      {Cache(), "wall_bbbb.bmp", 1, true},  // the newest: the desktop may show it
+      {Cache(), "wall_cccc.jpg", 3, true},
+      {Cache(), "msg_dddd.bmp", 3, true},
+      {update, "Zelvan_new.exe.tmp4321_12", 1, false},
+      {update, "Zelvan_new.exe", 1, true},
+      {update, "aplicar_update_agente.bat", 1, true},
+  };
+  for (const Caso& c : casos) {
+    GravarArquivoTeste(c.Pasta + c.Nome, "x");
+    ASSERT_TRUE(Arquivos().DefinirDataModificacao(c.Pasta + c.Nome, Agora() - c.Idade));
+  }
+  TCacheCleaner::LimparTemporarios();
+  for (const Caso& c : casos)
+    EXPECT_EQ(Arquivos().ArquivoExiste(c.Pasta + c.Nome), c.Fica) << c.Nome;
+  EXPECT_TRUE(TCacheCleaner::NomeTemporario(TemporarioAoLado(Cache() + "x.png")));
+}

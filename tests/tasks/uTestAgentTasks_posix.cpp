@@ -1,6 +1,7 @@
 // The task service against the development server: the request, the judging of
 // each answer with its log lines, when the panel opens and the signature it
 // leaves, the failures that reach the caller, and the three actions.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,12 @@ TEST_F(TarefasTeste, CadaRespostaDoPassoComLogPainelEAssinatura) {
        {R"(API tarefas retornou erro: {"ok":false,"erro":"x"})"},
        false,
        "15:concluida;12:pendente;"},
+      {"ok false com um erro enorme: o log leva os primeiros 2000",
+       R"({"ok":false,"erro":")" + std::string(5000, 'e') + "\"}",
+       {"API tarefas retornou erro: " +
+        (R"({"ok":false,"erro":")" + std::string(5000, 'e')).substr(0, 2000)},
+       false,
+       "15:concluida;12:pendente;"},
       {"vinculado False em texto",
        R"({"ok":true,"vinculado":"False","tarefas":[]})",
        {"Tarefas: agente sem colaborador vinculado/aprovado."},
@@ -175,6 +182,32 @@ TEST_F(TarefasTeste, CadaRespostaDoPassoComLogPainelEAssinatura) {
     EXPECT_EQ(std::vector<std::string>(linhas.begin() + static_cast<long>(antes), linhas.end()),
               esperadas);
   }
+}
+
+// A list of more than 1000 tasks: the panel and the signature get the first
+// 1000, and the rest is logged as left out.
+TEST_F(TarefasTeste, ListaLidaAte1000Tarefas) {
+  std::vector<std::string> tarefas;
+  for (int i = 1; i <= 1005; ++i)
+    tarefas.push_back(R"({"id":)" + std::to_string(i) + R"(,"titulo":"T","status":"pendente"})");
+  RespostaTarefas(ListaJson(tarefas));
+  size_t cartoes = 0;
+  for (const auto& abrir : {std::function<void()>([] { TAgentTasks::VerificarTarefas(); }),
+                            std::function<void()>([] { TAgentTasks::ExibirTarefasAgora(); })}) {
+    cartoes = 0;
+    EXPECT_TRUE(AoExibir(abrir, [&](TFrmPopupTarefas& p) {
+      cartoes = p.Cartoes().size();
+      p.btnFechar->Clicar();
+    }));
+    EXPECT_EQ(cartoes, 1000u);
+  }
+  std::string assinatura;
+  for (int i = 1; i <= 1000; ++i) assinatura += std::to_string(i) + ":pendente;";
+  EXPECT_EQ(TAgentTasks::UltimaAssinaturaTarefas(), assinatura);
+  size_t avisos = 0;
+  for (const std::string& l : Linhas())
+    avisos += l == "Tarefas: 1005 na lista; lidas as primeiras 1000, 5 deixadas de fora.";
+  EXPECT_EQ(avisos, 2u);
 }
 
 TEST_F(TarefasTeste, RespostaVaziaSoRegistraETokenAusenteNaoPede) {
@@ -311,7 +344,8 @@ TEST(AssinaturaTarefas, SoObjetosNaOrdemComIdEStatusComoTexto) {
        "12:pendente;15:em_andamento;"},
       {R"([{"status":"Pendente","id":"12"},7,"x",[1],{"id":5000000000}])",
        "12:Pendente;5000000000:;"},
-      {R"([{"id":null,"status":true}])", "null:true;"},
+      // A null member reads as its default, as a missing one.
+      {R"([{"id":null,"status":true}])", ":true;"},
       {R"([])", ""},
   };
   for (const Caso& c : casos) {
