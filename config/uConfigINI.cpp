@@ -141,6 +141,12 @@ std::string TConfigINI::PastaBase() {
   return base;
 }
 
+std::string TConfigINI::PastaUsuario() {
+  const std::string local = Arquivos().PastaDadosLocais();
+  if (local.empty()) return {};
+  return local + "Talmeq" + kSep + "VESKINTRANET" + kSep;
+}
+
 std::string TConfigINI::ArquivoConfig() {
   return PastaBase() + "config.ini";
 }

@@ -28,6 +28,10 @@ class TConfigINI {
   static std::string PastaBase();
   // The base folder's path without creating anything (for the log writer).
   static std::string PastaBaseSemCriar();
+  // The agent's folder in the employee's own local application data
+  // ("Talmeq\VESKINTRANET\" under it), which other users of the computer
+  // cannot write; not created here. "" when the platform names no such folder.
+  static std::string PastaUsuario();
   // PastaBase + "config.ini".
   static std::string ArquivoConfig();
 

@@ -379,6 +379,40 @@ TEST_F(CacheTeste, LimparAntigoPorDias) {
   }
 }
 
+// Another user turns "cache" (or the base folder) into a link to the
+// employee's files, or puts a link among the media: nothing is deleted
+// through it, and the log says why.
+TEST_F(CacheTeste, LigacaoNaoESeguida) {
+  TPastaTemporaria outra;
+  const std::string S(1, kSep);
+  GravarArquivoTeste(outra / "documento.docx", "do empregado");
+  ASSERT_TRUE(Arquivos().DefinirDataModificacao(outra / "documento.docx", Agora() - 30));
+  const std::string cache = Cache();
+  const std::string log = TLogger::ArquivoLogDoDia();
+
+  // A link among the files of a real cache folder: the others still go.
+  Arquivo("a.png", 30);
+  ASSERT_TRUE(CriarLigacao(outra / "documento.docx", cache + "b.png"));
+  TCacheCleaner::LimparCacheAntigo(7);
+  TCacheCleaner::LimparTudoCache();
+  EXPECT_FALSE(Existe("a.png"));
+  EXPECT_TRUE(Arquivos().EhLigacao(cache + "b.png"));
+  EXPECT_EQ(LerArquivoTeste(outra / "documento.docx"), "do empregado");
+  EXPECT_TRUE(Contem(LerArquivoTeste(log), "Aviso: cache mantido: " + cache + "b.png" +
+                                               " e uma juncao ou link simbolico."));
+  ASSERT_TRUE(Arquivos().Apagar(cache + "b.png"));
+
+  // The cache folder itself a link.
+  ASSERT_TRUE(std::filesystem::remove(std::filesystem::u8path(cache)));
+  ASSERT_TRUE(CriarLigacao(outra.Caminho(), cache.substr(0, cache.size() - 1)));
+  TCacheCleaner::LimparTudoCache();
+  TCacheCleaner::LimparCacheAntigo(7);
+  EXPECT_EQ(LerArquivoTeste(outra / "documento.docx"), "do empregado");
+  EXPECT_TRUE(Contem(LerArquivoTeste(log),
+                     "Aviso: limpeza de cache ignorada: " + cache.substr(0, cache.size() - 1) +
+                         " e uma juncao ou link simbolico."));
+}
+
 TEST_F(CacheTeste, PastaAusenteNadaFaz) {
   const std::string pasta = Cache();
   for (const auto& a : Arquivos().Listar(pasta, "*")) Arquivos().Apagar(pasta + a.Nome);

@@ -96,6 +96,11 @@ TBaseTemporaria::TBaseTemporaria() {
     FAnterior = v;
   }
   DefinirAmbiente("VESK_PASTA_BASE", FBase, false);
+  if (const char* v = std::getenv("VESK_PASTA_LOCAL")) {
+    FHaviaLocalAnterior = true;
+    FLocalAnterior = v;
+  }
+  DefinirAmbiente("VESK_PASTA_LOCAL", FPasta.Caminho() + "local" + Sep(), false);
 #endif
 }
 
@@ -104,6 +109,7 @@ TBaseTemporaria::~TBaseTemporaria() {
   EsvaziarPasta(fs::u8path(FBase));
 #else
   DefinirAmbiente("VESK_PASTA_BASE", FAnterior, !FHaviaAnterior);
+  DefinirAmbiente("VESK_PASTA_LOCAL", FLocalAnterior, !FHaviaLocalAnterior);
 #endif
 }
 
@@ -159,4 +165,14 @@ bool SomenteLeituraRespeitado() {
   (void)aceito;
   return true;
 #endif
+}
+
+bool CriarLigacao(const std::string& AAlvo, const std::string& ALigacao) {
+  std::error_code ec;
+  const fs::path alvo = fs::u8path(AAlvo), ligacao = fs::u8path(ALigacao);
+  if (fs::is_directory(alvo, ec))
+    fs::create_directory_symlink(alvo, ligacao, ec);
+  else
+    fs::create_symlink(alvo, ligacao, ec);
+  return !ec;
 }
