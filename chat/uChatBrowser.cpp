@@ -49,7 +49,9 @@ bool ProcessoDoChat(uint32_t AId) {
 }  // namespace
 
 std::string TVeskChatBrowser::UrlBaseChat() {
-  std::string u = Aparar(TConfigINI::LerTexto("CHAT", "URL", ""));
+  // The IT department's policy wins over the file that every user may edit.
+  const std::optional<std::string> politica = TConfigINI::Politica().ChatURL;
+  std::string u = politica ? *politica : Aparar(TConfigINI::LerTexto("CHAT", "URL", ""));
   if (u.empty()) u = VESK_URL_CHAT;
   if (u.back() != '/') u += '/';
   return u;

@@ -24,8 +24,9 @@ class TVeskChatBrowser {
   static void DefinirOnClosed(TEventoNotificacao AEvent);
   static const TEventoNotificacao& OnClosed();
 
-  // The chat server's base URL, ending in "/": [CHAT] URL of config.ini when
-  // it is not blank, else the address built into the program.
+  // The chat server's base URL, ending in "/": the ChatURL policy when given,
+  // else [CHAT] URL of config.ini when it is not blank, else the address
+  // built into the program.
   static std::string UrlBaseChat();
   // The host name of UrlBaseChat, lower-cased.
   static std::string HostChat();

@@ -8,6 +8,7 @@
 
 #include "chat/uChatBrowser.h"
 #include "platform/uArquivos.h"
+#include "platform/uRegistro.h"
 #include "tests/chat/uApoioChat.h"
 
 namespace {
@@ -53,6 +54,15 @@ TEST_F(ChatBrowser, EnderecoBaseDoConfigOuEmbutido) {
   EXPECT_EQ(TVeskChatBrowser::HostChat(), "chat.exemplo.test");
   TConfigINI::EscreverTexto("CHAT", "URL", "   ");
   EXPECT_EQ(TVeskChatBrowser::UrlBaseChat(), std::string(VESK_URL_CHAT));
+}
+
+TEST_F(ChatBrowser, EnderecoDaPoliticaVenceOConfig) {
+  TRegistroMemoria reg;
+  SubstituirConcern<IRegistro> troca(reg);
+  TConfigINI::EscreverTexto("CHAT", "URL", "http://plantado.test/c/");
+  reg.DefinirMaquina("SOFTWARE\\Policies\\Vesk\\Agent", "ChatURL", "https://chat.empresa.test/c");
+  EXPECT_EQ(TVeskChatBrowser::UrlBaseChat(), "https://chat.empresa.test/c/");
+  EXPECT_EQ(TVeskChatBrowser::HostChat(), "chat.empresa.test");
 }
 
 TEST_F(ChatBrowser, NavegadorNaOrdemDasSeisPastas) {
