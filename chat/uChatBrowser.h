@@ -25,9 +25,9 @@ class TVeskChatBrowser {
   static void DefinirOnClosed(TEventoNotificacao AEvent);
   static const TEventoNotificacao& OnClosed();
 
-  // The chat server's base URL, ending in "/": [CHAT] URL of config.ini when
-  // it is an acceptable http(s) address, else the address built into the
-  // program (see UrlBaseChatConfigurada).
+  // The chat server's base URL, ending in "/": the ChatURL policy when given,
+  // else [CHAT] URL of config.ini, when either is an acceptable http(s)
+  // address; else the address built into the program (UrlBaseChatConfigurada).
   static std::string UrlBaseChat();
   // The host name of UrlBaseChat, lower-cased.
   static std::string HostChat();

@@ -7,6 +7,7 @@
 #include "platform/uArquivos.h"
 #include "platform/uErros.h"
 #include "platform/uPerfil.h"
+#include "platform/uRegistro.h"
 #include "platform/uTexto.h"
 
 namespace {
@@ -50,10 +51,20 @@ constexpr TLugar kLugares[kN] = {
 // empty, and an empty value was then never written).
 const std::string kAusente = "<sem chave>";
 
-// The record's keys as read: each value as the profile gave it, or kAusente.
+const char* const kChavePolitica = "SOFTWARE\\Policies\\Vesk\\Agent";
+
+std::optional<std::string> ValorDaPolitica(const char* ANome) {
+  std::string v;
+  if (!Registro().LerTextoMaquina(kChavePolitica, ANome, v) || EmBranco(v)) return std::nullopt;
+  return Aparar(v);
+}
+
+// The record's keys as read: each value as the profile gave it, or kAusente;
+// and the policy read with them.
 struct TLeitura {
   std::string Arquivo;
   std::array<std::string, kN> Valores;
+  TPoliticaAgente Politica;
 };
 
 int32_t Inteiro(const std::string& AValor, int32_t APadrao) {
@@ -76,6 +87,7 @@ TLeitura Ler(const std::string& AArquivo) {
     if (i == kDebug) continue;
     l.Valores[i] = TConfigINI::LerTexto(AArquivo, kLugares[i].Secao, kLugares[i].Chave, kAusente);
   }
+  l.Politica = TConfigINI::Politica();
   l.Valores[kDebug] = EhInteiro(l.Valores[kDetalhado])
                           ? kAusente
                           : TConfigINI::LerTexto(AArquivo, kLugares[kDebug].Secao,
@@ -95,6 +107,9 @@ TConfigAgente Registro(const TLeitura& L) {
   c.UsarSSL = Inteiro(L.Valores[kSsl], 1) != 0;
   c.IntervaloSegundos = Inteiro(L.Valores[kIntervaloSeg], Inteiro(L.Valores[kIntervalo], 10));
   c.LogDetalhado = Inteiro(L.Valores[kDetalhado], Inteiro(L.Valores[kDebug], 0) != 0) != 0;
+  // A policy wins over the file, which every user of the computer may edit.
+  if (L.Politica.ServidorURL) c.URL = *L.Politica.ServidorURL;
+  if (L.Politica.ApiToken) c.ApiToken = *L.Politica.ApiToken;
   return c;
 }
 
@@ -141,6 +156,12 @@ std::string TConfigINI::PastaBase() {
   return base;
 }
 
+std::string TConfigINI::PastaUsuario() {
+  const std::string local = Arquivos().PastaDadosLocais();
+  if (local.empty()) return {};
+  return local + "Talmeq" + kSep + "VESKINTRANET" + kSep;
+}
+
 std::string TConfigINI::ArquivoConfig() {
   return PastaBase() + "config.ini";
 }
@@ -162,8 +183,10 @@ void TConfigINI::Salvar(const TConfigAgente& Cfg) {
   const TLeitura* daPassagem = LeituraDaPassagem(arq);
   const std::optional<TLeitura> lida =
       daPassagem ? std::optional<TLeitura>(*daPassagem) : std::nullopt;
+  const TPoliticaAgente politica = lida ? lida->Politica : Politica();
   bool gravou = false;
   auto gravar = [&](TChaveRegistro AChave, const std::string& AValor) {
+    if ((AChave == kURL && politica.ServidorURL) || (AChave == kToken && politica.ApiToken)) return;
     const TLugar& lugar = kLugares[AChave];
     const std::string atual =
         lida ? lida->Valores[AChave] : LerTexto(arq, lugar.Secao, lugar.Chave, kAusente);
@@ -179,6 +202,14 @@ void TConfigINI::Salvar(const TConfigAgente& Cfg) {
   gravar(kIntervalo, std::to_string(Cfg.IntervaloSegundos));
   gravar(kDetalhado, Cfg.LogDetalhado ? "1" : "0");
   if (gravou) Descarregar(arq);
+}
+
+TPoliticaAgente TConfigINI::Politica() {
+  TPoliticaAgente p;
+  p.ServidorURL = ValorDaPolitica("ServidorURL");
+  p.ApiToken = ValorDaPolitica("ApiToken");
+  p.ChatURL = ValorDaPolitica("ChatURL");
+  return p;
 }
 
 std::optional<bool> TConfigINI::LogDetalhadoDaPassagem(const std::string& AArquivo) {

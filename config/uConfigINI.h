@@ -18,6 +18,13 @@ struct TConfigAgente {
   bool LogDetalhado = false;
 };
 
+// Settings the IT department gives as policy: REG_SZ values ServidorURL,
+// ApiToken and ChatURL of HKEY_LOCAL_MACHINE\SOFTWARE\Policies\Vesk\Agent,
+// which users cannot write. A missing or blank value is no policy.
+struct TPoliticaAgente {
+  std::optional<std::string> ServidorURL, ApiToken, ChatURL;
+};
+
 // Every operation reads or writes the file afresh, except the record inside a
 // polling pass (TPassagemConfig). Writes raise EIniErro("Unable to write to <path>") when the
 // platform refuses them; reads never fail and give the default instead.
@@ -28,11 +35,19 @@ class TConfigINI {
   static std::string PastaBase();
   // The base folder's path without creating anything (for the log writer).
   static std::string PastaBaseSemCriar();
+  // The agent's folder in the employee's own local application data
+  // ("Talmeq\VESKINTRANET\" under it), which other users of the computer
+  // cannot write; not created here. "" when the platform names no such folder.
+  static std::string PastaUsuario();
   // PastaBase + "config.ini".
   static std::string ArquivoConfig();
 
+  // URL and ApiToken come from the policy when it gives them.
   static TConfigAgente Carregar();
+  // Leaves alone the keys that the policy gives: config.ini keeps no copy.
   static void Salvar(const TConfigAgente& Cfg);
+  // The policy as the registry holds it now.
+  static TPoliticaAgente Politica();
   // The server's base URL for requests: trimmed, with a scheme, ending in "/".
   static std::string NormalizarURL(const std::string& AURL, bool AUsarSSL);
 

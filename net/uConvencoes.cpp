@@ -123,5 +123,9 @@ std::string OcultarToken(std::string_view ATexto) {
   // Read without creating folders: this runs while logging a failure.
   const std::string token = TConfigINI::LerTexto(TConfigINI::PastaBaseSemCriar() + "config.ini",
                                                  "SERVIDOR", "API_TOKEN", "");
-  return MascararParametros(MascararTokenNoTexto(ATexto, token));
+  std::string r = MascararTokenNoTexto(ATexto, token);
+  // The token the policy gives is the one the requests carry.
+  if (const auto politica = TConfigINI::Politica().ApiToken; politica && *politica != token)
+    r = MascararTokenNoTexto(r, *politica);
+  return MascararParametros(r);
 }

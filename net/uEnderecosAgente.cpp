@@ -1,6 +1,8 @@
 // The agent's configured addresses and the hosts trusted with the logon.
 #include "net/uEnderecosAgente.h"
 
+#include <optional>
+
 #include <algorithm>
 #include <exception>
 
@@ -36,7 +38,9 @@ bool EnderecoWebAceitavel(const std::string& AURL) {
 }
 
 std::string UrlBaseChatConfigurada() {
-  std::string u = Aparar(TConfigINI::LerTexto("CHAT", "URL", ""));
+  // The IT department's policy wins over the file that every user may edit.
+  const std::optional<std::string> politica = TConfigINI::Politica().ChatURL;
+  std::string u = politica ? Aparar(*politica) : Aparar(TConfigINI::LerTexto("CHAT", "URL", ""));
   if (!u.empty() && !EnderecoWebAceitavel(u)) {
     if (u != GChatRecusadaLogada) {
       GChatRecusadaLogada = u;

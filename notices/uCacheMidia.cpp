@@ -87,6 +87,15 @@ void ExcluirArquivoCache(const std::string& ACaminho) {
   try {
     if (EmBranco(ACaminho)) return;
     IArquivos& fs = Arquivos();
+    // A junction or link on the way (put there by another user of the
+    // computer) would make the deletion, and the attribute change before it,
+    // act on a file of their choosing.
+    const std::string ligacao = LigacaoNoCaminho(TConfigINI::PastaBaseSemCriar(), ACaminho);
+    if (!ligacao.empty()) {
+      TLogger::Log("Aviso: cache de mensagem mantido: " + ligacao +
+                   " e uma juncao ou link simbolico.");
+      return;
+    }
     for (int i = 1; fs.ArquivoExiste(ACaminho); ++i) {
       fs.LimparAtributos(ACaminho);
       try {

@@ -20,6 +20,7 @@ struct TInfoArquivo {
   std::string Nome;  // file name without folder
   int64_t Tamanho = 0;
   TDateTime Modificado = 0;  // last write, local time
+  bool Ligacao = false;      // the entry itself is a reparse point (symbolic link)
 };
 
 class IArquivos {
@@ -27,6 +28,9 @@ class IArquivos {
   virtual ~IArquivos() = default;
   virtual bool ArquivoExiste(const std::string& ACaminho) = 0;
   virtual bool PastaExiste(const std::string& ACaminho) = 0;
+  // True when the entry itself is a reparse point (a junction or a symbolic
+  // link), looked at without following it; a trailing separator is ignored.
+  virtual bool EhLigacao(const std::string& ACaminho) = 0;
   // Creates the folder and its missing parents; true when it exists afterwards.
   virtual bool CriarPastas(const std::string& ACaminho) = 0;
   // Size in bytes, -1 when there is no such file.
@@ -47,6 +51,10 @@ class IArquivos {
   virtual bool LerTudo(const std::string& ACaminho, std::string& ABytes) = 0;
   // Creates or truncates, writes the bytes, closes.
   virtual bool Gravar(const std::string& ACaminho, std::string_view ABytes) = 0;
+  // Creates a new file with the bytes; fails when anything is at the path
+  // already (a file, a folder, a link even to nothing), so that a link planted
+  // there is never written through.
+  virtual bool GravarNovo(const std::string& ACaminho, std::string_view ABytes) = 0;
   // Appends, creating the file when missing; others may read it meanwhile but
   // not write it.
   virtual bool Anexar(const std::string& ACaminho, std::string_view ABytes) = 0;
@@ -57,6 +65,9 @@ class IArquivos {
                                 int64_t ALimite) = 0;
   virtual std::string CaminhoExecutavel() = 0;  // full path of the running program
   virtual std::string PastaTemporaria() = 0;    // ends with kSep
+  // The employee's own local application data folder (%LOCALAPPDATA%), which
+  // other users cannot write; ends with kSep, "" when unknown.
+  virtual std::string PastaDadosLocais() = 0;
 };
 
 IArquivos& ImplementacaoPadrao(SeamTag<IArquivos>);
@@ -73,6 +84,11 @@ std::string IncluirSeparador(const std::string& APasta);
 std::string PastaDoExecutavel();  // with trailing kSep
 // File-name mask with "*" and "?", compared without regard to ASCII case.
 bool CorrespondeMascara(std::string_view ANome, std::string_view AMascara);
+
+// The first of ABase and the entries below it on the way to ACaminho that is a
+// reparse point, ending with ACaminho itself; "" when there is none. A path
+// outside ABase is checked entry by entry from its root.
+std::string LigacaoNoCaminho(const std::string& ABase, const std::string& ACaminho);
 
 // Writes the bytes to a temporary file beside the target, then renames it over
 // the target, so that a crash never leaves half a file behind.

@@ -103,3 +103,31 @@ bool GravarAtomico(const std::string& ACaminho, std::string_view ABytes) {
   }
   return true;
 }
+
+std::string LigacaoNoCaminho(const std::string& ABase, const std::string& ACaminho) {
+  IArquivos& fs = Arquivos();
+  const std::string base = IncluirSeparador(ABase);
+  size_t inicio = 0;
+  if (!base.empty() && ACaminho.rfind(base, 0) == 0) {
+    if (fs.EhLigacao(base)) return base;
+    inicio = base.size();
+  } else {
+    // From the root: past the leading separators and, on Windows, the drive
+    // ("C:") or the server and share of a UNC path.
+    while (inicio < ACaminho.size() && Separador(ACaminho[inicio])) ++inicio;
+#ifdef _WIN32
+    const int partes = inicio >= 2 ? 2 : (ACaminho.size() > 1 && ACaminho[1] == ':' ? 1 : 0);
+    for (int k = 0; k < partes; ++k) {
+      while (inicio < ACaminho.size() && !Separador(ACaminho[inicio])) ++inicio;
+      while (inicio < ACaminho.size() && Separador(ACaminho[inicio])) ++inicio;
+    }
+#endif
+  }
+  for (size_t i = inicio; i <= ACaminho.size(); ++i) {
+    if (i < ACaminho.size() && !Separador(ACaminho[i])) continue;
+    if (i == inicio || Separador(ACaminho[i - 1])) continue;  // empty part
+    const std::string parcial = ACaminho.substr(0, i);
+    if (fs.EhLigacao(parcial)) return parcial;
+  }
+  return {};
+}

@@ -55,6 +55,12 @@ bool EscreverTudo(int fd, std::string_view ABytes) {
   return true;
 }
 
+// lstat of "link/" would look through the link.
+std::string SemSeparadorFinal(std::string ACaminho) {
+  while (ACaminho.size() > 1 && ACaminho.back() == '/') ACaminho.pop_back();
+  return ACaminho;
+}
+
 class TArquivosPosix final : public IArquivos {
  public:
   bool ArquivoExiste(const std::string& ACaminho) override {
@@ -64,6 +70,10 @@ class TArquivosPosix final : public IArquivos {
   bool PastaExiste(const std::string& ACaminho) override {
     struct stat st {};
     return stat(ACaminho.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  }
+  bool EhLigacao(const std::string& ACaminho) override {
+    struct stat st {};
+    return lstat(SemSeparadorFinal(ACaminho).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
   }
   bool CriarPastas(const std::string& ACaminho) override {
     if (ACaminho.empty()) return false;
@@ -120,7 +130,9 @@ class TArquivosPosix final : public IArquivos {
       if (!CorrespondeMascara(nome, AMascara)) continue;
       struct stat st {};
       if (stat((pasta + nome).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-      r.push_back({nome, static_cast<int64_t>(st.st_size), ParaDataHora(st.st_mtim)});
+      struct stat lst {};
+      const bool ligacao = lstat((pasta + nome).c_str(), &lst) == 0 && S_ISLNK(lst.st_mode);
+      r.push_back({nome, static_cast<int64_t>(st.st_size), ParaDataHora(st.st_mtim), ligacao});
     }
     closedir(d);
     return r;
@@ -148,6 +160,17 @@ class TArquivosPosix final : public IArquivos {
     bool ok = EscreverTudo(fd, ABytes);
     ok = (fsync(fd) == 0) && ok;
     return (close(fd) == 0) && ok;
+  }
+  bool GravarNovo(const std::string& ACaminho, std::string_view ABytes) override {
+    // O_EXCL refuses any entry at the path, a symbolic link included.
+    const int fd =
+        open(ACaminho.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    bool ok = EscreverTudo(fd, ABytes);
+    ok = (fsync(fd) == 0) && ok;
+    ok = (close(fd) == 0) && ok;
+    if (!ok) unlink(ACaminho.c_str());
+    return ok;
   }
   bool Anexar(const std::string& ACaminho, std::string_view ABytes) override {
     const int fd = open(ACaminho.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
@@ -177,6 +200,13 @@ class TArquivosPosix final : public IArquivos {
   std::string PastaTemporaria() override {
     const char* t = getenv("TMPDIR");
     return IncluirSeparador(t && *t ? t : "/tmp");
+  }
+  std::string PastaDadosLocais() override {
+    // VESK_PASTA_LOCAL stands in for the Windows folder in tests.
+    for (const char* v : {"VESK_PASTA_LOCAL", "XDG_DATA_HOME"})
+      if (const char* t = getenv(v); t && *t) return IncluirSeparador(t);
+    const char* home = getenv("HOME");
+    return home && *home ? IncluirSeparador(home) + ".local/share/" : std::string();
   }
 };
 

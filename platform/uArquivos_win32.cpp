@@ -1,5 +1,8 @@
 // Files and folders on Windows, with UTF-16 paths.
 #include <windows.h>
+// windows.h first: the shell's header needs its types.
+#include <knownfolders.h>
+#include <shlobj.h>
 
 #include <algorithm>
 
@@ -75,6 +78,14 @@ class TArquivosWin32 final : public IArquivos {
     const DWORD a = GetFileAttributesW(ParaWide(ACaminho).c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
   }
+  bool EhLigacao(const std::string& ACaminho) override {
+    // The attributes of the entry itself: a junction or a symbolic link is not
+    // followed by GetFileAttributesW.
+    std::string c = ACaminho;
+    while (c.size() > 3 && (c.back() == '\\' || c.back() == '/')) c.pop_back();
+    const DWORD a = GetFileAttributesW(ParaWide(c).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
+  }
   bool CriarPastas(const std::string& ACaminho) override {
     if (ACaminho.empty()) return false;
     // The usual case: one look instead of a creation per level.
@@ -137,7 +148,8 @@ class TArquivosWin32 final : public IArquivos {
       const std::string nome = DeWide(d.cFileName);
       if (!CorrespondeMascara(nome, AMascara)) continue;
       r.push_back({nome, (static_cast<int64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow,
-                   ParaDataHora(d.ftLastWriteTime)});
+                   ParaDataHora(d.ftLastWriteTime),
+                   (d.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
     } while (FindNextFileW(h, &d));
     FindClose(h);
     return r;
@@ -163,6 +175,20 @@ class TArquivosWin32 final : public IArquivos {
                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!h.Valido()) return false;
     return EscreverTudo(h.Get(), ABytes) && FlushFileBuffers(h.Get());
+  }
+  bool GravarNovo(const std::string& ACaminho, std::string_view ABytes) override {
+    // CREATE_NEW refuses an existing entry; FILE_FLAG_OPEN_REPARSE_POINT keeps
+    // a link from being resolved should one appear at the path.
+    const std::wstring w = ParaWide(ACaminho);
+    bool ok = false;
+    {
+      THandle h(CreateFileW(w.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+      if (!h.Valido()) return false;
+      ok = EscreverTudo(h.Get(), ABytes) && FlushFileBuffers(h.Get());
+    }
+    if (!ok) DeleteFileW(w.c_str());
+    return ok;
   }
   bool Anexar(const std::string& ACaminho, std::string_view ABytes) override {
     // FILE_SHARE_READ only: a file that another writer holds open refuses us.
@@ -196,6 +222,14 @@ class TArquivosWin32 final : public IArquivos {
     const DWORD n = GetTempPathW(MAX_PATH + 1, buf);
     if (n == 0 || n > MAX_PATH + 1) return "C:\\Windows\\Temp\\";
     return IncluirSeparador(DeWide(std::wstring_view(buf, n)));
+  }
+  std::string PastaDadosLocais() override {
+    PWSTR p = nullptr;
+    std::string r;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DEFAULT, nullptr, &p)) && p)
+      r = IncluirSeparador(DeWide(p));
+    CoTaskMemFree(p);
+    return r;
   }
 };
 

@@ -38,8 +38,15 @@ std::string Aspas(const std::string& ACaminho) {
   return "\"" + SubstituirTudo(ACaminho, "%", "%%") + "\"";
 }
 
+// A link at the path, or a folder above it that is one, is left alone: the
+// deletion would act on a file of someone else's choosing.
 void ApagarSemFalha(const std::string& ACaminho) {
   try {
+    const std::string ligacao = LigacaoNoCaminho(PastaDe(ACaminho), ACaminho);
+    if (!ligacao.empty()) {
+      TLogger::Log("Auto update: " + ligacao + " e uma juncao ou link simbolico; nada apagado.");
+      return;
+    }
     Arquivos().Apagar(ACaminho);
   } catch (...) {
   }
@@ -166,12 +173,21 @@ void Executar(const std::string& AVersaoAtual) {
                  " ja tentada ha menos de 1 hora; nova tentativa depois.");
     return;
   }
-  const std::string pastaUpdate = TConfigINI::PastaBase() + "update" + kSep;
+  // The download and the script live where only the employee can write: in
+  // the shared base folder another user could swap either while they wait.
+  const std::string pastaUsuario = TConfigINI::PastaUsuario();
+  if (pastaUsuario.empty()) {
+    TLogger::Log("Auto update: pasta local do usuario desconhecida; atualizacao cancelada.");
+    return;
+  }
+  const std::string pastaUpdate = pastaUsuario + "update" + kSep;
   const std::string pastaBackup = PastaDe(exe) + "backup" + kSep;
   const std::string novo = pastaUpdate + "Zelvan_new.exe";
   const std::string script = pastaUpdate + "aplicar_update_agente.bat";
+  // The verified bytes, written beside the executable for the script to rename.
+  const std::string instalar = exe + ".novo";
   // A path the script cannot spell would copy to or start the wrong file.
-  for (const std::string& c : {exe, novo, pastaBackup, script}) {
+  for (const std::string& c : {exe, novo, pastaBackup, script, instalar}) {
     std::string ansi;
     if (!Utf8ParaAnsi(c, ansi)) {
       TLogger::Log("Auto update: caminho nao representavel na pagina de codigo ANSI: " + c +
@@ -183,7 +199,11 @@ void Executar(const std::string& AVersaoAtual) {
   TLogger::Log("Auto update: atualizacao necessaria. Iniciando download. URL=" + urlArquivo);
   if (!Arquivos().CriarPastas(pastaUpdate))
     throw EVesk("Unable to create directory \"" + pastaUpdate + "\"", "EInOutError");
-  if (Arquivos().ArquivoExiste(novo)) ApagarSemFalha(novo);
+  if (const std::string l = LigacaoNoCaminho(pastaUsuario, pastaUpdate); !l.empty()) {
+    TLogger::Log("Auto update: " + l + " e uma juncao ou link simbolico; atualizacao cancelada.");
+    return;
+  }
+  if (Arquivos().ArquivoExiste(novo) || Arquivos().EhLigacao(novo)) ApagarSemFalha(novo);
   if (!THttpRetry::DownloadFile(urlArquivo, novo, 3)) {
     TLogger::Log("Auto update: falha ao baixar arquivo. URL=" + urlArquivo);
     return;
@@ -248,9 +268,27 @@ void Executar(const std::string& AVersaoAtual) {
   const TDateTime agora = Agora();
   const std::string backup =
       pastaBackup + "Zelvan_backup_" + FormatarDataHora("yyyymmdd_hhnnss", agora) + ".exe";
+  // The script only renames this copy over the executable, so the bytes
+  // checked above are the bytes installed, whatever happens to the download.
+  // GravarNovo refuses anything already there, a link planted by another user
+  // included.
+  if (Arquivos().ArquivoExiste(instalar) || Arquivos().EhLigacao(instalar))
+    ApagarSemFalha(instalar);
+  if (!Arquivos().GravarNovo(instalar, bytes)) {
+    TLogger::Log("Auto update: falha ao gravar " + instalar + "; atualizacao cancelada.");
+    return;
+  }
   const uint32_t pid = Sistema().IdProcesso();
   std::string erro;
-  if (!TAutoUpdatePro::CriarBatAtualizacao(script, exe, novo, pid, backup, erro)) {
+  bool criado = false;
+  try {
+    criado = TAutoUpdatePro::CriarBatAtualizacao(script, exe, instalar, pid, backup, erro);
+  } catch (...) {
+    ApagarSemFalha(instalar);
+    throw;
+  }
+  if (!criado) {
+    ApagarSemFalha(instalar);
     TLogger::Log("Auto update: " + erro + "; atualizacao cancelada.");
     return;
   }
@@ -263,6 +301,7 @@ void Executar(const std::string& AVersaoAtual) {
   passagem.VersaoNova = versao;
   passagem.Hora = agora;
   if (!TRegistroPassagem::Gravar(exe, passagem)) {
+    ApagarSemFalha(instalar);
     TLogger::Log("Auto update: falha ao gravar " + TRegistroPassagem::Arquivo(exe) +
                  "; atualizacao cancelada.");
     return;
@@ -276,6 +315,7 @@ void Executar(const std::string& AVersaoAtual) {
   const intptr_t res = Shell().Executar(c);
   if (res <= 32) {
     TRegistroPassagem::Cancelar(exe);
+    ApagarSemFalha(instalar);
     TLogger::Log("Auto update: falha ao iniciar o BAT (ShellExecute=" +
                  std::to_string(static_cast<long long>(res)) + "); agente continua em execucao.");
     return;
@@ -347,10 +387,12 @@ bool TAutoUpdatePro::MontarBatAtualizacao(const std::string& AExe, const std::st
   if (APid != 0) linha("taskkill /PID " + std::to_string(APid) + " /F >nul 2>nul");
   linha("timeout /t 2 /nobreak >nul");
   linha("if exist " + exe + " copy /Y " + exe + " " + bak + " >nul");
-  linha("copy /Y " + novo + " " + exe + " >nul");
+  // A rename on the executable's own volume: what the agent verified and
+  // wrote there is what starts.
+  linha("move /Y " + novo + " " + exe + " >nul");
   linha("if errorlevel 1 (");
   linha("  timeout /t 3 /nobreak >nul");
-  linha("  copy /Y " + novo + " " + exe + " >nul");
+  linha("  move /Y " + novo + " " + exe + " >nul");
   linha(")");
   linha("start \"\" " + exe);
   linha("endlocal");

@@ -1,5 +1,6 @@
-// Self-update: the server's manifest, the download and its checks, and the
-// batch script that replaces the executable once the agent has quit.
+// Self-update: the server's manifest, the download and its checks (in the
+// employee's own folder), the verified copy beside the executable, and the
+// batch script that renames it over the executable once the agent has quit.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +30,7 @@ class TAutoUpdatePro {
   // Size in bytes, 0 when there is no such file.
   static int64_t TamanhoArquivo(const std::string& ACaminho);
   // The script's text in the ANSI code page, CR LF, without byte order mark.
+  // ANovo is the verified copy beside AExe, which the script renames over it.
   // False, with the reason in AErro, when a path cannot be written there.
   static bool MontarBatAtualizacao(const std::string& AExe, const std::string& ANovo, uint32_t APid,
                                    const std::string& ABackup, std::string& ABytes,

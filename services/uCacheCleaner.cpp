@@ -16,6 +16,22 @@ std::string PastaCache() {
   return TConfigINI::PastaBase() + "cache" + kSep;
 }
 
+// Another user of the computer may turn the folder (or the base folder) into a
+// junction, or put a link among the files: deleting through it would delete
+// files of their choosing with the employee's rights.
+bool PastaPorLigacao(const std::string& APasta) {
+  const std::string l = LigacaoNoCaminho(TConfigINI::PastaBaseSemCriar(), APasta);
+  if (l.empty()) return false;
+  TLogger::Log("Aviso: limpeza de cache ignorada: " + l + " e uma juncao ou link simbolico.");
+  return true;
+}
+
+bool ArquivoPorLigacao(const TInfoArquivo& AArquivo, const std::string& ACaminho) {
+  if (!AArquivo.Ligacao && !Arquivos().EhLigacao(ACaminho)) return false;
+  TLogger::Log("Aviso: cache mantido: " + ACaminho + " e uma juncao ou link simbolico.");
+  return true;
+}
+
 bool SoDigitos(std::string_view ATexto) {
   if (ATexto.empty()) return false;
   for (char c : ATexto)
@@ -25,18 +41,19 @@ bool SoDigitos(std::string_view ATexto) {
 
 void ApagarTemporarios(const std::string& APasta) {
   IArquivos& fs = Arquivos();
-  if (!fs.PastaExiste(APasta)) return;
+  if (!fs.PastaExiste(APasta) || PastaPorLigacao(APasta)) return;
   const TDateTime limite = Agora() - TCacheCleaner::kIdadeTemporarioDias;
   for (const TInfoArquivo& a : fs.Listar(APasta, "*.tmp*")) {
     if (!TCacheCleaner::NomeTemporario(a.Nome) || !(a.Modificado < limite)) continue;
     const std::string caminho = APasta + a.Nome;
+    if (ArquivoPorLigacao(a, caminho)) continue;
     if (fs.Apagar(caminho)) TLogger::Log("Cache antigo removido: " + caminho);
   }
 }
 
 void ApagarBitmapsAntigos(const std::string& APasta) {
   IArquivos& fs = Arquivos();
-  if (!fs.PastaExiste(APasta)) return;
+  if (!fs.PastaExiste(APasta) || PastaPorLigacao(APasta)) return;
   std::vector<TInfoArquivo> bitmaps = fs.Listar(APasta, "wall_*.bmp");
   if (bitmaps.size() < 2) return;
   std::sort(bitmaps.begin(), bitmaps.end(), [](const TInfoArquivo& A, const TInfoArquivo& B) {
@@ -44,6 +61,7 @@ void ApagarBitmapsAntigos(const std::string& APasta) {
   });
   for (size_t i = 1; i < bitmaps.size(); ++i) {
     const std::string caminho = APasta + bitmaps[i].Nome;
+    if (ArquivoPorLigacao(bitmaps[i], caminho)) continue;
     if (fs.Apagar(caminho)) TLogger::Log("Cache antigo removido: " + caminho);
   }
 }
@@ -53,10 +71,11 @@ void ApagarBitmapsAntigos(const std::string& APasta) {
 void TCacheCleaner::LimparTudoCache() noexcept {
   try {
     const std::string pasta = PastaCache();
-    if (!Arquivos().PastaExiste(pasta)) return;
+    if (!Arquivos().PastaExiste(pasta) || PastaPorLigacao(pasta)) return;
     for (const TInfoArquivo& a : Arquivos().Listar(pasta, "*")) {
       try {
         const std::string caminho = pasta + a.Nome;
+        if (ArquivoPorLigacao(a, caminho)) continue;
         if (Arquivos().Apagar(caminho)) TLogger::Log("Cache removido: " + caminho);
       } catch (...) {
       }
@@ -68,7 +87,7 @@ void TCacheCleaner::LimparTudoCache() noexcept {
 void TCacheCleaner::LimparCacheAntigo(int32_t ADias) noexcept {
   try {
     const std::string pasta = PastaCache();
-    if (!Arquivos().PastaExiste(pasta)) return;
+    if (!Arquivos().PastaExiste(pasta) || PastaPorLigacao(pasta)) return;
     for (const TInfoArquivo& a : Arquivos().Listar(pasta, "*")) {
       try {
         const std::string caminho = pasta + a.Nome;
@@ -77,6 +96,7 @@ void TCacheCleaner::LimparCacheAntigo(int32_t ADias) noexcept {
         const bool lida = Arquivos().DataModificacao(caminho, modificado);
         const TDateTime limite = Agora() - static_cast<double>(ADias) * 24.0 * kUmaHora;
         if (lida && !(modificado < limite)) continue;
+        if (ArquivoPorLigacao(a, caminho)) continue;
         if (Arquivos().Apagar(caminho)) TLogger::Log("Cache antigo removido: " + caminho);
       } catch (...) {
       }
@@ -97,7 +117,9 @@ bool TCacheCleaner::NomeTemporario(const std::string& ANome) {
 void TCacheCleaner::LimparTemporarios() noexcept {
   try {
     ApagarTemporarios(PastaCache());
-    ApagarTemporarios(TConfigINI::PastaBase() + "update" + kSep);
+    // The update's download lives in the employee's own folder.
+    const std::string usuario = TConfigINI::PastaUsuario();
+    if (!usuario.empty()) ApagarTemporarios(usuario + "update" + kSep);
     ApagarBitmapsAntigos(PastaCache());
   } catch (...) {
   }

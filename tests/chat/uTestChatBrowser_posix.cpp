@@ -10,6 +10,7 @@
 #include "platform/uArquivos.h"
 #include "platform/uHttpTransporte.h"
 #include "platform/uTexto.h"
+#include "platform/uRegistro.h"
 #include "tests/chat/uApoioChat.h"
 
 namespace {
@@ -98,6 +99,13 @@ TEST_F(ChatBrowser, EnderecoComOpcaoOuOutroAlvoNaoEhAbertoEOAceitoVaiEntreAspas)
   TVeskChatBrowser::Abrir("http://x/a?b=c");
   ASSERT_EQ(FShell.Chamadas.size(), 1u);
   EXPECT_EQ(FShell.Chamadas[0].Arquivo, "http://x/a?b=c");
+TEST_F(ChatBrowser, EnderecoDaPoliticaVenceOConfig) {
+  TRegistroMemoria reg;
+  SubstituirConcern<IRegistro> troca(reg);
+  TConfigINI::EscreverTexto("CHAT", "URL", "http://plantado.test/c/");
+  reg.DefinirMaquina("SOFTWARE\\Policies\\Vesk\\Agent", "ChatURL", "https://chat.empresa.test/c");
+  EXPECT_EQ(TVeskChatBrowser::UrlBaseChat(), "https://chat.empresa.test/c/");
+  EXPECT_EQ(TVeskChatBrowser::HostChat(), "chat.empresa.test");
 }
 
 TEST_F(ChatBrowser, NavegadorNaOrdemDasSeisPastas) {

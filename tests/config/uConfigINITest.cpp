@@ -2,11 +2,13 @@
 // the server URL.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "config/uConfigINI.h"
 #include "platform/uArquivos.h"
 #include "platform/uErros.h"
+#include "platform/uRegistro.h"
 #include "tests/support/uTestSupport.h"
 
 namespace {
@@ -254,6 +256,52 @@ TEST(ConfigINI, EscritaDentroDaPassagemEVistaNaHora) {
   TConfigINI::Salvar(lido);
   EXPECT_EQ(TConfigINI::LerTexto(arq, "SERVIDOR", "URL", ""), "http://a/");
   EXPECT_EQ(TConfigINI::Carregar().URL, "http://a/");
+}
+
+// What the IT department gives as policy wins over config.ini, which every
+// user of the computer may edit, and config.ini gets no copy of it; a blank
+// policy value is none. Inside a pass too.
+TEST(ConfigINI, PoliticaVenceOArquivoENaoECopiada) {
+  TBaseTemporaria base;
+  TRegistroMemoria reg;
+  SubstituirConcern<IRegistro> troca(reg);
+  const std::string arq = base.Base() + "config.ini";
+  const char* chave = "SOFTWARE\\Policies\\Vesk\\Agent";
+  GravarArquivoTeste(arq, "[SERVIDOR]\r\nURL=http://outro/\r\nAPI_TOKEN=tok-arquivo\r\n");
+  reg.DefinirMaquina(chave, "ServidorURL", " https://intranet.empresa/app/ ");
+  reg.DefinirMaquina(chave, "ApiToken", "tok-politica");
+  reg.DefinirMaquina(chave, "ChatURL", "  ");
+  for (const bool passagem : {false, true}) {
+    SCOPED_TRACE(passagem ? "inside a pass" : "outside a pass");
+    std::optional<TPassagemConfig> p;
+    if (passagem) p.emplace();
+    TConfigAgente cfg = TConfigINI::Carregar();
+    EXPECT_EQ(cfg.URL, "https://intranet.empresa/app/");
+    EXPECT_EQ(cfg.ApiToken, "tok-politica");
+    cfg.URL = "http://digitado/";
+    cfg.ApiToken = "tok-digitado";
+    cfg.SenhaAgenteHash = "h";
+    TConfigINI::Salvar(cfg);
+    EXPECT_EQ(TConfigINI::LerTexto(arq, "SERVIDOR", "URL", ""), "http://outro/");
+    EXPECT_EQ(TConfigINI::LerTexto(arq, "SERVIDOR", "API_TOKEN", ""), "tok-arquivo");
+    EXPECT_EQ(TConfigINI::LerTexto(arq, "SEGURANCA", "SENHA_AGENTE_HASH", ""), "h");
+    EXPECT_EQ(TConfigINI::Carregar().URL, "https://intranet.empresa/app/");
+  }
+  const TPoliticaAgente politica = TConfigINI::Politica();
+  EXPECT_EQ(politica.ServidorURL.value_or("-"), "https://intranet.empresa/app/");
+  EXPECT_FALSE(politica.ChatURL.has_value()) << "blank is no policy";
+
+  // The token alone as policy: the URL is the file's again, and saved there.
+  TRegistroMemoria soToken;
+  soToken.DefinirMaquina(chave, "ApiToken", "tok-politica");
+  SubstituirConcern<IRegistro> troca2(soToken);
+  TConfigAgente cfg = TConfigINI::Carregar();
+  EXPECT_EQ(cfg.URL, "http://outro/");
+  EXPECT_EQ(cfg.ApiToken, "tok-politica");
+  cfg.URL = "http://digitado/";
+  TConfigINI::Salvar(cfg);
+  EXPECT_EQ(TConfigINI::LerTexto(arq, "SERVIDOR", "URL", ""), "http://digitado/");
+  EXPECT_EQ(TConfigINI::LerTexto(arq, "SERVIDOR", "API_TOKEN", ""), "tok-arquivo");
 }
 
 }  // namespace

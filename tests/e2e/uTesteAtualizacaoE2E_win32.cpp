@@ -131,6 +131,10 @@ TEST_F(AtualizacaoE2E, VersaoNovaBaixadaInstaladaEReportadaNoHeartbeat) {
   ASSERT_TRUE(chegou) << "the new version never reported itself";
   EXPECT_TRUE(p.AguardarFim(1000)) << "the old agent quit";
   EXPECT_EQ(LerArquivo(FPasta + "Zelvan.exe"), novo);
+  // Downloaded into the employee's own folder; the checked copy was renamed.
+  EXPECT_EQ(LerArquivo(TConfigINI::PastaUsuario() + "update\\Zelvan_new.exe"), novo);
+  EXPECT_FALSE(Arquivos().ArquivoExiste(TConfigINI::PastaBase() + "update\\Zelvan_new.exe"));
+  EXPECT_FALSE(Arquivos().ArquivoExiste(FPasta + "Zelvan.exe.novo"));
   const auto backups = Arquivos().Listar(FPasta + "backup\\", "Zelvan_backup_*.exe");
   ASSERT_EQ(backups.size(), 1u);
   EXPECT_EQ(LerArquivo(FPasta + "backup\\" + backups[0].Nome), FOriginal);

@@ -70,7 +70,8 @@ else
   done
   grep -q 'signed with' "$saida.log" || falhou "the signed release does not say it is signed"
   (cd "$saida" && sha256sum -c --quiet SHA256SUMS) || falhou "SHA256SUMS does not match the files"
-  for f in Zelvan.exe WatchdogAgente.exe VeskAgent.msi; do
+  for f in Zelvan.exe WatchdogAgente.exe VeskAgent.msi PolicyDefinitions/VeskAgent.admx \
+    PolicyDefinitions/pt-BR/VeskAgent.adml PolicyDefinitions/en-US/VeskAgent.adml; do
     grep -q " $f\$" "$saida/SHA256SUMS" || falhou "SHA256SUMS does not list $f"
   done
   if [ -n "$publicar_usado" ]; then

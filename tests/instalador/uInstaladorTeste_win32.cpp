@@ -31,6 +31,7 @@ const std::wstring kPastaPrograma = L"C:\\Program Files\\Vesk Agent\\";
 const std::wstring kBase = L"C:\\Talmeq\\VESKINTRANET\\";
 const std::wstring kConfig = kBase + L"config.ini";
 const wchar_t kRun[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const wchar_t kPolitica[] = L"SOFTWARE\\Policies\\Vesk\\Agent";
 const wchar_t kDesinstalar[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
 // msiexec with the arguments; its exit code (0 is success), or -1 when it could
@@ -161,6 +162,7 @@ class InstaladorTeste : public ::testing::Test {
   }
   static void Limpar() {
     DeleteFileW(kConfig.c_str());
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kPolitica);
     for (const auto& n : LogsDoAgente()) DeleteFileW((kBase + L"logs\\" + n).c_str());
   }
   std::string FUrlServidor;
@@ -175,6 +177,11 @@ TEST_F(InstaladorTeste, InstalaEmSilencioIniciaEDesinstalaSemTocarNaBase) {
     EXPECT_TRUE(Existe(kPastaPrograma + f)) << DeWide(f);
   EXPECT_EQ(LerIni(L"SERVIDOR", L"URL"), FUrlServidor);
   EXPECT_EQ(LerIni(L"SERVIDOR", L"API_TOKEN"), "tok-msi");
+  // The same settings as policy, which the agent prefers; no chat address given.
+  EXPECT_EQ(LerRegistro(HKEY_LOCAL_MACHINE, kPolitica, L"ServidorURL"), FUrlServidor);
+  EXPECT_EQ(LerRegistro(HKEY_LOCAL_MACHINE, kPolitica, L"ApiToken"), "tok-msi");
+  EXPECT_EQ(LerRegistro(HKEY_LOCAL_MACHINE, kPolitica, L"ChatURL"), "");
+  EXPECT_EQ(LerIni(L"CHAT", L"URL"), "");
   EXPECT_EQ(LerRegistro(HKEY_LOCAL_MACHINE, kRun, L"Vesk_Zelvan"),
             "\"C:\\Program Files\\Vesk Agent\\Zelvan.exe\"");
   EXPECT_EQ(VersoesInstaladas(), std::vector<std::string>{"1.0.115"});

@@ -10,6 +10,7 @@
 #include "platform/uErros.h"
 #include "platform/uHttpTransporte.h"
 #include "platform/uLocalidade.h"
+#include "platform/uRegistro.h"
 #include "tests/support/uTestSupport.h"
 
 TEST(CodificarURL, Exemplos) {
@@ -192,6 +193,15 @@ TEST(OcultarToken, MascaraParametrosMesmoSemConfiguracao) {
   const std::string mascarado = OcultarToken(hostil);
   EXPECT_EQ(mascarado.size(), hostil.size() + 200000 * 2);
   EXPECT_EQ(mascarado.substr(0, 16), "api_token=***&ap");
+}
+
+// The token the policy gives is the one requests carry: it is masked too.
+TEST(OcultarToken, MascaraOTokenDaPolitica) {
+  TBaseTemporaria base;
+  TRegistroMemoria reg;
+  SubstituirConcern<IRegistro> troca(reg);
+  reg.DefinirMaquina("SOFTWARE\\Policies\\Vesk\\Agent", "ApiToken", "politica-0123456789");
+  EXPECT_EQ(OcultarToken("corpo politica-0123456789 fim"), "corpo politi...6789 fim");
 }
 
 TEST(EnderecosHttp, AnaliseERedirecionamento) {

@@ -3,6 +3,7 @@
 // Natively and under Wine (CNG's MD5, the Windows profile API).
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -316,6 +317,39 @@ TEST_F(MidiaEAck, ExcluirComCincoTentativasEDepoisDeixa) {
   ExcluirArquivosMensagem("", f, "", " ");
   EXPECT_EQ(Linhas().size(), antes);
 }
+
+#ifndef _WIN32
+// Natively only: under Wine 8 no link can be made (CreateSymbolicLinkW answers
+// success and makes nothing; FSCTL_SET_REPARSE_POINT for a junction fails).
+// A notice's media path that leads through a link (the cache folder turned
+// into one, or the file itself): the file at its end keeps its content and
+// its read-only state, and the log names the link.
+TEST_F(MidiaEAck, ExcluirNaoSegueLigacao) {
+  TPastaTemporaria outra;
+  const std::string doc = outra / "msg_teste.jpg";
+  GravarArquivoTeste(doc, "do empregado");
+  DefinirSomenteLeitura(doc, true);
+  const std::string f = Cache("msg_teste.jpg");
+  ASSERT_TRUE(CriarLigacao(doc, f));
+  ExcluirArquivoCache(f);
+  EXPECT_TRUE(Arquivos().EhLigacao(f));
+  EXPECT_EQ(Linhas().back(),
+            "Aviso: cache de mensagem mantido: " + f + " e uma juncao ou link simbolico.");
+  ASSERT_TRUE(Arquivos().Apagar(f));
+
+  const std::string pasta = Base() + "cache";
+  ASSERT_TRUE(std::filesystem::remove(std::filesystem::u8path(pasta)));
+  ASSERT_TRUE(CriarLigacao(outra.Caminho(), pasta));
+  ExcluirArquivosMensagem("", f, "", "");
+  EXPECT_EQ(LerArquivoTeste(doc), "do empregado");
+  EXPECT_EQ(Linhas().back(),
+            "Aviso: cache de mensagem mantido: " + pasta + " e uma juncao ou link simbolico.");
+  const auto perm = std::filesystem::status(std::filesystem::u8path(doc)).permissions();
+  EXPECT_EQ(perm & std::filesystem::perms::owner_write, std::filesystem::perms::none)
+      << "still read-only";
+  DefinirSomenteLeitura(doc, false);
+}
+#endif
 
 TEST_F(MidiaEAck, AckPostDepoisGetSoQuandoOPostNaoDisseOk) {
   TConfigAgente cfg;

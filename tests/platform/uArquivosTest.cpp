@@ -161,4 +161,79 @@ TEST(Arquivos, GravarAtomicoTrocaInteiroOuNada) {
   EXPECT_FALSE(GravarAtomico(tmp / ("nada" + S + "x.json"), "x"));
 }
 
+// Plain entries are no links; GravarNovo creates and refuses an existing file.
+TEST(Arquivos, GravarNovoRecusaOQueJaExiste) {
+  TPastaTemporaria tmp;
+  IArquivos& fs = Arquivos();
+  const std::string arq = tmp / "novo.bin";
+  EXPECT_FALSE(fs.EhLigacao(tmp.Caminho()));
+  EXPECT_FALSE(fs.EhLigacao(arq));
+  EXPECT_TRUE(fs.GravarNovo(arq, "abc"));
+  EXPECT_FALSE(fs.EhLigacao(arq));
+  EXPECT_FALSE(fs.GravarNovo(arq, "outro"));
+  EXPECT_EQ(LerArquivoTeste(arq), "abc");
+  EXPECT_FALSE(fs.GravarNovo(tmp.Caminho(), "x")) << "a folder is there";
+  EXPECT_EQ(LigacaoNoCaminho(tmp.Caminho(), arq), "");
+}
+
+#ifndef _WIN32
+// Natively only: under Wine 8 no link can be made (CreateSymbolicLinkW answers
+// success and makes nothing; FSCTL_SET_REPARSE_POINT for a junction fails).
+// The links that another user of the computer could plant: each is seen as a
+// link without being followed, and a new file is never written through one.
+TEST(Arquivos, LigacoesVistasSemSeguir) {
+  TPastaTemporaria tmp;
+  IArquivos& fs = Arquivos();
+  const std::string alvo = tmp / "alvo";
+  ASSERT_TRUE(fs.CriarPastas(alvo));
+  GravarArquivoTeste(alvo + S + "doc.txt", "do empregado");
+  const std::string base = tmp / "base";
+  ASSERT_TRUE(fs.CriarPastas(base + S + "real"));
+  GravarArquivoTeste(base + S + "comum.txt", "x");
+  ASSERT_TRUE(CriarLigacao(alvo, base + S + "cache"));
+  ASSERT_TRUE(CriarLigacao(alvo + S + "doc.txt", base + S + "arq.jpg"));
+  ASSERT_TRUE(CriarLigacao(tmp / "nada", base + S + "solta.jpg"));
+
+  struct {
+    std::string Caminho;
+    bool Ligacao;
+  } entradas[] = {
+      {base + S + "cache", true},      {base + S + "cache" + S, true},
+      {base + S + "arq.jpg", true},    {base + S + "solta.jpg", true},
+      {base + S + "comum.txt", false}, {base + S + "real", false},
+      {base + S + "nada", false},      {base + S + "cache" + S + "doc.txt", false},
+  };
+  for (const auto& e : entradas) EXPECT_EQ(fs.EhLigacao(e.Caminho), e.Ligacao) << e.Caminho;
+
+  for (const TInfoArquivo& a : fs.Listar(base, "*"))
+    EXPECT_EQ(a.Ligacao, a.Nome == "arq.jpg") << a.Nome;
+
+  // The first link on the way down from the base folder, the base itself included.
+  struct {
+    std::string Base, Caminho, Ligacao;
+  } caminhos[] = {
+      {base, base + S + "cache" + S + "doc.txt", base + S + "cache"},
+      {base, base + S + "cache" + S, base + S + "cache"},
+      {base + S, base + S + "arq.jpg", base + S + "arq.jpg"},
+      {base, base + S + "real" + S + "x.jpg", ""},
+      {base, base + S + "comum.txt", ""},
+      {base + S + "cache", base + S + "cache" + S + "doc.txt", base + S + "cache" + S},
+      {tmp / "outra", base + S + "cache" + S + "doc.txt", base + S + "cache"},
+  };
+  for (const auto& c : caminhos)
+    EXPECT_EQ(LigacaoNoCaminho(c.Base, c.Caminho), c.Ligacao) << c.Caminho;
+
+  // GravarNovo creates, and refuses whatever is there: a file, a link (even to
+  // nothing), whose target stays as it was.
+  EXPECT_TRUE(fs.GravarNovo(base + S + "novo.bin", "abc"));
+  EXPECT_EQ(LerArquivoTeste(base + S + "novo.bin"), "abc");
+  EXPECT_FALSE(fs.GravarNovo(base + S + "novo.bin", "outro"));
+  EXPECT_EQ(LerArquivoTeste(base + S + "novo.bin"), "abc");
+  EXPECT_FALSE(fs.GravarNovo(base + S + "arq.jpg", "sobrescrito"));
+  EXPECT_EQ(LerArquivoTeste(alvo + S + "doc.txt"), "do empregado");
+  EXPECT_FALSE(fs.GravarNovo(base + S + "solta.jpg", "criado"));
+  EXPECT_FALSE(fs.ArquivoExiste(tmp / "nada"));
+}
+#endif
+
 }  // namespace

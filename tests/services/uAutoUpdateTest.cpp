@@ -12,6 +12,8 @@
 #include <rapidjson/document.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -109,28 +111,25 @@ TEST(VersaoTeste, AntiCacheComHoraEMilissegundos) {
 TEST(BatTeste, BytesExatosDoScript) {
   std::string bytes, erro;
   ASSERT_TRUE(TAutoUpdatePro::MontarBatAtualizacao(
-      "C:\\Vesk\\Zelvan.exe", "C:\\Talmeq\\VESKINTRANET\\update\\Zelvan_new.exe", 4321,
+      "C:\\Vesk\\Zelvan.exe", "C:\\Vesk\\Zelvan.exe.novo", 4321,
       "C:\\Vesk\\backup\\Zelvan_backup_20240307_090504.exe", bytes, erro));
-  EXPECT_EQ(
-      bytes,
-      "@echo off\r\n"
-      "setlocal\r\n"
-      "echo Atualizando Vesk Intranet Agent...\r\n"
-      "timeout /t 2 /nobreak >nul\r\n"
-      "taskkill /PID 4321 /F >nul 2>nul\r\n"
-      "timeout /t 2 /nobreak >nul\r\n"
-      "if exist \"C:\\Vesk\\Zelvan.exe\" copy /Y \"C:\\Vesk\\Zelvan.exe\" "
-      "\"C:\\Vesk\\backup\\Zelvan_backup_20240307_090504.exe\" >nul\r\n"
-      "copy /Y \"C:\\Talmeq\\VESKINTRANET\\update\\Zelvan_new.exe\" \"C:\\Vesk\\Zelvan.exe\" "
-      ">nul\r\n"
-      "if errorlevel 1 (\r\n"
-      "  timeout /t 3 /nobreak >nul\r\n"
-      "  copy /Y \"C:\\Talmeq\\VESKINTRANET\\update\\Zelvan_new.exe\" \"C:\\Vesk\\Zelvan.exe\" "
-      ">nul\r\n"
-      ")\r\n"
-      "start \"\" \"C:\\Vesk\\Zelvan.exe\"\r\n"
-      "endlocal\r\n"
-      "del \"%~f0\" >nul 2>nul\r\n");
+  EXPECT_EQ(bytes,
+            "@echo off\r\n"
+            "setlocal\r\n"
+            "echo Atualizando Vesk Intranet Agent...\r\n"
+            "timeout /t 2 /nobreak >nul\r\n"
+            "taskkill /PID 4321 /F >nul 2>nul\r\n"
+            "timeout /t 2 /nobreak >nul\r\n"
+            "if exist \"C:\\Vesk\\Zelvan.exe\" copy /Y \"C:\\Vesk\\Zelvan.exe\" "
+            "\"C:\\Vesk\\backup\\Zelvan_backup_20240307_090504.exe\" >nul\r\n"
+            "move /Y \"C:\\Vesk\\Zelvan.exe.novo\" \"C:\\Vesk\\Zelvan.exe\" >nul\r\n"
+            "if errorlevel 1 (\r\n"
+            "  timeout /t 3 /nobreak >nul\r\n"
+            "  move /Y \"C:\\Vesk\\Zelvan.exe.novo\" \"C:\\Vesk\\Zelvan.exe\" >nul\r\n"
+            ")\r\n"
+            "start \"\" \"C:\\Vesk\\Zelvan.exe\"\r\n"
+            "endlocal\r\n"
+            "del \"%~f0\" >nul 2>nul\r\n");
 
   // Blanks and "&" are safe inside the quotes; "%" is doubled so that it is not
   // expanded; "é" is one byte of the ANSI code page; no process id, no taskkill.
@@ -302,7 +301,13 @@ class TAssinaturasGravadas : public IAssinaturaArquivo {
 class TArquivosExe : public TArquivosComFalhas {
  public:
   std::string CaminhoExecutavel() override { return Exe; }
+  bool LerTudo(const std::string& C, std::string& B) override {
+    const bool ok = TArquivosComFalhas::LerTudo(C, B);
+    if (AposLer) AposLer(C);
+    return ok;
+  }
   std::string Exe;
+  std::function<void(const std::string&)> AposLer;  // runs after each whole read
 };
 
 class AutoUpdateTeste : public TAmbienteHttp {
@@ -355,10 +360,11 @@ class AutoUpdateTeste : public TAmbienteHttp {
       if (Contem(MinusculasAscii(l), "auto update") || Contem(l, "erro tentativa")) r.push_back(l);
     return r;
   }
-  std::string Novo() const { return TConfigINI::PastaBase() + "update" + kSep + "Zelvan_new.exe"; }
-  std::string Script() const {
-    return TConfigINI::PastaBase() + "update" + kSep + "aplicar_update_agente.bat";
-  }
+  // In the employee's own folder, not the shared base folder.
+  std::string Update() const { return TConfigINI::PastaUsuario() + "update" + kSep; }
+  std::string Novo() const { return Update() + "Zelvan_new.exe"; }
+  std::string Script() const { return Update() + "aplicar_update_agente.bat"; }
+  std::string Instalar() const { return FArquivos.Exe + ".novo"; }
 
   struct Trocas {
     Trocas(IArquivos& A, ISistema& S, IShell& H, IAssinaturaArquivo& G) : A(A), B(S), C(H), D(G) {}
@@ -405,8 +411,10 @@ TEST_F(AutoUpdateTeste, AtualizacaoCompletaEntregueAoScript) {
                                       "GET /demo/intranet/downloads/Zelvan_116.exe?" + t}));
   EXPECT_EQ(LerArquivoTeste(Novo()), exe116);
   std::string esperado, erro;
+  EXPECT_EQ(LerArquivoTeste(Instalar()), exe116) << "the verified copy, for the script to rename";
+  EXPECT_EQ(Update().rfind(Base(), 0), std::string::npos) << "not under the shared base folder";
   ASSERT_TRUE(TAutoUpdatePro::MontarBatAtualizacao(
-      FArquivos.Exe, Novo(), 4321,
+      FArquivos.Exe, Instalar(), 4321,
       FPastaExe / ("backup" + std::string(1, kSep) + "Zelvan_backup_20240307_090504.exe"), esperado,
       erro));
   EXPECT_EQ(LerArquivoTeste(Script()), esperado);
@@ -415,7 +423,7 @@ TEST_F(AutoUpdateTeste, AtualizacaoCompletaEntregueAoScript) {
   EXPECT_EQ(Shell.Chamadas[0].Verbo, "open");
   EXPECT_EQ(Shell.Chamadas[0].Arquivo, Script());
   EXPECT_EQ(Shell.Chamadas[0].Parametros, "");
-  EXPECT_EQ(Shell.Chamadas[0].Pasta, TConfigINI::PastaBase() + "update" + kSep);
+  EXPECT_EQ(Shell.Chamadas[0].Pasta, Update());
   EXPECT_EQ(Shell.Chamadas[0].Mostrar, kSwShowNormal);
   EXPECT_EQ(Saidas, 1);
   EXPECT_TRUE(TPedidoSaida::Solicitado());
@@ -429,6 +437,73 @@ TEST_F(AutoUpdateTeste, AtualizacaoCompletaEntregueAoScript) {
   EXPECT_EQ(TConfigINI::LerTexto("AUTO_UPDATE", "ULTIMA_TENTATIVA_HORA", ""),
             "2024-03-07 09:05:04");
 }
+
+// The download changes on disk once its bytes have been read and checked
+// (another program writing over it): what the script installs is still the
+// checked copy, because the script only renames the copy the agent wrote.
+TEST_F(AutoUpdateTeste, BytesVerificadosSaoOsInstalados) {
+  const std::string exe116 = Executavel(1, 0, 116, 0, 70000);
+  Publicar(std::string("{\"versao\":\"1.0.116\",\"arquivo\":\"/downloads/Zelvan_116.exe\","
+                       "\"sha256\":\"") +
+               Sha256Hex(exe116) + "\"}",
+           exe116);
+  // Once the agent has its bytes in hand (the header check reads the file
+  // first, then the whole file is read for the checks).
+  int leituras = 0;
+  FArquivos.AposLer = [&](const std::string& C) {
+    if (C == Novo() && ++leituras == 2) GravarArquivoTeste(C, Executavel(6, 6, 6, 0, 70000));
+  };
+  TAutoUpdatePro::VerificarAtualizacao("1.0.115");
+  FArquivos.AposLer = nullptr;
+  ASSERT_EQ(leituras, 2);
+  ASSERT_EQ(Shell.Chamadas.size(), 1u);
+  EXPECT_EQ(LerArquivoTeste(Instalar()), exe116);
+  const std::string bat = LerArquivoTeste(Script());
+  EXPECT_FALSE(Contem(bat, "Zelvan_new.exe")) << bat;
+  EXPECT_TRUE(Contem(bat, "move /Y \"" + Instalar() + "\" \"" + FArquivos.Exe + "\" >nul")) << bat;
+}
+
+#ifndef _WIN32
+// Natively only: under Wine 8 no link can be made (CreateSymbolicLinkW answers
+// success and makes nothing; FSCTL_SET_REPARSE_POINT for a junction fails).
+// Links that another user could plant where the update writes or deletes: the
+// update stops, and the files at their ends are not touched.
+TEST_F(AutoUpdateTeste, LigacoesNaoSaoSeguidas) {
+  const std::string exe116 = Executavel(1, 0, 116, 0);
+  TPastaTemporaria outra;
+  GravarArquivoTeste(outra / "Zelvan_new.exe", "do empregado");
+  GravarArquivoTeste(outra / "alvo.exe", "do empregado");
+
+  // The copy beside the executable is a link.
+  ASSERT_TRUE(CriarLigacao(outra / "alvo.exe", Instalar()));
+  Publicar(kManifesto116, exe116);
+  TAutoUpdatePro::VerificarAtualizacao("1.0.115");
+  const std::vector<std::string> linhas = LinhasUpdate();
+  ASSERT_GE(linhas.size(), 2u);
+  EXPECT_EQ(linhas[linhas.size() - 2],
+            "Auto update: " + Instalar() + " e uma juncao ou link simbolico; nada apagado.");
+  EXPECT_EQ(linhas.back(),
+            "Auto update: falha ao gravar " + Instalar() + "; atualizacao cancelada.");
+  EXPECT_EQ(LerArquivoTeste(outra / "alvo.exe"), "do empregado");
+  EXPECT_TRUE(Shell.Chamadas.empty());
+  ASSERT_TRUE(Arquivos().Apagar(Instalar()));
+
+  // The update folder is a link: nothing is deleted or downloaded into it.
+  TConfigINI::ApagarChave("AUTO_UPDATE", "ULTIMA_TENTATIVA_VERSAO");
+  std::filesystem::remove_all(std::filesystem::u8path(Update()));
+  ASSERT_TRUE(Arquivos().CriarPastas(TConfigINI::PastaUsuario()));
+  const std::string pasta = Update().substr(0, Update().size() - 1);
+  ASSERT_TRUE(CriarLigacao(outra.Caminho(), pasta));
+  Publicar(kManifesto116, exe116);
+  TAutoUpdatePro::VerificarAtualizacao("1.0.115");
+  EXPECT_EQ(LinhasUpdate().back(),
+            "Auto update: " + pasta + " e uma juncao ou link simbolico; atualizacao cancelada.");
+  EXPECT_EQ(LerArquivoTeste(outra / "Zelvan_new.exe"), "do empregado");
+  EXPECT_EQ(Pedidos().size(), 1u) << "only the manifest";
+  EXPECT_TRUE(Shell.Chamadas.empty());
+  EXPECT_EQ(Saidas, 0);
+}
+#endif
 
 TEST_F(AutoUpdateTeste, ManifestosQueParamAntesDoDownload) {
   struct Caso {
@@ -565,6 +640,7 @@ TEST_F(AutoUpdateTeste, ShellExecuteQueFalhaMantemOAgente) {
   EXPECT_FALSE(TPedidoSaida::Solicitado());
   TPassagemAtualizacao p;
   EXPECT_FALSE(TRegistroPassagem::Ler(FArquivos.Exe, p)) << "no hand-over for the watchdog";
+  EXPECT_FALSE(Arquivos().ArquivoExiste(Instalar())) << "the copy beside the executable goes";
 }
 
 TEST_F(AutoUpdateTeste, VersaoRevertidaNaoVoltaAInstalar) {

@@ -379,6 +379,44 @@ TEST_F(CacheTeste, LimparAntigoPorDias) {
   }
 }
 
+#ifndef _WIN32
+// Natively only: under Wine 8 no link can be made (CreateSymbolicLinkW answers
+// success and makes nothing; FSCTL_SET_REPARSE_POINT for a junction fails).
+// Another user turns "cache" (or the base folder) into a link to the
+// employee's files, or puts a link among the media: nothing is deleted
+// through it, and the log says why.
+TEST_F(CacheTeste, LigacaoNaoESeguida) {
+  TPastaTemporaria outra;
+  const std::string S(1, kSep);
+  GravarArquivoTeste(outra / "documento.docx", "do empregado");
+  ASSERT_TRUE(Arquivos().DefinirDataModificacao(outra / "documento.docx", Agora() - 30));
+  const std::string cache = Cache();
+  const std::string log = TLogger::ArquivoLogDoDia();
+
+  // A link among the files of a real cache folder: the others still go.
+  Arquivo("a.png", 30);
+  ASSERT_TRUE(CriarLigacao(outra / "documento.docx", cache + "b.png"));
+  TCacheCleaner::LimparCacheAntigo(7);
+  TCacheCleaner::LimparTudoCache();
+  EXPECT_FALSE(Existe("a.png"));
+  EXPECT_TRUE(Arquivos().EhLigacao(cache + "b.png"));
+  EXPECT_EQ(LerArquivoTeste(outra / "documento.docx"), "do empregado");
+  EXPECT_TRUE(Contem(LerArquivoTeste(log), "Aviso: cache mantido: " + cache + "b.png" +
+                                               " e uma juncao ou link simbolico."));
+  ASSERT_TRUE(Arquivos().Apagar(cache + "b.png"));
+
+  // The cache folder itself a link.
+  ASSERT_TRUE(std::filesystem::remove(std::filesystem::u8path(cache)));
+  ASSERT_TRUE(CriarLigacao(outra.Caminho(), cache.substr(0, cache.size() - 1)));
+  TCacheCleaner::LimparTudoCache();
+  TCacheCleaner::LimparCacheAntigo(7);
+  EXPECT_EQ(LerArquivoTeste(outra / "documento.docx"), "do empregado");
+  EXPECT_TRUE(Contem(LerArquivoTeste(log),
+                     "Aviso: limpeza de cache ignorada: " + cache.substr(0, cache.size() - 1) +
+                         " e uma juncao ou link simbolico."));
+}
+#endif
+
 TEST_F(CacheTeste, PastaAusenteNadaFaz) {
   const std::string pasta = Cache();
   for (const auto& a : Arquivos().Listar(pasta, "*")) Arquivos().Apagar(pasta + a.Nome);
@@ -395,7 +433,8 @@ TEST_F(CacheTeste, PastaAusenteNadaFaz) {
 // the update folder, once no download could still be writing them; of the
 // wallpaper bitmaps only the newest stays; nothing else is touched.
 TEST_F(CacheTeste, TemporariosDeDownloadsEBitmapsAntigos) {
-  const std::string update = TConfigINI::PastaBase() + "update" + kSep;
+  // The update's download lives in the employee's own folder.
+  const std::string update = TConfigINI::PastaUsuario() + "update" + kSep;
   ASSERT_TRUE(Arquivos().CriarPastas(update));
   const double minuto = 1.0 / (24 * 60);
   struct Caso {

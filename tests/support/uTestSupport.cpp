@@ -9,16 +9,19 @@
 #include <cstdio>
 #ifdef _WIN32
 #include <share.h>
+#include <windows.h>
 #else
 #include <sys/file.h>
 #endif
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -98,6 +101,11 @@ TBaseTemporaria::TBaseTemporaria() {
     FAnterior = v;
   }
   DefinirAmbiente("VESK_PASTA_BASE", FBase, false);
+  if (const char* v = std::getenv("VESK_PASTA_LOCAL")) {
+    FHaviaLocalAnterior = true;
+    FLocalAnterior = v;
+  }
+  DefinirAmbiente("VESK_PASTA_LOCAL", FPasta.Caminho() + "local" + Sep(), false);
 #endif
 }
 
@@ -106,6 +114,7 @@ TBaseTemporaria::~TBaseTemporaria() {
   EsvaziarPasta(fs::u8path(FBase));
 #else
   DefinirAmbiente("VESK_PASTA_BASE", FAnterior, !FHaviaAnterior);
+  DefinirAmbiente("VESK_PASTA_LOCAL", FLocalAnterior, !FHaviaLocalAnterior);
 #endif
 }
 
@@ -174,5 +183,67 @@ bool SomenteLeituraRespeitado() {
   // Natively the profile writer itself honours the permission bits.
   (void)aceito;
   return true;
+#endif
+}
+
+#ifdef _WIN32
+namespace {
+
+// A junction: the reparse point an account without privileges can make.
+bool CriarJuncao(const std::wstring& AAlvo, const std::wstring& ALigacao) {
+  if (!CreateDirectoryW(ALigacao.c_str(), nullptr)) return false;
+  HANDLE h = CreateFileW(ALigacao.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    RemoveDirectoryW(ALigacao.c_str());
+    return false;
+  }
+  const std::wstring nt = L"\\??\\" + AAlvo;
+  const USHORT bytesNt = static_cast<USHORT>(nt.size() * sizeof(wchar_t));
+  const USHORT bytesImpresso = static_cast<USHORT>(AAlvo.size() * sizeof(wchar_t));
+  // REPARSE_DATA_BUFFER's mount-point form: tag, lengths, then both names.
+  std::vector<BYTE> buf(8 + 8 + bytesNt + 2 + bytesImpresso + 2, 0);
+  auto u16 = [&buf](size_t AEm, USHORT AValor) { std::memcpy(&buf[AEm], &AValor, 2); };
+  const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
+  std::memcpy(&buf[0], &tag, 4);
+  u16(4, static_cast<USHORT>(buf.size() - 8));
+  u16(8, 0);
+  u16(10, bytesNt);
+  u16(12, static_cast<USHORT>(bytesNt + 2));
+  u16(14, bytesImpresso);
+  std::memcpy(&buf[16], nt.data(), bytesNt);
+  std::memcpy(&buf[16 + bytesNt + 2], AAlvo.data(), bytesImpresso);
+  DWORD feito = 0;
+  const bool ok = DeviceIoControl(h, FSCTL_SET_REPARSE_POINT, buf.data(),
+                                  static_cast<DWORD>(buf.size()), nullptr, 0, &feito, nullptr);
+  CloseHandle(h);
+  if (!ok) RemoveDirectoryW(ALigacao.c_str());
+  return ok;
+}
+
+}  // namespace
+#endif
+
+bool CriarLigacao(const std::string& AAlvo, const std::string& ALigacao) {
+#ifdef _WIN32
+  // The C++ library makes no links on Windows: the system's own calls.
+  const std::wstring alvo = fs::u8path(AAlvo).wstring(), ligacao = fs::u8path(ALigacao).wstring();
+  std::error_code ec;
+  const bool pasta = fs::is_directory(fs::u8path(AAlvo), ec);
+  // 0x2: SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE (developer mode).
+  // Wine 8 answers success without making anything: the entry must be there.
+  if (CreateSymbolicLinkW(ligacao.c_str(), alvo.c_str(),
+                          (pasta ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) | 0x2) &&
+      GetFileAttributesW(ligacao.c_str()) != INVALID_FILE_ATTRIBUTES)
+    return true;
+  return pasta && CriarJuncao(alvo, ligacao);
+#else
+  std::error_code ec;
+  const fs::path alvo = fs::u8path(AAlvo), ligacao = fs::u8path(ALigacao);
+  if (fs::is_directory(alvo, ec))
+    fs::create_directory_symlink(alvo, ligacao, ec);
+  else
+    fs::create_symlink(alvo, ligacao, ec);
+  return !ec;
 #endif
 }

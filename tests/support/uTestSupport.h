@@ -82,7 +82,8 @@ class TPastaTemporaria {
 };
 
 // Gives the test an empty base folder for its lifetime. Natively the
-// environment variable VESK_PASTA_BASE points at a temporary folder; on Windows
+// environment variable VESK_PASTA_BASE points at a temporary folder (and
+// VESK_PASTA_LOCAL, the employee's local application data, at another); on Windows
 // the base folder is fixed, so C:\Talmeq\VESKINTRANET is emptied before and after
 // the test (the tests run in a throwaway Wine prefix).
 class TBaseTemporaria {
@@ -94,8 +95,8 @@ class TBaseTemporaria {
  private:
   TPastaTemporaria FPasta;
   std::string FBase;
-  std::string FAnterior;
-  bool FHaviaAnterior = false;
+  std::string FAnterior, FLocalAnterior;
+  bool FHaviaAnterior = false, FHaviaLocalAnterior = false;
 };
 
 // The real files concern with faults on demand: each Recusar* flag makes that
@@ -104,6 +105,7 @@ class TArquivosComFalhas : public IArquivos {
  public:
   bool ArquivoExiste(const std::string& C) override { return FReal.ArquivoExiste(C); }
   bool PastaExiste(const std::string& C) override { return FReal.PastaExiste(C); }
+  bool EhLigacao(const std::string& C) override { return FReal.EhLigacao(C); }
   bool CriarPastas(const std::string& C) override {
     return !RecusarCriarPastas && FReal.CriarPastas(C);
   }
@@ -134,6 +136,9 @@ class TArquivosComFalhas : public IArquivos {
   bool Gravar(const std::string& C, std::string_view B) override {
     return !RecusarGravar && FReal.Gravar(C, B);
   }
+  bool GravarNovo(const std::string& C, std::string_view B) override {
+    return !RecusarGravar && FReal.GravarNovo(C, B);
+  }
   bool Anexar(const std::string& C, std::string_view B) override {
     ++Anexacoes;
     return !RecusarAnexar && FReal.Anexar(C, B);
@@ -144,6 +149,7 @@ class TArquivosComFalhas : public IArquivos {
   }
   std::string CaminhoExecutavel() override { return FReal.CaminhoExecutavel(); }
   std::string PastaTemporaria() override { return FReal.PastaTemporaria(); }
+  std::string PastaDadosLocais() override { return FReal.PastaDadosLocais(); }
 
   bool RecusarCriarPastas = false, RecusarApagar = false, RecusarRenomear = false,
        RecusarSubstituir = false, RecusarGravar = false, RecusarAnexar = false;
@@ -184,3 +190,8 @@ bool SomenteLeituraRespeitado();
 // Sets or clears the read-only state of a file (write permission natively,
 // the read-only attribute on Windows).
 void DefinirSomenteLeitura(const std::string& ACaminho, bool ASomenteLeitura);
+
+// Makes ALigacao a symbolic link to AAlvo (a folder link when AAlvo is a
+// folder), as another user of the computer could; false when the platform
+// refuses.
+bool CriarLigacao(const std::string& AAlvo, const std::string& ALigacao);

@@ -4,7 +4,8 @@
 #       only the Windows Installer package, unsigned (the Wine tests install it)
 #   tools/release/montar.sh release DIR_PROGRAMAS DIR_SAIDA [PUBLICAR]
 #       the release folder: signed programs, signed VeskAgent.msi, update.json
-#       (made by the publicar program, when given) and SHA256SUMS
+#       (made by the publicar program, when given), the administrative template
+#       in PolicyDefinitions/ and SHA256SUMS
 # Signing (release): VESK_ASSINATURA_CERT (PEM certificate, its chain may follow)
 # and VESK_ASSINATURA_CHAVE (PEM private key), VESK_ASSINATURA_SENHA_ARQUIVO (a
 # file holding the key's passphrase, when it has one), VESK_ASSINATURA_CARIMBO
@@ -60,6 +61,13 @@ montar_msi() {
     "UPDATE \`Component\` SET \`Attributes\` = 272 WHERE \`Component\` = 'CompPastaBase'"
     "UPDATE \`Component\` SET \`Attributes\` = 272, \`Condition\` = 'SERVIDOR_URL' WHERE \`Component\` = 'CompIniURL'"
     "UPDATE \`Component\` SET \`Attributes\` = 272, \`Condition\` = 'API_TOKEN' WHERE \`Component\` = 'CompIniToken'"
+    "UPDATE \`Component\` SET \`Attributes\` = 272, \`Condition\` = 'CHAT_URL' WHERE \`Component\` = 'CompIniChat'"
+    # The same settings as policy (HKLM\SOFTWARE\Policies\Vesk\Agent), which
+    # wins over config.ini: each only when given, kept like the file's (and a
+    # registry key path, 4).
+    "UPDATE \`Component\` SET \`Attributes\` = 276, \`Condition\` = 'SERVIDOR_URL' WHERE \`Component\` = 'CompPoliticaURL'"
+    "UPDATE \`Component\` SET \`Attributes\` = 276, \`Condition\` = 'API_TOKEN' WHERE \`Component\` = 'CompPoliticaToken'"
+    "UPDATE \`Component\` SET \`Attributes\` = 276, \`Condition\` = 'CHAT_URL' WHERE \`Component\` = 'CompPoliticaChat'"
     "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Sequence\`) VALUES ('RemoveIniValues', 3100)"
     "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Sequence\`) VALUES ('WriteIniValues', 5100)"
     # A rebuilt package of the same version replaces the installed one too
@@ -68,7 +76,7 @@ montar_msi() {
     "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`) VALUES ('{6B1E3F2A-7C4D-4E8B-9A51-2D0C8F3B7E16}', '$versao', 513, 'WIX_UPGRADE_DETECTED')"
     # Given on the command line of a managed install, the settings reach the
     # elevated part of the installation.
-    "UPDATE \`Property\` SET \`Value\` = 'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;SERVIDOR_URL;API_TOKEN' WHERE \`Property\` = 'SecureCustomProperties'"
+    "UPDATE \`Property\` SET \`Value\` = 'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;SERVIDOR_URL;API_TOKEN;CHAT_URL' WHERE \`Property\` = 'SecureCustomProperties'"
   )
   local args=() q
   for q in "${sql[@]}"; do args+=(-q "$q"); done
@@ -190,8 +198,16 @@ cmd_release() {
     echo "release: no update.json written (no publicar program: build/native has no target publicar)"
   fi
 
+  # The administrative template (ADMX with its pt-BR and en-US ADML), laid
+  # out as %SystemRoot%\PolicyDefinitions expects it.
+  mkdir -p "$tmp/PolicyDefinitions/pt-BR" "$tmp/PolicyDefinitions/en-US" &&
+    cp "$here/politicas/VeskAgent.admx" "$tmp/PolicyDefinitions/" &&
+    cp "$here/politicas/pt-BR/VeskAgent.adml" "$tmp/PolicyDefinitions/pt-BR/" &&
+    cp "$here/politicas/en-US/VeskAgent.adml" "$tmp/PolicyDefinitions/en-US/" ||
+    falha "cannot copy the administrative template"
+
   local nomes=()
-  for f in "$tmp"/*; do nomes+=("$(basename "$f")"); done
+  while IFS= read -r f; do nomes+=("${f#./}"); done < <(cd "$tmp" && find . -type f | sort)
   (cd "$tmp" && sha256sum "${nomes[@]}" >SHA256SUMS) || falha "cannot write SHA256SUMS"
 
   rm -rf "$saida.anterior"

@@ -1,0 +1,48 @@
+// The warning about a program folder that other users may write.
+#include "services/uPastaPrograma.h"
+
+#include <string>
+#include <vector>
+
+#include "log/uLogger.h"
+#include "platform/uArquivos.h"
+#include "platform/uDataHora.h"
+#include "platform/uPermissoes.h"
+#include "platform/uRegistro.h"
+#include "platform/uRelogio.h"
+
+namespace {
+
+// Per user and out of other users' reach, unlike config.ini.
+const char* const kChave = "Software\\Vesk\\Agent";
+const char* const kValor = "AvisoPastaCompartilhada";
+
+// The day of a warning whose record the registry refused.
+std::string GUltimoDia;
+
+}  // namespace
+
+void TPastaPrograma::AvisarSeCompartilhada() noexcept {
+  try {
+    const std::string exe = Arquivos().CaminhoExecutavel();
+    const std::string pasta = PastaDe(exe);
+    if (pasta.empty()) return;
+    const std::string hoje = FormatarDataHora("yyyy-mm-dd", Agora());
+    std::string ultimo;
+    if (GUltimoDia == hoje ||
+        (Registro().LerTextoUsuario(kChave, kValor, ultimo) && ultimo == hoje))
+      return;
+    std::vector<std::string> quem;
+    Permissoes().OutrosPodemEscrever(pasta, quem);
+    Permissoes().OutrosPodemEscrever(exe, quem);
+    if (quem.empty()) return;
+    std::string lista;
+    for (const std::string& q : quem) lista += (lista.empty() ? "" : ", ") + q;
+    TLogger::Log("Aviso de seguranca: a pasta do agente " + pasta +
+                 " pode ser alterada por outros usuarios deste computador (" + lista +
+                 "); instale o agente pelo pacote VeskAgent.msi ou na pasta local do usuario "
+                 "(%LOCALAPPDATA%\\Talmeq\\VESKINTRANET\\agente\\).");
+    if (!Registro().GravarTextoUsuario(kChave, kValor, hoje)) GUltimoDia = hoje;
+  } catch (...) {
+  }
+}
