@@ -134,11 +134,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
   VERIFICAR(p.LerTexto(arquivo, "fuzz_nova", "CHAVE", "") == "valor escrito 1");
   Comparar(antes, LerTudo(arquivo, secoes), "FUZZ_NOVA", "Chave", bytes, depoisNova);
 
-  // An existing key given a new value: the first of the first section.
-  if (!antes.empty()) {
-    const std::string& s = antes.begin()->first.first;
-    const std::string& k = antes.begin()->first.second;
-    const TChaves meio = LerTudo(arquivo, secoes);
+  // An existing key given a new value, the first as the file reads now (the
+  // write above may have renamed one).
+  const TChaves meio = LerTudo(arquivo, secoes);
+  if (!meio.empty()) {
+    const std::string& s = meio.begin()->first.first;
+    const std::string& k = meio.begin()->first.second;
     if (p.EscreverTexto(arquivo, s, k, "'valor trocado'")) {
       const std::string depois = LerArquivo(arquivo);
       VerificarEscrita(p.LerTexto(arquivo, s, k, "") == "valor trocado", depoisNova, depois,

@@ -72,8 +72,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
   VERIFICAR(Mascarado(MascararToken(token)));
   const std::string mascarado =
       MascararTokenNoTexto(texto + " url?t=" + CodificarURL(token), token);
-  const bool seguro =
-      ComprimentoUtf16(token) > 12 && Utf8Valido(token) && !Contem(token, ".") && !EmBranco(token);
+  // A token that begins with its own end ("wwww...w") can be made again by a
+  // mask's last characters and the text after it: such tokens are not checked.
+  bool borda = false;
+  for (size_t k = 1; k < token.size() && !borda; ++k)
+    borda = token.compare(0, k, token, token.size() - k, k) == 0;
+  const bool seguro = ComprimentoUtf16(token) > 12 && Utf8Valido(token) && !Contem(token, ".") &&
+                      !EmBranco(token) && !borda;
   if (seguro) {
     VERIFICAR(!Contem(mascarado, token));
     VERIFICAR(!Contem(mascarado, CodificarURL(token)));
