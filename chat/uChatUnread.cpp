@@ -1,5 +1,6 @@
 // Unread polling of the chat bubble: the request addresses, the text scanner
 // of the replies, the poll and mark-all-read with their rules.
+#include <algorithm>
 #include <limits>
 
 #include "chat/uChatBrowser.h"
@@ -29,6 +30,16 @@ int HexDigito(char C) {
   if (C >= 'a' && C <= 'f') return C - 'a' + 10;
   if (C >= 'A' && C <= 'F') return C - 'A' + 10;
   return 0;
+}
+
+// Bytes of the UTF-8 character at AI; 1 for a byte that starts none.
+size_t TamanhoCaractere(const std::string& ATexto, size_t AI) {
+  const auto b = static_cast<unsigned char>(ATexto[AI]);
+  const size_t tam = b >= 0xF0 && b <= 0xF4 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 && b < 0xE0 ? 2 : 1;
+  if (tam == 1 || AI + tam > ATexto.size()) return 1;
+  for (size_t k = 1; k < tam; ++k)
+    if ((static_cast<unsigned char>(ATexto[AI + k]) & 0xC0) != 0x80) return 1;
+  return tam;
 }
 
 }  // namespace
@@ -109,12 +120,21 @@ std::string TFrmChatFloat::DecodificarTextoJson(const std::string& ATexto) {
     }
     const char e = ATexto[i + 1];
     if (e == 'u') {
-      if (n - (i + 2) >= 4) {
-        char16_t u = 0;
-        for (size_t k = 0; k < 4; ++k)
-          u = static_cast<char16_t>(u * 16 + HexDigito(ATexto[i + 2 + k]));
+      // Four characters (UTF-16 units), not bytes: an accent among them counts
+      // as a 0 digit and is taken whole, so that no character is cut in two.
+      size_t j = i + 2, contadas = 0;
+      char16_t u = 0;
+      while (j < n && contadas < 4) {
+        const size_t tam = TamanhoCaractere(ATexto, j);
+        const size_t valem = std::min<size_t>(tam == 4 ? 2 : 1, 4 - contadas);
+        for (size_t k = 0; k < valem; ++k)
+          u = static_cast<char16_t>(u * 16 + (tam == 1 ? HexDigito(ATexto[j]) : 0));
+        contadas += valem;
+        j += tam;
+      }
+      if (contadas == 4) {
         unidades += u;
-        i += 6;
+        i = j;
       } else {
         i += 2;  // gives nothing; what follows is ordinary text
       }

@@ -12,9 +12,9 @@
 
 namespace {
 
-const char* const kSecServidor = "SERVIDOR";
-const char* const kSecSeguranca = "SEGURANCA";
-const char* const kSecLog = "LOG";
+constexpr const char* kSecServidor = "SERVIDOR";
+constexpr const char* kSecSeguranca = "SEGURANCA";
+constexpr const char* kSecLog = "LOG";
 
 // A line break written into a value would start a new entry (or section) when
 // the file is read back: a server-supplied text could plant settings that way.

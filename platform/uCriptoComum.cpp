@@ -47,18 +47,16 @@ bool PontoDaChaveP256(std::string_view AChaveSpki, std::string& APonto) {
 
 bool AssinaturaParaRs(std::string_view A, std::string& ARs) {
   ARs.clear();
-  if (A.size() == 64) {
-    ARs.assign(A);
-    return true;
-  }
-  if (A.size() < 8 || static_cast<unsigned char>(A[0]) != 0x30) return false;
-  const size_t n = static_cast<unsigned char>(A[1]);
-  if (n + 2 != A.size()) return false;
-  size_t pos = 2;
-  if (!InteiroDer(A, pos, ARs) || !InteiroDer(A, pos, ARs) || pos != A.size()) {
+  // DER first: with short r and s a DER signature is 64 bytes long too, and a
+  // raw r || s that also reads as a whole DER SEQUENCE is far rarer.
+  if (A.size() >= 8 && static_cast<unsigned char>(A[0]) == 0x30 &&
+      static_cast<size_t>(static_cast<unsigned char>(A[1])) + 2 == A.size()) {
+    size_t pos = 2;
+    if (InteiroDer(A, pos, ARs) && InteiroDer(A, pos, ARs) && pos == A.size()) return true;
     ARs.clear();
-    return false;
   }
+  if (A.size() != 64) return false;
+  ARs.assign(A);
   return true;
 }
 

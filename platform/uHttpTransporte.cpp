@@ -90,7 +90,8 @@ TPartesUrl AnalisarUrlHttp(const std::string& AURL) {
   if (autoridade.find('@') != std::string::npos) UrlInvalida(AURL);
 
   std::string porta;
-  if (!autoridade.empty() && autoridade[0] == '[') {
+  const bool colchetes = !autoridade.empty() && autoridade[0] == '[';
+  if (colchetes) {
     const size_t fecha = autoridade.find(']');
     if (fecha == std::string::npos) UrlInvalida(AURL);
     p.Host = autoridade.substr(1, fecha - 1);
@@ -109,6 +110,9 @@ TPartesUrl AnalisarUrlHttp(const std::string& AURL) {
     }
   }
   if (!HostValido(p.Host)) UrlInvalida(AURL);
+  // A colon belongs only to a host in brackets, and a bracket to none: such a
+  // host would be joined again as another address.
+  if (p.Host.find_first_of(colchetes ? "[" : "[]:") != std::string::npos) UrlInvalida(AURL);
   p.Porta = p.Seguro ? 443 : 80;
   if (!porta.empty()) {
     if (porta.size() > 5) UrlInvalida(AURL);

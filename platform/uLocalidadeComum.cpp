@@ -160,6 +160,9 @@ bool LerDataHoraRegional(const TFormatoRegional& AFormato, std::string_view ATex
   TPartesDataHora p;
   for (size_t k = 0; k < 3; ++k) {
     const long long v = valor(numeros[k]);
+    // No pattern writes a day or month in more than two digits: such a text is
+    // of another shape ("0012-05-06" is the year 12, not the 12th of May 2006).
+    if (ordem[k] != 'y' && numeros[k] >= 0) return false;
     switch (ordem[k]) {
       case 'd':
         p.Dia = static_cast<int>(v);

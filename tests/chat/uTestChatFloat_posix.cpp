@@ -104,6 +104,10 @@ TEST(ChatTexto, CampoEDecodificacao) {
     EXPECT_EQ(TFrmChatFloat::ExtrairCampoJson(k.Texto, k.Chave), k.Esperado) << k.Texto;
   EXPECT_EQ(TFrmChatFloat::DecodificarTextoJson("  fim\\"), "fim\\");
   EXPECT_EQ(TFrmChatFloat::DecodificarTextoJson("\\u12"), "12");
+  // The four digits of \u are characters, not bytes: an accent counts as one
+  // (a 0) and is never cut in two.
+  EXPECT_EQ(TFrmChatFloat::DecodificarTextoJson("\\uu12\xDB\x82!"), "\xC4\xA0!");
+  EXPECT_EQ(TFrmChatFloat::DecodificarTextoJson("\\u\u00e9ab"), "\u00e9ab");
 }
 
 TEST(ChatTexto, BadgeEToast) {

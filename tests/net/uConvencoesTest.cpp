@@ -214,7 +214,8 @@ TEST(EnderecosHttp, AnaliseERedirecionamento) {
   EXPECT_EQ(AnalisarUrlHttp("http://[::1]:81/").Host, "::1");
 
   for (const char* url : {"", "servidor/x", "ftp://h/", "http://", "http://:80/", "http://h:0/",
-                          "http://h:65536/", "http://h:8a/", "http://u:p@h/", "http://h:/"}) {
+                          "http://h:65536/", "http://h:8a/", "http://u:p@h/", "http://h:/",
+                          "http://a:b:80/", "http://h]:80/", "http://[[::1]/", "http://[h/"}) {
     try {
       AnalisarUrlHttp(url);
       ADD_FAILURE() << url;

@@ -14,6 +14,7 @@
 #include "notices/uEstadoMensagens.h"
 #include "platform/uArquivos.h"
 #include "platform/uDigest.h"
+#include "platform/uLocalidade.h"
 #include "tests/net/uAmbienteHttp.h"
 
 namespace {
@@ -232,6 +233,21 @@ TEST(EstadoMensagens, DataHoraRegional) {
   ASSERT_TRUE(LerDataHoraEstado("05/03/2025 14:07", lido));
   EXPECT_NEAR(lido, t - 9 * kUmSegundo, kUmSegundo / 10);
 #endif
+}
+
+TEST(EstadoMensagens, AnoIsoDeQuatroAlgarismosNaoEDia) {
+  // An ISO text of a year below 32 read as a regional date took "0012" for the
+  // day and "06" for the year 2006.
+  TPartesDataHora p;
+  p.Ano = 12;
+  p.Mes = 5;
+  p.Dia = 6;
+  p.Hora = 10;
+  TDateTime lido = 0;
+  ASSERT_TRUE(LerDataHoraEstado("0012-05-06 10:00:00", lido));
+  EXPECT_NEAR(lido, CodificarDataHora(p), kUmSegundo / 10);
+  EXPECT_FALSE(LerDataHoraRegional("0005/03/2025 10:00:00", lido));
+  EXPECT_FALSE(LerDataHoraRegional("05/003/2025 10:00:00", lido));
 }
 
 class MidiaEAck : public TAmbienteHttp {

@@ -217,6 +217,20 @@ TEST(AssinaturaTeste, VetorFixoDoOpenssl) {
   EXPECT_FALSE(TAutoUpdatePro::AssinaturaValida(kChaveFixa, digest, CodificarBase64(rs), erro));
 }
 
+TEST(AssinaturaTeste, DerDeSessentaEQuatroBytesNaoETomadaPorRs) {
+  // r and s of 29 bytes each: the DER signature is 64 bytes long, like r || s.
+  const std::string r(29, '\x11'), s(29, '\x22');
+  const std::string der = std::string("\x30\x3E\x02\x1D", 4) + r + "\x02\x1D" + s;
+  ASSERT_EQ(der.size(), 64u);
+  std::string rs;
+  ASSERT_TRUE(AssinaturaParaRs(der, rs));
+  EXPECT_EQ(rs, std::string(3, '\0') + r + std::string(3, '\0') + s);
+  // Raw r || s stays raw.
+  const std::string cru(64, '\x33');
+  ASSERT_TRUE(AssinaturaParaRs(cru, rs));
+  EXPECT_EQ(rs, cru);
+}
+
 #ifndef _WIN32
 // An ECDSA P-256 key pair made for the test, as the release tool uses one.
 struct TChaveTeste {
