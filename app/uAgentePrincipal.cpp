@@ -247,10 +247,12 @@ void TFrmAgentePrincipal::FormCreate() {
   CentralizarCabecalho();
   CarregarConfiguracaoTela();
   TStartupWindows::AtivarZelvan();
+  Chamar(FPassos.AvisarPastaCompartilhada);
   TWatchdogLauncher::IniciarWatchdog();
   TTrayAgent::Adicionar(this);
   TimerPrincipal.DefinirHabilitado(true);
   AdicionarLog("Agente iniciado.");
+  Chamar(FPassos.LimparTemporarios);
   // The bubble talks to its own server on its own thread: nothing of it needs
   // to wait for the intranet, which may take minutes to answer on a bad day.
   if (!Pular("chat")) Chamar(FPassos.IniciarChat, static_cast<ui::TJanela&>(*this));
@@ -337,6 +339,7 @@ void TFrmAgentePrincipal::ExecutarCiclo() {
   try {
     lblStatus->DefinirTexto("Comunicando...");
     ui::app::ProcessarMensagens();
+    Chamar(FPassos.AvisarPastaCompartilhada);
     {
       // These two read the record once between them. The later steps may
       // open windows that keep messages going (and other timers' reads with

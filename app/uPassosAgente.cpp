@@ -8,6 +8,8 @@
 #include "services/uAgentHardwareSync.h"
 #include "services/uAgentHeartbeat.h"
 #include "services/uAutoUpdatePro.h"
+#include "services/uCacheCleaner.h"
+#include "services/uPastaPrograma.h"
 #include "services/uPedidoSaida.h"
 #include "tasks/uAgentTasks.h"
 
@@ -24,6 +26,8 @@ TPassosAgente PassosAgentePadrao() {
   p.VerificarAtualizacao = [](const std::string& AVersao) {
     TAutoUpdatePro::VerificarAtualizacao(AVersao);
   };
+  p.LimparTemporarios = [] { TCacheCleaner::LimparTemporarios(); };
+  p.AvisarPastaCompartilhada = [] { TPastaPrograma::AvisarSeCompartilhada(); };
   p.PularAposSaida = [](const std::string& AEtapa) { return TPedidoSaida::Pular(AEtapa); };
   p.BuscarTarefasJson = [] { return TAgentTasks::BuscarTarefasJson(); };
   p.ExibirTarefasAgora = [] { TAgentTasks::ExibirTarefasAgora(); };

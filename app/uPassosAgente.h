@@ -22,6 +22,13 @@ struct TPassosAgente {
   std::function<void(const std::string& AVersao)>
       VerificarAtualizacao;  // TAutoUpdatePro::VerificarAtualizacao
 
+  // Start-up housekeeping: the temporary files of downloads a kill cut short
+  // (TCacheCleaner::LimparTemporarios), and the daily warning about a program
+  // folder other users can write (TPastaPrograma::AvisarSeCompartilhada, also
+  // at every pass).
+  std::function<void()> LimparTemporarios;
+  std::function<void()> AvisarPastaCompartilhada;
+
   // The tasks tab.
   std::function<std::string()> BuscarTarefasJson;  // TAgentTasks::BuscarTarefasJson
   std::function<void()> ExibirTarefasAgora;        // TAgentTasks::ExibirTarefasAgora
