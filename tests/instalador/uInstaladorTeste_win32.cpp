@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/uProcessos.h"
@@ -26,6 +27,9 @@ std::wstring CaminhoWindows(const std::string& ACaminhoLinux) {
 }
 const std::wstring kPacote = CaminhoWindows(VESK_PACOTE_TESTE);
 const std::wstring kPacoteAnterior = CaminhoWindows(VESK_PACOTE_ANTERIOR);
+// What the newer package installs: this build's programs and the resources.
+const std::wstring kProgramas = CaminhoWindows(VESK_PROGRAMAS_TESTE) + L"\\";
+const std::wstring kRecursos = CaminhoWindows(VESK_RECURSOS) + L"\\";
 
 const std::wstring kPastaPrograma = L"C:\\Program Files\\Vesk Agent\\";
 const std::wstring kBase = L"C:\\Talmeq\\VESKINTRANET\\";
@@ -102,6 +106,23 @@ std::vector<std::string> VersoesInstaladas() {
   }
   RegCloseKey(k);
   return versoes;
+}
+
+std::string LerBytes(const std::wstring& ACaminho) {
+  std::string bytes;
+  HANDLE h = CreateFileW(ACaminho.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return bytes;
+  char buf[65536];
+  DWORD n = 0;
+  while (ReadFile(h, buf, sizeof(buf), &n, nullptr) && n > 0) bytes.append(buf, n);
+  CloseHandle(h);
+  return bytes;
+}
+
+bool TerminaCom(const std::string& ATexto, const std::string& AFim) {
+  return ATexto.size() >= AFim.size() &&
+         ATexto.compare(ATexto.size() - AFim.size(), AFim.size(), AFim) == 0;
 }
 
 void GravarTexto(const std::wstring& ACaminho, const std::string& ATexto) {
@@ -254,6 +275,50 @@ TEST_F(InstaladorTeste, AtualizaVersaoAnteriorNoLugar) {
             "\"C:\\Program Files\\Vesk Agent\\Zelvan.exe\"");
   EXPECT_EQ(LerIni(L"SERVIDOR", L"URL"), FUrlServidor);
   EXPECT_EQ(LerIni(L"SERVIDOR", L"API_TOKEN"), "tok-antigo");
+}
+
+// The upgrade of a computer in use: the agent and its watchdog run from the
+// package's folder while the newer package installs silently with /norestart.
+// Every file is the newer package's afterwards and no restart is asked for
+// (3010 would mean a file waits for one).
+TEST_F(InstaladorTeste, AtualizaComOAgenteEmExecucaoSemReinicio) {
+  ASSERT_EQ(
+      Instalar(kPacoteAnterior, L"SERVIDOR_URL=" + ParaWide(FUrlServidor) + L" API_TOKEN=tok-uso"),
+      0);
+  ASSERT_TRUE(TerminaCom(LerBytes(kPastaPrograma + L"Zelvan.exe"), "VESK-ANTERIOR"))
+      << "the earlier package's programs are not told apart";
+
+  const std::wstring agente = kPastaPrograma + L"Zelvan.exe";
+  std::wstring linha = L"\"" + agente + L"\"";
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  ASSERT_TRUE(CreateProcessW(agente.c_str(), linha.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             kPastaPrograma.c_str(), &si, &pi));
+  CloseHandle(pi.hThread);
+  const std::string watchdog = DeWide(kPastaPrograma + L"WatchdogAgente.exe");
+  ASSERT_TRUE(
+      AguardarAte([&] { return !Processos().ProcessosDoExecutavel(watchdog).empty(); }, 30000));
+  ASSERT_TRUE(AguardarAte([] { return !LogsDoAgente().empty(); }, 30000));
+
+  EXPECT_EQ(Msiexec(L"/i \"" + kPacote + L"\" /qn /norestart"), 0);
+  EXPECT_EQ(VersoesInstaladas(), std::vector<std::string>{"1.0.115"});
+  const std::pair<const wchar_t*, std::wstring> arquivos[] = {
+      {L"Zelvan.exe", kProgramas + L"Zelvan.exe"},
+      {L"WatchdogAgente.exe", kProgramas + L"WatchdogAgente.exe"},
+      {L"logo_agente.png", kRecursos + L"logo_agente.png"},
+      {L"chat_balao.ico", kRecursos + L"chat_balao.ico"},
+  };
+  for (const auto& [nome, origem] : arquivos) {
+    const std::string instalado = LerBytes(kPastaPrograma + nome);
+    EXPECT_FALSE(instalado.empty()) << DeWide(nome);
+    EXPECT_TRUE(instalado == LerBytes(origem)) << DeWide(nome) << " is not the newer package's";
+  }
+  EXPECT_EQ(LerIni(L"SERVIDOR", L"API_TOKEN"), "tok-uso");
+
+  TerminateProcess(pi.hProcess, 99);
+  WaitForSingleObject(pi.hProcess, 5000);
+  CloseHandle(pi.hProcess);
 }
 
 }  // namespace
