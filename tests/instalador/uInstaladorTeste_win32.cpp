@@ -181,6 +181,7 @@ class InstaladorTeste : public ::testing::Test {
     Limpar();
   }
   static void Limpar() {
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kRun, L"Vesk_Zelvan");
     DeleteFileW(kConfig.c_str());
     for (const auto& n : LogsDoAgente()) DeleteFileW((kBase + L"logs\\" + n).c_str());
   }
@@ -200,9 +201,17 @@ TEST_F(InstaladorTeste, InstalaEmSilencioIniciaEDesinstalaSemTocarNaBase) {
             "\"C:\\Program Files\\Vesk Agent\\Zelvan.exe\"");
   EXPECT_EQ(VersoesInstaladas(), std::vector<std::string>{"1.0.115"});
 
+  // The user's own value an earlier version wrote for the same program: the
+  // package's copy removes it, so that nothing is left to point to a missing
+  // program after the uninstall.
+  const std::wstring agente = kPastaPrograma + L"Zelvan.exe";
+  const std::wstring aspas = L"\"" + agente + L"\"";
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kRun, L"Vesk_Zelvan", REG_SZ, aspas.c_str(),
+                            static_cast<DWORD>((aspas.size() + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+
   // The installed agent starts, writes its log in the base folder and starts
   // its watchdog from beside itself.
-  const std::wstring agente = kPastaPrograma + L"Zelvan.exe";
   std::wstring linha = L"\"" + agente + L"\"";
   STARTUPINFOW si{};
   si.cb = sizeof(si);
@@ -216,6 +225,8 @@ TEST_F(InstaladorTeste, InstalaEmSilencioIniciaEDesinstalaSemTocarNaBase) {
   EXPECT_TRUE(AguardarAte([] { return !LogsDoAgente().empty(); }, 30000));
   EXPECT_EQ(WaitForSingleObject(pi.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT))
       << "the agent ended by itself";
+  // Its start-up wrote the autostart value (or not) before it started the watchdog.
+  EXPECT_EQ(LerRegistro(HKEY_CURRENT_USER, kRun, L"Vesk_Zelvan"), "");
   EncerrarTodos(kPastaPrograma + L"WatchdogAgente.exe");
   TerminateProcess(pi.hProcess, 99);
   WaitForSingleObject(pi.hProcess, 5000);
@@ -231,6 +242,7 @@ TEST_F(InstaladorTeste, InstalaEmSilencioIniciaEDesinstalaSemTocarNaBase) {
        {L"Zelvan.exe", L"WatchdogAgente.exe", L"logo_agente.png", L"chat_balao.ico"})
     EXPECT_FALSE(Existe(kPastaPrograma + f)) << DeWide(f);
   EXPECT_EQ(LerRegistro(HKEY_LOCAL_MACHINE, kRun, L"Vesk_Zelvan"), "");
+  EXPECT_EQ(LerRegistro(HKEY_CURRENT_USER, kRun, L"Vesk_Zelvan"), "");
   EXPECT_TRUE(VersoesInstaladas().empty());
   EXPECT_EQ(LerIni(L"SERVIDOR", L"URL"), FUrlServidor);
   EXPECT_EQ(LerIni(L"SERVIDOR", L"API_TOKEN"), "tok-msi");
