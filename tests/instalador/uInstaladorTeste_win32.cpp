@@ -289,18 +289,62 @@ TEST_F(InstaladorTeste, AtualizaVersaoAnteriorNoLugar) {
   EXPECT_EQ(LerIni(L"SERVIDOR", L"API_TOKEN"), "tok-antigo");
 }
 
-// The upgrade of a computer in use: the agent and its watchdog run from the
-// package's folder while the newer package installs silently with /norestart.
-// Every file is the newer package's afterwards and no restart is asked for
-// (3010 would mean a file waits for one).
+// What Windows Installer's Restart Manager does to a program that holds a file
+// it replaces (Wine has none): WM_QUERYENDSESSION and then WM_ENDSESSION with
+// ENDSESSION_CLOSEAPP to each of the program's top-level windows, and up to 30
+// seconds for it to end; a program without such a window cannot be closed.
+// True when every process of AExe ended.
+bool FecharComoOInstalador(const std::wstring& AExe) {
+  for (uint32_t id : Processos().ProcessosDoExecutavel(DeWide(AExe))) {
+    HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, id);
+    if (!h) continue;
+    struct TJanelas {
+      DWORD Id;
+      std::vector<HWND> Lista;
+    } j{id, {}};
+    EnumWindows(
+        [](HWND AJanela, LPARAM AP) -> BOOL {
+          auto* js = reinterpret_cast<TJanelas*>(AP);
+          DWORD dono = 0;
+          GetWindowThreadProcessId(AJanela, &dono);
+          if (dono == js->Id) js->Lista.push_back(AJanela);
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&j));
+    // Nothing to ask: the installer leaves it running, and its file waits for a restart.
+    if (j.Lista.empty()) {
+      CloseHandle(h);
+      return false;
+    }
+    DWORD_PTR r = 0;
+    for (HWND w : j.Lista)
+      SendMessageTimeoutW(w, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG, 5000,
+                          &r);
+    for (HWND w : j.Lista)
+      SendMessageTimeoutW(w, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG, 5000, &r);
+    const bool terminou = WaitForSingleObject(h, 30000) == WAIT_OBJECT_0;
+    CloseHandle(h);
+    if (!terminou) return false;
+  }
+  return true;
+}
+
+// The upgrade of a computer in use: the agent (with a close password) and its
+// watchdog run from the package's folder when the newer package installs
+// silently with /norestart. Closed as the installer closes them, both end,
+// the watchdog without starting the agent again; every file is then the newer
+// package's and no restart is asked for (3010 would mean a file waits for one).
 TEST_F(InstaladorTeste, AtualizaComOAgenteEmExecucaoSemReinicio) {
   ASSERT_EQ(
       Instalar(kPacoteAnterior, L"SERVIDOR_URL=" + ParaWide(FUrlServidor) + L" API_TOKEN=tok-uso"),
       0);
   ASSERT_TRUE(TerminaCom(LerBytes(kPastaPrograma + L"Zelvan.exe"), "VESK-ANTERIOR"))
       << "the earlier package's programs are not told apart";
+  ASSERT_TRUE(WritePrivateProfileStringW(L"SEGURANCA", L"SENHA_AGENTE_HASH",
+                                         std::wstring(64, L'a').c_str(), kConfig.c_str()));
 
   const std::wstring agente = kPastaPrograma + L"Zelvan.exe";
+  const std::wstring watchdog = kPastaPrograma + L"WatchdogAgente.exe";
   std::wstring linha = L"\"" + agente + L"\"";
   STARTUPINFOW si{};
   si.cb = sizeof(si);
@@ -308,10 +352,17 @@ TEST_F(InstaladorTeste, AtualizaComOAgenteEmExecucaoSemReinicio) {
   ASSERT_TRUE(CreateProcessW(agente.c_str(), linha.data(), nullptr, nullptr, FALSE, 0, nullptr,
                              kPastaPrograma.c_str(), &si, &pi));
   CloseHandle(pi.hThread);
-  const std::string watchdog = DeWide(kPastaPrograma + L"WatchdogAgente.exe");
-  ASSERT_TRUE(
-      AguardarAte([&] { return !Processos().ProcessosDoExecutavel(watchdog).empty(); }, 30000));
+  CloseHandle(pi.hProcess);
+  ASSERT_TRUE(AguardarAte(
+      [&] { return !Processos().ProcessosDoExecutavel(DeWide(watchdog)).empty(); }, 30000));
   ASSERT_TRUE(AguardarAte([] { return !LogsDoAgente().empty(); }, 30000));
+
+  EXPECT_TRUE(FecharComoOInstalador(agente)) << "the agent did not end when asked";
+  EXPECT_TRUE(FecharComoOInstalador(watchdog)) << "the watchdog did not end when asked";
+  // Neither comes back by itself: bringing the agent back is the installer's part.
+  Sleep(2000);
+  EXPECT_TRUE(Processos().ProcessosDoExecutavel(DeWide(agente)).empty());
+  EXPECT_TRUE(Processos().ProcessosDoExecutavel(DeWide(watchdog)).empty());
 
   EXPECT_EQ(Msiexec(L"/i \"" + kPacote + L"\" /qn /norestart"), 0);
   EXPECT_EQ(VersoesInstaladas(), std::vector<std::string>{"1.0.115"});
@@ -327,10 +378,6 @@ TEST_F(InstaladorTeste, AtualizaComOAgenteEmExecucaoSemReinicio) {
     EXPECT_TRUE(instalado == LerBytes(origem)) << DeWide(nome) << " is not the newer package's";
   }
   EXPECT_EQ(LerIni(L"SERVIDOR", L"API_TOKEN"), "tok-uso");
-
-  TerminateProcess(pi.hProcess, 99);
-  WaitForSingleObject(pi.hProcess, 5000);
-  CloseHandle(pi.hProcess);
 }
 
 }  // namespace
