@@ -2,6 +2,7 @@
 #include "app/uAplicacao.h"
 
 #include "log/uLogger.h"
+#include "platform/uFimSessao.h"
 #include "platform/ui/uKit.h"
 #include "services/uPedidoSaida.h"
 
@@ -11,4 +12,6 @@ void PrepararAplicacao() {
   ui::app::DefinirRelatoDeFalhas([](const std::string& ATexto) { TLogger::Log(ATexto); });
   // The agent's own quit (restart, update) ends the message loop.
   TPedidoSaida::DefinirAcao([] { ui::app::Terminar(); });
+  // An installer that closes the agent to replace its files starts it again after.
+  RegistrarReinicioAposInstalacao();
 }

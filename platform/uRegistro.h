@@ -16,6 +16,9 @@ class IRegistro {
                                   const std::string& AValor) = 0;
   virtual bool LerTextoUsuario(const std::string& ASubchave, const std::string& ANome,
                                std::string& AValor) = 0;
+  // Deletes a value of HKEY_CURRENT_USER\ASubchave; false when it cannot (a
+  // value that is not there counts as deleted).
+  virtual bool ApagarValorUsuario(const std::string& ASubchave, const std::string& ANome) = 0;
   // HKEY_LOCAL_MACHINE\ASubchave, read-only; false when the key or a string
   // value of that name is missing.
   virtual bool LerTextoMaquina(const std::string& ASubchave, const std::string& ANome,
@@ -35,6 +38,7 @@ class TRegistroMemoria : public IRegistro {
                           const std::string& AValor) override;
   bool LerTextoUsuario(const std::string& ASubchave, const std::string& ANome,
                        std::string& AValor) override;
+  bool ApagarValorUsuario(const std::string& ASubchave, const std::string& ANome) override;
   bool LerTextoMaquina(const std::string& ASubchave, const std::string& ANome,
                        std::string& AValor) override;
   // Seeds a machine value (BIOS facts and the like).

@@ -25,6 +25,12 @@ bool TRegistroMemoria::LerTextoUsuario(const std::string& ASubchave, const std::
   return true;
 }
 
+bool TRegistroMemoria::ApagarValorUsuario(const std::string& ASubchave, const std::string& ANome) {
+  if (RecusarGravacao) return false;
+  FUsuario.erase(Chave(ASubchave, ANome));
+  return true;
+}
+
 bool TRegistroMemoria::LerTextoMaquina(const std::string& ASubchave, const std::string& ANome,
                                        std::string& AValor) {
   auto it = FMaquina.find(Chave(ASubchave, ANome));

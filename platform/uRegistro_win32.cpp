@@ -75,6 +75,16 @@ class TRegistroWin32 final : public IRegistro {
     return LerTexto(HKEY_CURRENT_USER, ASubchave, ANome, KEY_READ, AValor);
   }
 
+  bool ApagarValorUsuario(const std::string& ASubchave, const std::string& ANome) override {
+    TChaveAberta chave;
+    const LONG r = RegOpenKeyExW(HKEY_CURRENT_USER, Subchave(ASubchave).c_str(), 0, KEY_SET_VALUE,
+                                 chave.Endereco());
+    if (r == ERROR_FILE_NOT_FOUND) return true;
+    if (r != ERROR_SUCCESS) return false;
+    const LONG d = RegDeleteValueW(chave.Chave(), ParaWide(ANome).c_str());
+    return d == ERROR_SUCCESS || d == ERROR_FILE_NOT_FOUND;
+  }
+
   bool LerTextoMaquina(const std::string& ASubchave, const std::string& ANome,
                        std::string& AValor) override {
     return LerTexto(HKEY_LOCAL_MACHINE, ASubchave, ANome, KEY_READ, AValor);

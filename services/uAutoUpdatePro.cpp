@@ -107,6 +107,31 @@ bool MesmoAssinante(const std::string& AExe, const std::string& ANovo, std::stri
   return false;
 }
 
+// The script replaces the executable in place: in a folder that this user
+// cannot write (the package's, under Program Files) it would fail after the
+// whole download. A probe file beside the executable tells first. Said once
+// per version, and the attempt is recorded like any other.
+bool AtualizadoPeloPacote(const std::string& AExe, const std::string& AVersao) {
+  const std::string pasta = PastaDe(AExe);
+  const std::string sonda = pasta + "gravacao_" + std::to_string(Sistema().IdProcesso()) + ".tmp";
+  if (Arquivos().Gravar(sonda, "")) {
+    ApagarSemFalha(sonda);
+    return false;
+  }
+  const char* const kChaveAvisada = "PACOTE_VERSAO";
+  if (TConfigINI::LerTexto(kSecaoTentativa, kChaveAvisada, "") != AVersao) {
+    TLogger::Log("Auto update: pasta do agente sem permissao de escrita (" + pasta + "); versao " +
+                 AVersao + " nao baixada: este agente e atualizado pelo pacote de instalacao.");
+    try {
+      TConfigINI::EscreverTexto(kSecaoTentativa, kChaveAvisada, AVersao);
+    } catch (...) {
+      // A refused config.ini only repeats this line at the next check.
+    }
+    TAutoUpdatePro::RegistrarTentativa(AVersao, Agora());
+  }
+  return true;
+}
+
 void Executar(const std::string& AVersaoAtual) {
   const TConfigAgente cfg = TConfigINI::Carregar();
   const std::string base = TConfigINI::NormalizarURL(cfg.URL, cfg.UsarSSL);
@@ -168,6 +193,7 @@ void Executar(const std::string& AVersaoAtual) {
                  " revertida pelo watchdog apos falhas; atualizacao ignorada.");
     return;
   }
+  if (AtualizadoPeloPacote(exe, versao)) return;
   if (TAutoUpdatePro::TentativaRecente(versao, Agora())) {
     TLogger::Log("Auto update: atualizacao para " + versao +
                  " ja tentada ha menos de 1 hora; nova tentativa depois.");

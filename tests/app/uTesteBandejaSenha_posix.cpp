@@ -194,6 +194,49 @@ TEST_F(AgenteTeste, RunRecusadoEhIgnorado) {
   EXPECT_FALSE(RegistroMemoria.LerTextoUsuario(TStartupWindows::kChaveRun, "Vesk_Zelvan", v));
 }
 
+// The package's machine-wide value starts its copy at every log-on: that copy
+// leaves the user's value alone unless it names itself or a program that is gone.
+TEST_F(AgenteTeste, RunDoUsuarioAoLadoDoValorDaMaquina) {
+  const std::string exe = Arquivos().CaminhoExecutavel();
+  const std::string outra = Base.Base() + "agente" + kSep + "Zelvan.exe";
+  ASSERT_TRUE(Arquivos().CriarPastas(PastaDe(outra)));
+  ASSERT_TRUE(Arquivos().Gravar(outra, "MZ"));
+  const std::string sumida = Base.Base() + "sumiu" + kSep + "Zelvan.exe";
+  const std::string aspas = "\"" + exe + "\"";
+  struct Caso {
+    const char* Nome;
+    std::string Maquina;  // "" : no machine-wide value
+    std::string UsuarioAntes;
+    std::string UsuarioDepois;  // "" : no user value
+  };
+  const Caso casos[] = {
+      {"sem pacote: grava", "", "", aspas},
+      {"sem pacote: substitui", "", "\"" + sumida + "\"", aspas},
+      {"pacote de outra copia: grava", "\"" + outra + "\"", "", aspas},
+      {"pacote desta copia: nao grava", aspas, "", ""},
+      {"pacote, caixa diferente", "\"" + MaiusculasAscii(exe) + "\"", "", ""},
+      {"pacote sem aspas", exe, "", ""},
+      {"remove o que nomeia esta copia", aspas, aspas, ""},
+      {"remove o que nomeia esta copia sem aspas", aspas, exe, ""},
+      {"remove o que nomeia um arquivo ausente", aspas, "\"" + sumida + "\"", ""},
+      {"mantem outra copia existente", aspas, "\"" + outra + "\"", "\"" + outra + "\""},
+  };
+  for (const Caso& c : casos) {
+    SCOPED_TRACE(c.Nome);
+    TRegistroMemoria reg;
+    SubstituirConcern<IRegistro> troca(reg);
+    if (!c.Maquina.empty())
+      reg.DefinirMaquina(TStartupWindows::kChaveRun, "Vesk_Zelvan", c.Maquina);
+    if (!c.UsuarioAntes.empty())
+      reg.GravarTextoUsuario(TStartupWindows::kChaveRun, "Vesk_Zelvan", c.UsuarioAntes);
+    TStartupWindows::AtivarZelvan();
+    std::string v;
+    const bool ha = reg.LerTextoUsuario(TStartupWindows::kChaveRun, "Vesk_Zelvan", v);
+    EXPECT_EQ(ha ? v : "", c.UsuarioDepois);
+    EXPECT_EQ(ha, !c.UsuarioDepois.empty());
+  }
+}
+
 TEST_F(AgenteTeste, WatchdogIniciadoOcultoQuandoExiste) {
   const std::string watchdog = PastaDoExecutavel() + "WatchdogAgente.exe";
   Arquivos().Apagar(watchdog);

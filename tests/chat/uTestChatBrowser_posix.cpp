@@ -99,6 +99,8 @@ TEST_F(ChatBrowser, EnderecoComOpcaoOuOutroAlvoNaoEhAbertoEOAceitoVaiEntreAspas)
   TVeskChatBrowser::Abrir("http://x/a?b=c");
   ASSERT_EQ(FShell.Chamadas.size(), 1u);
   EXPECT_EQ(FShell.Chamadas[0].Arquivo, "http://x/a?b=c");
+}
+
 TEST_F(ChatBrowser, EnderecoDaPoliticaVenceOConfig) {
   TRegistroMemoria reg;
   SubstituirConcern<IRegistro> troca(reg);

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/uProcessos.h"
@@ -26,6 +27,9 @@ std::wstring CaminhoWindows(const std::string& ACaminhoLinux) {
 }
 const std::wstring kPacote = CaminhoWindows(VESK_PACOTE_TESTE);
 const std::wstring kPacoteAnterior = CaminhoWindows(VESK_PACOTE_ANTERIOR);
+// What the newer package installs: this build's programs and the resources.
+const std::wstring kProgramas = CaminhoWindows(VESK_PROGRAMAS_TESTE) + L"\\";
+const std::wstring kRecursos = CaminhoWindows(VESK_RECURSOS) + L"\\";
 
 const std::wstring kPastaPrograma = L"C:\\Program Files\\Vesk Agent\\";
 const std::wstring kBase = L"C:\\Talmeq\\VESKINTRANET\\";
@@ -105,6 +109,23 @@ std::vector<std::string> VersoesInstaladas() {
   return versoes;
 }
 
+std::string LerBytes(const std::wstring& ACaminho) {
+  std::string bytes;
+  HANDLE h = CreateFileW(ACaminho.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return bytes;
+  char buf[65536];
+  DWORD n = 0;
+  while (ReadFile(h, buf, sizeof(buf), &n, nullptr) && n > 0) bytes.append(buf, n);
+  CloseHandle(h);
+  return bytes;
+}
+
+bool TerminaCom(const std::string& ATexto, const std::string& AFim) {
+  return ATexto.size() >= AFim.size() &&
+         ATexto.compare(ATexto.size() - AFim.size(), AFim.size(), AFim) == 0;
+}
+
 void GravarTexto(const std::wstring& ACaminho, const std::string& ATexto) {
   HANDLE h = CreateFileW(ACaminho.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -161,6 +182,7 @@ class InstaladorTeste : public ::testing::Test {
     Limpar();
   }
   static void Limpar() {
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kRun, L"Vesk_Zelvan");
     DeleteFileW(kConfig.c_str());
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, kPolitica);
     for (const auto& n : LogsDoAgente()) DeleteFileW((kBase + L"logs\\" + n).c_str());
@@ -186,9 +208,17 @@ TEST_F(InstaladorTeste, InstalaEmSilencioIniciaEDesinstalaSemTocarNaBase) {
             "\"C:\\Program Files\\Vesk Agent\\Zelvan.exe\"");
   EXPECT_EQ(VersoesInstaladas(), std::vector<std::string>{"1.0.115"});
 
+  // The user's own value an earlier version wrote for the same program: the
+  // package's copy removes it, so that nothing is left to point to a missing
+  // program after the uninstall.
+  const std::wstring agente = kPastaPrograma + L"Zelvan.exe";
+  const std::wstring aspas = L"\"" + agente + L"\"";
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kRun, L"Vesk_Zelvan", REG_SZ, aspas.c_str(),
+                            static_cast<DWORD>((aspas.size() + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+
   // The installed agent starts, writes its log in the base folder and starts
   // its watchdog from beside itself.
-  const std::wstring agente = kPastaPrograma + L"Zelvan.exe";
   std::wstring linha = L"\"" + agente + L"\"";
   STARTUPINFOW si{};
   si.cb = sizeof(si);
@@ -202,6 +232,8 @@ TEST_F(InstaladorTeste, InstalaEmSilencioIniciaEDesinstalaSemTocarNaBase) {
   EXPECT_TRUE(AguardarAte([] { return !LogsDoAgente().empty(); }, 30000));
   EXPECT_EQ(WaitForSingleObject(pi.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT))
       << "the agent ended by itself";
+  // Its start-up wrote the autostart value (or not) before it started the watchdog.
+  EXPECT_EQ(LerRegistro(HKEY_CURRENT_USER, kRun, L"Vesk_Zelvan"), "");
   EncerrarTodos(kPastaPrograma + L"WatchdogAgente.exe");
   TerminateProcess(pi.hProcess, 99);
   WaitForSingleObject(pi.hProcess, 5000);
@@ -217,6 +249,7 @@ TEST_F(InstaladorTeste, InstalaEmSilencioIniciaEDesinstalaSemTocarNaBase) {
        {L"Zelvan.exe", L"WatchdogAgente.exe", L"logo_agente.png", L"chat_balao.ico"})
     EXPECT_FALSE(Existe(kPastaPrograma + f)) << DeWide(f);
   EXPECT_EQ(LerRegistro(HKEY_LOCAL_MACHINE, kRun, L"Vesk_Zelvan"), "");
+  EXPECT_EQ(LerRegistro(HKEY_CURRENT_USER, kRun, L"Vesk_Zelvan"), "");
   EXPECT_TRUE(VersoesInstaladas().empty());
   EXPECT_EQ(LerIni(L"SERVIDOR", L"URL"), FUrlServidor);
   EXPECT_EQ(LerIni(L"SERVIDOR", L"API_TOKEN"), "tok-msi");
@@ -261,6 +294,97 @@ TEST_F(InstaladorTeste, AtualizaVersaoAnteriorNoLugar) {
             "\"C:\\Program Files\\Vesk Agent\\Zelvan.exe\"");
   EXPECT_EQ(LerIni(L"SERVIDOR", L"URL"), FUrlServidor);
   EXPECT_EQ(LerIni(L"SERVIDOR", L"API_TOKEN"), "tok-antigo");
+}
+
+// What Windows Installer's Restart Manager does to a program that holds a file
+// it replaces (Wine has none): WM_QUERYENDSESSION and then WM_ENDSESSION with
+// ENDSESSION_CLOSEAPP to each of the program's top-level windows, and up to 30
+// seconds for it to end; a program without such a window cannot be closed.
+// True when every process of AExe ended.
+bool FecharComoOInstalador(const std::wstring& AExe) {
+  for (uint32_t id : Processos().ProcessosDoExecutavel(DeWide(AExe))) {
+    HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, id);
+    if (!h) continue;
+    struct TJanelas {
+      DWORD Id;
+      std::vector<HWND> Lista;
+    } j{id, {}};
+    EnumWindows(
+        [](HWND AJanela, LPARAM AP) -> BOOL {
+          auto* js = reinterpret_cast<TJanelas*>(AP);
+          DWORD dono = 0;
+          GetWindowThreadProcessId(AJanela, &dono);
+          if (dono == js->Id) js->Lista.push_back(AJanela);
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&j));
+    // Nothing to ask: the installer leaves it running, and its file waits for a restart.
+    if (j.Lista.empty()) {
+      CloseHandle(h);
+      return false;
+    }
+    DWORD_PTR r = 0;
+    for (HWND w : j.Lista)
+      SendMessageTimeoutW(w, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG, 5000,
+                          &r);
+    for (HWND w : j.Lista)
+      SendMessageTimeoutW(w, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG, 5000, &r);
+    const bool terminou = WaitForSingleObject(h, 30000) == WAIT_OBJECT_0;
+    CloseHandle(h);
+    if (!terminou) return false;
+  }
+  return true;
+}
+
+// The upgrade of a computer in use: the agent (with a close password) and its
+// watchdog run from the package's folder when the newer package installs
+// silently with /norestart. Closed as the installer closes them, both end,
+// the watchdog without starting the agent again; every file is then the newer
+// package's and no restart is asked for (3010 would mean a file waits for one).
+TEST_F(InstaladorTeste, AtualizaComOAgenteEmExecucaoSemReinicio) {
+  ASSERT_EQ(
+      Instalar(kPacoteAnterior, L"SERVIDOR_URL=" + ParaWide(FUrlServidor) + L" API_TOKEN=tok-uso"),
+      0);
+  ASSERT_TRUE(TerminaCom(LerBytes(kPastaPrograma + L"Zelvan.exe"), "VESK-ANTERIOR"))
+      << "the earlier package's programs are not told apart";
+  ASSERT_TRUE(WritePrivateProfileStringW(L"SEGURANCA", L"SENHA_AGENTE_HASH",
+                                         std::wstring(64, L'a').c_str(), kConfig.c_str()));
+
+  const std::wstring agente = kPastaPrograma + L"Zelvan.exe";
+  const std::wstring watchdog = kPastaPrograma + L"WatchdogAgente.exe";
+  std::wstring linha = L"\"" + agente + L"\"";
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  ASSERT_TRUE(CreateProcessW(agente.c_str(), linha.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             kPastaPrograma.c_str(), &si, &pi));
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  ASSERT_TRUE(AguardarAte(
+      [&] { return !Processos().ProcessosDoExecutavel(DeWide(watchdog)).empty(); }, 30000));
+  ASSERT_TRUE(AguardarAte([] { return !LogsDoAgente().empty(); }, 30000));
+
+  EXPECT_TRUE(FecharComoOInstalador(agente)) << "the agent did not end when asked";
+  EXPECT_TRUE(FecharComoOInstalador(watchdog)) << "the watchdog did not end when asked";
+  // Neither comes back by itself: bringing the agent back is the installer's part.
+  Sleep(2000);
+  EXPECT_TRUE(Processos().ProcessosDoExecutavel(DeWide(agente)).empty());
+  EXPECT_TRUE(Processos().ProcessosDoExecutavel(DeWide(watchdog)).empty());
+
+  EXPECT_EQ(Msiexec(L"/i \"" + kPacote + L"\" /qn /norestart"), 0);
+  EXPECT_EQ(VersoesInstaladas(), std::vector<std::string>{"1.0.115"});
+  const std::pair<const wchar_t*, std::wstring> arquivos[] = {
+      {L"Zelvan.exe", kProgramas + L"Zelvan.exe"},
+      {L"WatchdogAgente.exe", kProgramas + L"WatchdogAgente.exe"},
+      {L"logo_agente.png", kRecursos + L"logo_agente.png"},
+      {L"chat_balao.ico", kRecursos + L"chat_balao.ico"},
+  };
+  for (const auto& [nome, origem] : arquivos) {
+    const std::string instalado = LerBytes(kPastaPrograma + nome);
+    EXPECT_FALSE(instalado.empty()) << DeWide(nome);
+    EXPECT_TRUE(instalado == LerBytes(origem)) << DeWide(nome) << " is not the newer package's";
+  }
+  EXPECT_EQ(LerIni(L"SERVIDOR", L"API_TOKEN"), "tok-uso");
 }
 
 }  // namespace

@@ -320,7 +320,12 @@ class TArquivosExe : public TArquivosComFalhas {
     if (AposLer) AposLer(C);
     return ok;
   }
+  // The folder of the executable refuses new files, as Program Files does.
+  bool Gravar(const std::string& C, std::string_view B) override {
+    return !(PastaExeSemEscrita && PastaDe(C) == PastaDe(Exe)) && TArquivosComFalhas::Gravar(C, B);
+  }
   std::string Exe;
+  bool PastaExeSemEscrita = false;
   std::function<void(const std::string&)> AposLer;  // runs after each whole read
 };
 
@@ -678,6 +683,53 @@ TEST_F(AutoUpdateTeste, PastaDoExecutavelSemEscrita) {
       << LinhasUpdate().back();
   EXPECT_TRUE(Shell.Chamadas.empty());
   EXPECT_EQ(Saidas, 0);
+}
+
+TEST_F(AutoUpdateTeste, PastaDoPacoteSemEscritaNaoBaixa) {
+  FArquivos.PastaExeSemEscrita = true;
+  const auto linha = [this](const std::string& AVersao) {
+    return "Auto update: pasta do agente sem permissao de escrita (" + PastaDe(FArquivos.Exe) +
+           "); versao " + AVersao +
+           " nao baixada: este agente e atualizado pelo pacote de instalacao.";
+  };
+  const auto vezes = [this](const std::string& ALinha) {
+    const std::vector<std::string> l = LinhasUpdate();
+    return std::count(l.begin(), l.end(), ALinha);
+  };
+  const auto baixou = [this] {
+    for (const std::string& p : Pedidos())
+      if (Contem(p, "Zelvan_116.exe")) return true;
+    return false;
+  };
+  Publicar(kManifesto116, Executavel(1, 0, 116, 0));
+  // At start, then every 15 minutes for two hours: never a download, one line.
+  for (int i = 0; i < 9; ++i) {
+    TAutoUpdatePro::VerificarAtualizacao("1.0.115");
+    RelogioTeste().Avancar(15 * 60000);
+  }
+  EXPECT_EQ(vezes(linha("1.0.116")), 1);
+  EXPECT_FALSE(baixou());
+  EXPECT_EQ(Pedidos().size(), 9u) << "the manifest only";
+  EXPECT_FALSE(Arquivos().ArquivoExiste(Novo()));
+  EXPECT_EQ(TConfigINI::LerTexto("AUTO_UPDATE", "ULTIMA_TENTATIVA_VERSAO", ""), "1.0.116");
+  EXPECT_FALSE(Arquivos().ArquivoExiste(PastaDe(FArquivos.Exe) + "gravacao_4321.tmp"));
+
+  // A newer version is said once more.
+  Publicar("{\"versao\":\"1.0.117\",\"arquivo\":\"downloads/Zelvan_116.exe\"}",
+           Executavel(1, 0, 117, 0));
+  TAutoUpdatePro::VerificarAtualizacao("1.0.115");
+  TAutoUpdatePro::VerificarAtualizacao("1.0.115");
+  EXPECT_EQ(vezes(linha("1.0.117")), 1);
+  EXPECT_FALSE(baixou());
+
+  // A folder that can be written again (a copy of the user's own): the probe
+  // leaves nothing behind and the update goes ahead once the hour is over.
+  FArquivos.PastaExeSemEscrita = false;
+  RelogioTeste().Avancar(61 * 60000);
+  TAutoUpdatePro::VerificarAtualizacao("1.0.115");
+  EXPECT_TRUE(baixou());
+  EXPECT_EQ(Shell.Chamadas.size(), 1u);
+  EXPECT_FALSE(Arquivos().ArquivoExiste(PastaDe(FArquivos.Exe) + "gravacao_4321.tmp"));
 }
 
 TEST_F(AutoUpdateTeste, CaminhoForaDaPaginaDeCodigo) {

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "config/uConfigINI.h"
@@ -249,6 +250,62 @@ TEST_F(WatchdogReal, SecondWatchdogEndsAtOnce) {
   TerminateProcess(agente.H, 0);
   EXPECT_EQ(AguardarCodigo(primeiro.H, 15000), static_cast<DWORD>(kSaidaNormal));
   EXPECT_EQ(Acompanhados(), std::vector<DWORD>{agente.Id}) << "the second one took over too";
+}
+
+// The top-level window of a process, shown or not: what Windows asks to close.
+HWND JanelaDoProcesso(DWORD AId) {
+  struct TBusca {
+    DWORD Id;
+    HWND Janela;
+  } b{AId, nullptr};
+  EnumWindows(
+      [](HWND AJanela, LPARAM AP) -> BOOL {
+        auto* busca = reinterpret_cast<TBusca*>(AP);
+        DWORD id = 0;
+        GetWindowThreadProcessId(AJanela, &id);
+        if (id != busca->Id) return TRUE;
+        busca->Janela = AJanela;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&b));
+  return b.Janela;
+}
+
+// An installer replacing the programs (Restart Manager) and a log-off ask every
+// top-level window to close: the watchdog ends at once with its file free, and
+// leaves the agent to whoever closes it.
+TEST_F(WatchdogReal, ClosedByWindowsEndsAtOnce) {
+  const std::pair<LPARAM, std::string> casos[] = {
+      {ENDSESSION_CLOSEAPP,
+       "Watchdog: aviso: fechado pelo Windows para uma instalacao; watchdog "
+       "encerrado"},
+      {ENDSESSION_LOGOFF, "Watchdog: aviso: sessao do Windows encerrando; watchdog encerrado"},
+  };
+  for (const auto& [motivo, linha] : casos) {
+    SCOPED_TRACE(linha);
+    const size_t inicio = LerArquivoTeste(TLogger::ArquivoLogDoDia()).size();
+    const TProcessoTeste agente = IniciarAgente();
+    ASSERT_TRUE(agente.H);
+    const TProcessoTeste wd = IniciarWatchdog(ParametroAgente());
+    ASSERT_TRUE(wd.H);
+    ASSERT_TRUE(AguardarAcompanhado(agente.Id));
+    HWND janela = nullptr;
+    ASSERT_TRUE(AguardarAte([&] { return (janela = JanelaDoProcesso(wd.Id)) != nullptr; }, 5000))
+        << "the watchdog has no top-level window for Windows to ask";
+    EXPECT_FALSE(IsWindowVisible(janela));
+    DWORD_PTR r = 0;
+    ASSERT_TRUE(
+        SendMessageTimeoutW(janela, WM_QUERYENDSESSION, 0, motivo, SMTO_ABORTIFHUNG, 5000, &r));
+    EXPECT_EQ(r, static_cast<DWORD_PTR>(TRUE));
+    // The process ends while it handles the message: the send's own result says nothing.
+    SendMessageTimeoutW(janela, WM_ENDSESSION, TRUE, motivo, SMTO_ABORTIFHUNG, 5000, &r);
+    EXPECT_EQ(AguardarCodigo(wd.H, 5000), static_cast<DWORD>(kSaidaNormal));
+    EXPECT_EQ(WaitForSingleObject(agente.H, 0), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "the watchdog ended the agent";
+    EXPECT_NE(LerArquivoTeste(TLogger::ArquivoLogDoDia()).find(linha, inicio), std::string::npos);
+    TerminateProcess(agente.H, 0);
+    WaitForSingleObject(agente.H, 5000);
+  }
 }
 
 TEST_F(WatchdogReal, BadArgumentsEndWithAnError) {

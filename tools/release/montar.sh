@@ -3,9 +3,10 @@
 #   tools/release/montar.sh msi DIR_PROGRAMAS SAIDA.msi [VERSAO]
 #       only the Windows Installer package, unsigned (the Wine tests install it)
 #   tools/release/montar.sh release DIR_PROGRAMAS DIR_SAIDA [PUBLICAR]
-#       the release folder: signed programs, signed VeskAgent.msi, update.json
-#       (made by the publicar program, when given), the administrative template
-#       in PolicyDefinitions/ and SHA256SUMS
+#       the release folder: stripped and signed programs with their symbols
+#       beside them (*.exe.debug), signed VeskAgent.msi, update.json (made by
+#       the publicar program, when given), the administrative template in
+#       PolicyDefinitions/ and SHA256SUMS
 # Signing (release): VESK_ASSINATURA_CERT (PEM certificate, its chain may follow)
 # and VESK_ASSINATURA_CHAVE (PEM private key), VESK_ASSINATURA_SENHA_ARQUIVO (a
 # file holding the key's passphrase, when it has one), VESK_ASSINATURA_CARIMBO
@@ -19,6 +20,9 @@ set -uo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 repo=$(cd "$here/../.." && pwd)
+
+# The cross toolchain's objcopy: the programs are PE files.
+OBJCOPY=${VESK_OBJCOPY:-x86_64-w64-mingw32-objcopy}
 
 falha() {
   echo "release: $*" >&2
@@ -148,6 +152,19 @@ assinar() {
   mv "$f.assinado" "$f" && rm -f "$f.log"
 }
 
+# separar_simbolos FILE: the debugging information moves to FILE.debug beside
+# it, and FILE keeps only a link to that file (name and CRC), so that a crash
+# address from a shipped program can still be read with addr2line or gdb.
+separar_simbolos() {
+  local f=$1 nome
+  nome=$(basename "$f")
+  precisa "$OBJCOPY"
+  "$OBJCOPY" --only-keep-debug "$f" "$f.debug" || falha "objcopy could not copy the symbols of $nome"
+  # --add-gnu-debuglink runs in the file's folder: the link holds the bare name.
+  (cd "$(dirname "$f")" && "$OBJCOPY" --strip-all --add-gnu-debuglink="$nome.debug" "$nome") ||
+    falha "objcopy could not strip $nome"
+}
+
 cmd_release() {
   local progs=$1 saida=$2 publicar=${3:-}
   local versao f
@@ -169,6 +186,9 @@ cmd_release() {
   trap 'rm -rf "$tmp"' EXIT
 
   cp "$progs/Zelvan.exe" "$progs/WatchdogAgente.exe" "$tmp/" || falha "cannot copy the programs"
+  # Stripped before signing: the signature covers the program as shipped.
+  separar_simbolos "$tmp/Zelvan.exe"
+  separar_simbolos "$tmp/WatchdogAgente.exe"
   if [ $ASSINAR = 1 ]; then
     assinar "$tmp/Zelvan.exe"
     assinar "$tmp/WatchdogAgente.exe"
@@ -234,7 +254,7 @@ case "${1:-}" in
     cmd_release "$2" "$3" "${4:-}"
     ;;
   *)
-    sed -n '2,7s/^# \?//p' "$0"
+    sed -n '2,8s/^# \?//p' "$0"
     exit 2
     ;;
 esac
