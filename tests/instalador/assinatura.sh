@@ -144,9 +144,14 @@ if [ -n "$publicar_usado" ]; then
   ruim chave_nao_fixada "does not pin the public key" VESK_UPDATE_CHAVE="$work/update.pem"
   # A program that carries the key's public half as the agent pins it.
   mkdir -p "$work/fixada"
-  cp "$progs/Zelvan.exe" "$progs/WatchdogAgente.exe" "$work/fixada/"
+  cp "$progs/WatchdogAgente.exe" "$work/fixada/"
+  # In a section of its own: the release strips the programs, and bytes merely
+  # appended to the file would not survive it.
   openssl pkey -in "$work/update.pem" -pubout -outform DER 2>/dev/null | base64 -w0 \
-    >>"$work/fixada/Zelvan.exe"
+    >"$work/chave_publica.txt"
+  x86_64-w64-mingw32-objcopy --add-section .vkey="$work/chave_publica.txt" \
+    --set-section-flags .vkey=contents,readonly,data "$progs/Zelvan.exe" "$work/fixada/Zelvan.exe" ||
+    falhou "objcopy could not add the key to the test program"
   fixada=$work/out/fixada
   if env VESK_UPDATE_CHAVE="$work/update.pem" "$montar" release "$work/fixada" "$fixada" \
     "$publicar_usado" >"$fixada.log" 2>&1; then
