@@ -36,14 +36,6 @@ struct TEstadoTrabalho {
   std::exception_ptr Erro;
 };
 
-bool Terminando() {
-  try {
-    return app::Terminando();
-  } catch (...) {
-    return false;
-  }
-}
-
 }  // namespace
 
 EEsperaAbandonada::EEsperaAbandonada()
@@ -54,7 +46,7 @@ bool NaThreadDaInterface() {
 }
 
 void VerificarAbandono() {
-  if (NaThreadDaInterface() && Terminando()) throw EEsperaAbandonada();
+  if (NaThreadDaInterface() && app::Terminando()) throw EEsperaAbandonada();
 }
 
 void ExecutarFora(std::function<void(TCancelamento& ACancelamento)> ATrabalho) {
@@ -106,7 +98,7 @@ void ExecutarFora(std::function<void(TCancelamento& ACancelamento)> ATrabalho) {
       if (estado->Pronto.wait_for(trava, kFatia, [&] { return estado->Concluido; })) break;
     }
     app::ProcessarMensagens();
-    if (Terminando()) {
+    if (app::Terminando()) {
       estado->Cancelamento.Cancelar();
       throw EEsperaAbandonada();
     }
@@ -123,7 +115,7 @@ void Pausar(uint32_t AMilissegundos) {
   bool abandonada = false;
   Relogio().DormirEntre(AMilissegundos, [&] {
     app::ProcessarMensagens();
-    abandonada = Terminando();
+    abandonada = app::Terminando();
     return !abandonada;
   });
   if (abandonada) throw EEsperaAbandonada();

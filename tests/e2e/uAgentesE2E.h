@@ -133,6 +133,52 @@ inline TJanela AguardarJanelaPrincipal(uint32_t APid, uint32_t AEspera, bool AVi
   return TDriver::AguardarJanela(APid, "VeskJanela", "Zelvan", AEspera, AVisivel);
 }
 
+// The acknowledgements the server recorded, oldest first.
+inline std::vector<TPedido> Acks() {
+  std::vector<TPedido> r;
+  for (auto& p : Pedidos())
+    if (p.Caminho == "/demo/intranet/api/agent_message_ack.php") r.push_back(p);
+  return r;
+}
+
+// The next notice popup of the process that shows the title; nullptr after AMs.
+inline TJanela AguardarPopup(uint32_t APid, const std::string& ATitulo, uint32_t AMs) {
+  TJanela achado = nullptr;
+  TDriver::AguardarAte(
+      [&] {
+        for (TJanela j : TDriver::JanelasDoProcesso(APid))
+          if (TDriver::Visivel(j) && TDriver::Texto(j) == "Mensagem" &&
+              TDriver::ProcurarControle(j, "", ATitulo)) {
+            achado = j;
+            return true;
+          }
+        return false;
+      },
+      AMs);
+  return achado;
+}
+
+// The employee waits for the release, ticks the box and presses "Li e entendi";
+// with ATela, the popup goes on that screenshot first.
+inline bool ConfirmarPopup(TJanela APopup, uint32_t AEspera, const std::string& ATela = "") {
+  TJanela chk =
+      TDriver::ProcurarControle(APopup, "Button", "Confirmo que li e compreendi esta mensagem");
+  if (!chk) return false;
+  if (!TDriver::AguardarAte([&] { return TDriver::Visivel(chk) && TDriver::Habilitado(chk); },
+                            AEspera))
+    return false;
+  // The button is named "Li e entendi" at the release.
+  TJanela ok = TDriver::AguardarControle(APopup, "Button", "Li e entendi", 5000);
+  if (!ok || !TDriver::Marcar(chk, true)) return false;
+  if (!TDriver::AguardarAte([&] { return TDriver::Habilitado(ok); }, 5000)) return false;
+  if (!ATela.empty()) {
+    TDriver::Processar(300);
+    CapturarJanela(APopup, ATela);
+  }
+  TDriver::Clicar(ok);
+  return true;
+}
+
 // Types the password into the agent's password box and presses OK; with ATela,
 // the box goes on that screenshot first.
 inline void ResponderSenha(uint32_t APid, const std::string& ASenha, uint32_t AEspera,

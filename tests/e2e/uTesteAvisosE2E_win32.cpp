@@ -24,49 +24,14 @@ namespace {
 
 constexpr uint32_t kEspera = 30000;
 constexpr const char* kToken = "tok-teste-1234567890";
-constexpr const char* kConfirmacao = "Confirmo que li e compreendi esta mensagem";
 
-std::vector<TPedido> Acks() {
-  std::vector<TPedido> r;
-  for (auto& p : Pedidos())
-    if (p.Caminho == "/demo/intranet/api/agent_message_ack.php") r.push_back(p);
-  return r;
-}
-
-// The next notice popup of the process that shows the title.
 TJanela AguardarPopup(uint32_t APid, const std::string& ATitulo) {
-  TJanela achado = nullptr;
-  TDriver::AguardarAte(
-      [&] {
-        for (TJanela j : TDriver::JanelasDoProcesso(APid))
-          if (TDriver::Visivel(j) && TDriver::Texto(j) == "Mensagem" &&
-              TDriver::ProcurarControle(j, "", ATitulo)) {
-            achado = j;
-            return true;
-          }
-        return false;
-      },
-      kEspera);
-  return achado;
+  return ::AguardarPopup(APid, ATitulo, kEspera);
 }
 
-// The employee waits for the release, ticks the box and presses "Li e entendi".
+// Confirmed, and gone.
 bool Confirmar(TJanela APopup, const std::string& ATela = "") {
-  TJanela chk = TDriver::ProcurarControle(APopup, "Button", kConfirmacao);
-  if (!chk) return false;
-  if (!TDriver::AguardarAte([&] { return TDriver::Visivel(chk) && TDriver::Habilitado(chk); },
-                            kEspera))
-    return false;
-  // The button is named "Li e entendi" at the release.
-  TJanela ok = TDriver::AguardarControle(APopup, "Button", "Li e entendi", 5000);
-  if (!ok || !TDriver::Marcar(chk, true)) return false;
-  if (!TDriver::AguardarAte([&] { return TDriver::Habilitado(ok); }, 5000)) return false;
-  if (!ATela.empty()) {
-    TDriver::Processar(300);
-    CapturarJanela(APopup, ATela);
-  }
-  TDriver::Clicar(ok);
-  return TDriver::AguardarDestruicao(APopup, kEspera);
+  return ConfirmarPopup(APopup, kEspera, ATela) && TDriver::AguardarDestruicao(APopup, kEspera);
 }
 
 // The cache's notice media (the wallpaper's converted bitmap aside).

@@ -194,42 +194,6 @@ INSTANTIATE_TEST_SUITE_P(Modos, RedeRuimE2E, ::testing::Values(true, false),
 
 namespace {
 
-std::vector<TPedido> Acks() {
-  std::vector<TPedido> r;
-  for (auto& p : Pedidos())
-    if (p.Caminho == "/demo/intranet/api/agent_message_ack.php") r.push_back(p);
-  return r;
-}
-
-TJanela AguardarPopup(uint32_t APid, const std::string& ATitulo, uint32_t AMs) {
-  TJanela achado = nullptr;
-  TDriver::AguardarAte(
-      [&] {
-        for (TJanela j : TDriver::JanelasDoProcesso(APid))
-          if (TDriver::Visivel(j) && TDriver::Texto(j) == "Mensagem" &&
-              TDriver::ProcurarControle(j, "", ATitulo)) {
-            achado = j;
-            return true;
-          }
-        return false;
-      },
-      AMs);
-  return achado;
-}
-
-bool Confirmar(TJanela APopup) {
-  TJanela chk =
-      TDriver::ProcurarControle(APopup, "Button", "Confirmo que li e compreendi esta mensagem");
-  if (!chk || !TDriver::AguardarAte(
-                  [&] { return TDriver::Visivel(chk) && TDriver::Habilitado(chk); }, kEspera))
-    return false;
-  TJanela ok = TDriver::AguardarControle(APopup, "Button", "Li e entendi", 5000);
-  if (!ok || !TDriver::Marcar(chk, true)) return false;
-  if (!TDriver::AguardarAte([&] { return TDriver::Habilitado(ok); }, 5000)) return false;
-  TDriver::Clicar(ok);
-  return true;
-}
-
 class SessaoE2E : public AgenteEmTeste {
  protected:
   void SetUp() override {
@@ -253,7 +217,7 @@ TEST_F(SessaoE2E, LogoffDuranteOAckEncerraEmDoisSegundosEOProximoInicioReenvia) 
   ASSERT_TRUE(FPrograma.Valido());
   TJanela popup = AguardarPopup(FPrograma.Id(), "Aviso de texto", kEspera);
   ASSERT_NE(popup, nullptr);
-  ASSERT_TRUE(Confirmar(popup));
+  ASSERT_TRUE(ConfirmarPopup(popup, kEspera));
   ASSERT_TRUE(TDriver::AguardarAte([] { return !Acks().empty(); }, kEspera))
       << "the acknowledgement was never sent";
   const int posicao = TConfigINI::LerInteiro(TConfigINI::ArquivoConfig(), "MENSAGENS_CONTROLE",
