@@ -67,4 +67,9 @@ if [ $rc -eq 0 ] && [ -n "$report" ] && [ ! -s "$report" ]; then
   echo "testenv: $(basename "$prog") ended without its test report: it crashed or quit early" >&2
   rc=1
 fi
+# A filter that selects nothing (a suite renamed) would pass without testing.
+if [ $rc -eq 0 ] && [ -n "$report" ] && grep -q '<testsuites tests="0"' "$report"; then
+  echo "testenv: $(basename "$prog") ran no test" >&2
+  rc=1
+fi
 exit $rc
