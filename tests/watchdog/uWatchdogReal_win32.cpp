@@ -38,7 +38,8 @@ volatile int GProfundidade = 0;
 __attribute__((noinline)) int EstourarPilha(volatile char* AAnterior) {
   volatile char quadro[4096];
   quadro[0] = AAnterior ? AAnterior[0] : 1;
-  if (++GProfundidade < 0) return 0;
+  GProfundidade = GProfundidade + 1;
+  if (GProfundidade < 0) return 0;
   return EstourarPilha(quadro) + quadro[1];
 }
 
