@@ -1,6 +1,7 @@
 // The agent's application-wide settings.
 #include "app/uAplicacao.h"
 
+#include "config/uSaidaAutorizada.h"
 #include "log/uLogger.h"
 #include "platform/uFimSessao.h"
 #include "platform/ui/uKit.h"
@@ -14,4 +15,8 @@ void PrepararAplicacao() {
   TPedidoSaida::DefinirAcao([] { ui::app::Terminar(); });
   // An installer that closes the agent to replace its files starts it again after.
   RegistrarReinicioAposInstalacao();
+  // At a log-off Windows may end the process as soon as its windows have
+  // answered, before the message loop returns: the exit record is written
+  // while Windows still waits.
+  OuvirFimDeSessao([](bool) { TSaidaAutorizada::Registrar(); });
 }

@@ -6,12 +6,18 @@
 #include "app/uAplicacao.h"
 #include "app/uInstanciaUnica.h"
 #include "app/uPassosAgente.h"
+#include "config/uSaidaAutorizada.h"
 #include "platform/ui/uEspera.h"
 #include "platform/ui/uKit.h"
 
 int main() {
   // A second agent in the session ends quietly, before any window or icon.
-  if (!TInstanciaUnicaAgente::Garantir()) return 0;
+  // Every end that is meant leaves the exit record first: the watchdog
+  // restarts an agent that ended without it.
+  if (!TInstanciaUnicaAgente::Garantir()) {
+    TSaidaAutorizada::Registrar();
+    return 0;
+  }
   PrepararAplicacao();
   {
     // Creation runs the whole start-up, the first polling pass included, and
@@ -24,6 +30,9 @@ int main() {
       frm->ExibirPrimeiraVez();
       ui::app::Executar();
     }
+    // The loop ends only when the program was asked to end ("Sair" or the
+    // close password, a restart, an update, the end of the session).
+    TSaidaAutorizada::Registrar();
     // Destroying the window finalises the chat bubble and removes the icon.
   }
   // A request abandoned at the end (a log-off during a wait) may still be

@@ -11,6 +11,7 @@
 
 struct TPassagemAtualizacao {
   uint32_t Pid = 0;            // the agent being replaced
+  uint64_t Inicio = 0;         // when that process started (0: not known)
   std::string VersaoAnterior;  // its version
   std::string VersaoNova;      // the version the script installs
   TDateTime Hora = 0;          // when the script was started
@@ -24,8 +25,10 @@ class TRegistroPassagem {
   // False when the file holds no hand-over (Pid 0 or no time).
   static bool Ler(const std::string& AExe, TPassagemAtualizacao& APassagem);
   // Writes every field but Revertida; false when the file cannot be written.
+  // Without Inicio, the start of this process is written when Pid is its id.
   static bool Gravar(const std::string& AExe, const TPassagemAtualizacao& APassagem);
-  // Clears the hand-over (a script that did not start), keeping Revertida.
+  // Clears the hand-over (a script that did not start, a new version that has
+  // run long enough), keeping Revertida.
   static void Cancelar(const std::string& AExe);
   static std::string Revertida(const std::string& AExe);
   static bool MarcarRevertida(const std::string& AExe, const std::string& AVersao);

@@ -33,6 +33,12 @@ class IProcessos {
   virtual void Fechar(THandleProcesso AProcesso) = 0;
   // The id of an open process; 0 when it cannot be read.
   virtual uint32_t IdDoProcesso(THandleProcesso AProcesso) = 0;
+  // When an open process started, as an opaque count that only compares equal
+  // for the same process (an id alone may be given to another one later); 0
+  // when it cannot be read.
+  virtual uint64_t HoraInicio(THandleProcesso) { return 0; }
+  // The same for this program's own process.
+  virtual uint64_t HoraInicioPropria() { return 0; }
   // Starts the program with its window shown normally, the quoted path as the
   // command line and the program's folder as working folder; 0 when it fails.
   virtual THandleProcesso Iniciar(const std::string& ACaminho) = 0;

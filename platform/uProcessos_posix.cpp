@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,26 @@ class TProcessosPosix final : public IProcessos {
   void Fechar(THandleProcesso) override {}
   uint32_t IdDoProcesso(THandleProcesso) override { return 0; }
   THandleProcesso Iniciar(const std::string&) override { return 0; }
+
+  // Field 22 of /proc/self/stat: clock ticks from the boot to the start.
+  uint64_t HoraInicioPropria() override {
+    std::ifstream f("/proc/self/stat");
+    const std::string linha((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    // The name in field 2 may hold blanks and parentheses: count after its end.
+    const size_t fim = linha.rfind(')');
+    if (fim == std::string::npos) return 0;
+    std::istringstream resto(linha.substr(fim + 1));
+    std::string campo;
+    for (int i = 3; i <= 22; ++i)
+      if (!(resto >> campo)) return 0;
+    uint64_t v = 0;
+    for (char c : campo) {
+      if (c < '0' || c > '9') return 0;
+      v = v * 10 + static_cast<uint64_t>(c - '0');
+    }
+    // A process started in the boot's first tick still reads as known.
+    return v + 1;
+  }
 
   TInstanciaUnica AdquirirInstanciaUnica(const std::string& ANome) override {
     const char* tmp = std::getenv("TMPDIR");

@@ -63,6 +63,14 @@ bool MesmoCaminho(const std::wstring& A, const std::wstring& B) {
                               static_cast<int>(B.size()), TRUE) == CSTR_EQUAL;
 }
 
+// The creation time in 100 ns units since 1601; 0 when it cannot be read. It is
+// still there while a handle to an ended process stays open.
+uint64_t Criacao(HANDLE AProcesso) {
+  FILETIME criacao{}, fim{}, nucleo{}, usuario{};
+  if (!GetProcessTimes(AProcesso, &criacao, &fim, &nucleo, &usuario)) return 0;
+  return (static_cast<uint64_t>(criacao.dwHighDateTime) << 32) | criacao.dwLowDateTime;
+}
+
 class TProcessosWin32 final : public IProcessos {
  public:
   std::vector<uint32_t> ProcessosDoExecutavel(const std::string& ACaminho) override {
@@ -113,6 +121,12 @@ class TProcessosWin32 final : public IProcessos {
   uint32_t IdDoProcesso(THandleProcesso AProcesso) override {
     return AProcesso == 0 ? 0 : GetProcessId(reinterpret_cast<HANDLE>(AProcesso));
   }
+
+  uint64_t HoraInicio(THandleProcesso AProcesso) override {
+    return AProcesso == 0 ? 0 : Criacao(reinterpret_cast<HANDLE>(AProcesso));
+  }
+
+  uint64_t HoraInicioPropria() override { return Criacao(GetCurrentProcess()); }
 
   THandleProcesso Iniciar(const std::string& ACaminho) override {
     const std::wstring exe = ParaWide(ACaminho);

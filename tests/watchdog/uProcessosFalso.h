@@ -1,4 +1,5 @@
 // A process table in memory for the watchdog's tests; waiting moves the fake clock.
+// A process that ends on purpose leaves the agent's exit record, as the agent does.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "config/uSaidaAutorizada.h"
 #include "platform/uProcessos.h"
 #include "platform/uTexto.h"
 #include "tests/support/uTestSupport.h"
@@ -21,13 +23,22 @@ struct TProcessoFalso {
   uint32_t Fim = kSempre;  // tick when it ends
   uint32_t Codigo = 0;
   bool ListadoDepoisDoFim = false;  // still in the snapshot after it ended
+  bool Autorizada = false;          // ends on purpose: writes the exit record
+  uint64_t HoraInicio = 0;          // its start as the system tells it; 0: Inicio + 1
+  bool SaidaRegistrada = false;
 };
 
 // How a program started by the watchdog behaves.
 struct TRoteiroInicio {
   uint32_t VidaMs = kSempre;
   uint32_t Codigo = 0;
+  bool Autorizada = false;
 };
+
+// A copy that ends on purpose after AVidaMs (code 0, the exit record written).
+inline TRoteiroInicio SaidaDeProposito(uint32_t AVidaMs) {
+  return {AVidaMs, 0, true};
+}
 
 class TProcessosFalso : public IProcessos {
  public:
@@ -58,20 +69,23 @@ class TProcessosFalso : public IProcessos {
   TResultadoEspera Aguardar(THandleProcesso AH, uint32_t AMs) override {
     TProcessoFalso& p = Lista.at(static_cast<uint32_t>(AH));
     const uint32_t t = Agora();
-    if (p.Fim <= t) return TResultadoEspera::Terminou;
+    ++Esperas;
+    if (p.Fim <= t) return Terminou();
     if (AMs == kEsperaInfinita) {
       if (p.Fim == kSempre) return TResultadoEspera::Falha;  // would wait forever
       FRelogio.Avancar(p.Fim - t);
-      return TResultadoEspera::Terminou;
+      return Terminou();
     }
     if (p.Fim - t <= AMs) {
       FRelogio.Avancar(p.Fim - t);
-      return TResultadoEspera::Terminou;
+      return Terminou();
     }
     FRelogio.Avancar(AMs);
+    RegistrarSaidas();
     return TResultadoEspera::TempoEsgotado;
   }
   bool CodigoSaida(THandleProcesso AH, uint32_t& ACodigo) override {
+    RegistrarSaidas();
     if (AoLerCodigo) AoLerCodigo();
     if (!CodigoLegivel) return false;
     ACodigo = Lista.at(static_cast<uint32_t>(AH)).Codigo;
@@ -79,6 +93,11 @@ class TProcessosFalso : public IProcessos {
   }
   void Fechar(THandleProcesso AH) override { Abertos.erase(static_cast<uint32_t>(AH)); }
   uint32_t IdDoProcesso(THandleProcesso AH) override { return static_cast<uint32_t>(AH); }
+  uint64_t HoraInicio(THandleProcesso AH) override {
+    if (!InicioLegivel) return 0;
+    const TProcessoFalso& p = Lista.at(static_cast<uint32_t>(AH));
+    return p.HoraInicio != 0 ? p.HoraInicio : p.Inicio + 1;
+  }
   THandleProcesso Iniciar(const std::string& ACaminho) override {
     TicksInicio.push_back(Agora());
     CaminhosIniciados.push_back(ACaminho);
@@ -90,6 +109,7 @@ class TProcessosFalso : public IProcessos {
     }
     TProcessoFalso p{ACaminho, Agora(), r.VidaMs == kSempre ? kSempre : Agora() + r.VidaMs,
                      r.Codigo};
+    p.Autorizada = r.Autorizada;
     const uint32_t id = Adicionar(p);
     Abertos.insert(id);
     return static_cast<THandleProcesso>(id);
@@ -112,6 +132,7 @@ class TProcessosFalso : public IProcessos {
   bool FalharInicio = false;
   bool CodigoLegivel = true;
   bool SemAcesso = false;
+  bool InicioLegivel = true;
   std::function<void()> AoLerCodigo;  // runs when the watchdog learns of an exit
 
   std::set<uint32_t> Abertos;       // handles not yet closed
@@ -120,8 +141,32 @@ class TProcessosFalso : public IProcessos {
   std::vector<std::string> CaminhosIniciados;
   std::string MutexPedido;
   int Buscas = 0;
+  int Esperas = 0;
 
  private:
+  TResultadoEspera Terminou() {
+    RegistrarSaidas();
+    return TResultadoEspera::Terminou;
+  }
+  // Each deliberate end that has come leaves its record, in the order they came.
+  void RegistrarSaidas() {
+    for (;;) {
+      TProcessoFalso* proximo = nullptr;
+      uint32_t id = 0;
+      for (auto& [i, p] : Lista)
+        if (p.Autorizada && !p.SaidaRegistrada && p.Fim <= Agora() &&
+            (!proximo || p.Fim < proximo->Fim)) {
+          proximo = &p;
+          id = i;
+        }
+      if (!proximo) return;
+      proximo->SaidaRegistrada = true;
+      TSaidaAutorizada::Gravar(id,
+                               proximo->HoraInicio != 0 ? proximo->HoraInicio : proximo->Inicio + 1,
+                               FRelogio.Agora());
+    }
+  }
+
   TRelogioFalso& FRelogio;
   uint32_t FProximoId = 100;
 };

@@ -1,6 +1,7 @@
 // The watchdog around an update: the agent being replaced is not restarted,
-// the new copy is followed (or started when it does not come up), and a new
-// version that keeps failing is rolled back to the newest backup once.
+// the new copy is followed (or started when it does not come up), a new
+// version that keeps failing is rolled back to the newest backup once, and
+// one that runs ten minutes is kept and its hand-over record cleared.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -31,9 +32,10 @@ class WatchdogAtualizacaoTeste : public ::testing::Test {
   const std::string kAnterior = Executavel(1, 0, 115, 0, 5000);
   // The agent (process id returned) quits for the script at AFim with ACodigo.
   uint32_t AgenteSubstituido(uint32_t AFim, uint32_t ACodigo) {
-    const uint32_t id = FProc.Adicionar({FExe, 0, AFim, ACodigo});
+    const uint32_t id = FProc.Adicionar({FExe, FProc.Agora(), AFim, ACodigo});
     TPassagemAtualizacao p;
     p.Pid = id;
+    p.Inicio = FProc.Agora() + 1;  // as the fake tells the process's start
     p.VersaoAnterior = "1.0.115";
     p.VersaoNova = "1.0.117";
     p.Hora = FRelogio.Agora();
@@ -49,6 +51,7 @@ class WatchdogAtualizacaoTeste : public ::testing::Test {
                        [&](const std::string& L) { return L.find(ATexto) != std::string::npos; });
   }
 
+  TBaseTemporaria FBase;  // the employee's folder, where the exit record lies
   TPastaTemporaria FPasta;
   std::string FExe;
   TRelogioFalso FRelogio;
@@ -59,7 +62,9 @@ class WatchdogAtualizacaoTeste : public ::testing::Test {
 TEST_F(WatchdogAtualizacaoTeste, AgenteEncerradoPeloScriptNaoEReiniciado) {
   // taskkill /F gives exit code 1; the script starts the new copy 5 s later.
   AgenteSubstituido(1000 + 20000, 1);
-  const uint32_t novo = FProc.Adicionar({FExe, 1000 + 25000, 1000 + 90000, 0});
+  TProcessoFalso novoP{FExe, 1000 + 25000, 1000 + 90000, 0};
+  novoP.Autorizada = true;
+  const uint32_t novo = FProc.Adicionar(novoP);
   EXPECT_EQ(Rodar(), kSaidaNormal);
   EXPECT_TRUE(FProc.TicksInicio.empty()) << "no restart of the agent being replaced";
   EXPECT_TRUE(Registrou("agente substituido pela atualizacao para 1.0.117 (codigo 1)"));
@@ -68,7 +73,7 @@ TEST_F(WatchdogAtualizacaoTeste, AgenteEncerradoPeloScriptNaoEReiniciado) {
 
 TEST_F(WatchdogAtualizacaoTeste, NovaVersaoQueNaoApareceEIniciada) {
   AgenteSubstituido(1000 + 20000, 0);
-  FProc.Roteiro = {{60000u, 0}};
+  FProc.Roteiro = {SaidaDeProposito(60000u)};
   EXPECT_EQ(Rodar(), kSaidaNormal);
   ASSERT_EQ(FProc.TicksInicio.size(), 1u);
   EXPECT_GE(FProc.TicksInicio[0], 1000u + 20000u + 15000u) << "after the tolerance";
@@ -78,7 +83,7 @@ TEST_F(WatchdogAtualizacaoTeste, NovaVersaoQueNaoApareceEIniciada) {
 // The agent quit for the script before the watchdog it started looked for it.
 TEST_F(WatchdogAtualizacaoTeste, AgenteJaSubstituidoAoIniciarSegueANovaVersao) {
   AgenteSubstituido(500, 0);
-  FProc.Roteiro = {{60000u, 0}};
+  FProc.Roteiro = {SaidaDeProposito(60000u)};
   EXPECT_EQ(Rodar(), kSaidaNormal);
   EXPECT_TRUE(Registrou("antes de ser acompanhado; acompanhando a nova versao"));
   EXPECT_FALSE(Registrou("agente nao esta em execucao"));
@@ -96,7 +101,7 @@ TEST_F(WatchdogAtualizacaoTeste, TresFalhasRestauramOBackupMaisNovoUmaVez) {
   AgenteSubstituido(1000 + 20000, 0);
   // The new version comes up and ends at once with an error, each time.
   FProc.Adicionar({FExe, 1000 + 24000, 1000 + 24100, 3});
-  FProc.Roteiro = {{100, 3}, {100, 3}, {60000u, 0}};
+  FProc.Roteiro = {{100, 3}, {100, 3}, SaidaDeProposito(60000u)};
   EXPECT_EQ(Rodar(), kSaidaNormal);
   EXPECT_EQ(FProc.TicksInicio.size(), 3u) << "two restarts, then the restored agent";
   EXPECT_EQ(LerArquivoTeste(FExe), kAnterior);
@@ -112,7 +117,7 @@ TEST_F(WatchdogAtualizacaoTeste, TresFalhasRestauramOBackupMaisNovoUmaVez) {
   GravarArquivoTeste(FExe, kNova);
   AgenteSubstituido(FProc.Agora() + 1000, 0);
   FProc.Adicionar({FExe, FProc.Agora() + 3000, FProc.Agora() + 3100, 3});
-  FProc.Roteiro = {{100, 3}, {100, 3}, {60000u, 0}};
+  FProc.Roteiro = {{100, 3}, {100, 3}, SaidaDeProposito(60000u)};
   EXPECT_EQ(Rodar(), kSaidaNormal);
   EXPECT_EQ(LerArquivoTeste(FExe), kNova);
   EXPECT_TRUE(Registrou("versao 1.0.117 ja foi revertida uma vez; sem nova reversao"));
@@ -122,7 +127,7 @@ TEST_F(WatchdogAtualizacaoTeste, FalhasDepoisDeDezMinutosNaoRevertem) {
   AgenteSubstituido(1000 + 20000, 0);
   // Fine for eleven minutes, then crashes three times.
   FProc.Adicionar({FExe, 1000 + 24000, 1000 + 24000 + 11 * 60000u, 3});
-  FProc.Roteiro = {{100, 3}, {100, 3}, {60000u, 0}};
+  FProc.Roteiro = {{100, 3}, {100, 3}, SaidaDeProposito(60000u)};
   EXPECT_EQ(Rodar(), kSaidaNormal);
   EXPECT_EQ(LerArquivoTeste(FExe), kNova);
   EXPECT_FALSE(Registrou("backup restaurado"));
@@ -155,7 +160,7 @@ TEST_F(WatchdogAtualizacaoTeste, SoOBackupDaVersaoAnteriorERestaurado) {
     GravarArquivoTeste(Backup("20240302_080000"), c.Mais);
     AgenteSubstituido(FProc.Agora() + 1000, 0);
     FProc.Adicionar({FExe, FProc.Agora() + 3000, FProc.Agora() + 3100, 3});
-    FProc.Roteiro = {{100, 3}, {100, 3}, {60000u, 0}};
+    FProc.Roteiro = {{100, 3}, {100, 3}, SaidaDeProposito(60000u)};
     Rodar();
     if (c.ComAnterior) {
       EXPECT_EQ(LerArquivoTeste(FExe), kAnterior);
@@ -169,3 +174,118 @@ TEST_F(WatchdogAtualizacaoTeste, SoOBackupDaVersaoAnteriorERestaurado) {
 }
 
 }  // namespace
+
+// Once the new version has run ten minutes the hand-over is over: its record
+// goes (the rollback memory stays), so that the id it names, which the system
+// may give to another process, is never taken for the agent being replaced.
+TEST_F(WatchdogAtualizacaoTeste, RegistroApagadoQuandoANovaVersaoCompletaDezMinutos) {
+  TRegistroPassagem::MarcarRevertida(FExe, "1.0.110");
+  AgenteSubstituido(1000 + 20000, 0);
+  // Fine for eleven minutes, then it crashes once and is restarted.
+  const uint32_t fim = 1000 + 24000 + 11 * 60000u;
+  FProc.Adicionar({FExe, 1000 + 24000, fim, 3});
+  FProc.Roteiro = {SaidaDeProposito(60000u)};
+  bool registroNaQueda = true;
+  FProc.AoLerCodigo = [&] {
+    TPassagemAtualizacao p;
+    if (FProc.Agora() == fim) registroNaQueda = TRegistroPassagem::Ler(FExe, p);
+  };
+  EXPECT_EQ(Rodar(), kSaidaNormal);
+  EXPECT_FALSE(registroNaQueda) << "still there eleven minutes after the hand-over";
+  EXPECT_TRUE(
+      Registrou("Watchdog: versao 1.0.117 em execucao desde a atualizacao; registro da "
+                "atualizacao encerrado"));
+  EXPECT_TRUE(Registrou("Watchdog: agente reiniciado apos falha (codigo 3)"));
+  EXPECT_EQ(TRegistroPassagem::Revertida(FExe), "1.0.110");
+  EXPECT_EQ(LerArquivoTeste(FExe), kNova);
+}
+
+// A hand-over record names the process by its id and its start: an agent that
+// later got the same id is watched as itself, and its crash restarted.
+TEST_F(WatchdogAtualizacaoTeste, RegistroNomeiaOProcessoPeloIdEPeloInicio) {
+  const struct {
+    const char* Nome;
+    uint64_t Inicio;  // in the record; the process started at tick 1000 (reads 1001)
+    bool Substituido;
+  } casos[] = {
+      {"the same process", 1001, true},
+      {"the id given to another process", 5, false},
+      {"a record without the start (an older agent's)", 0, true},
+  };
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.Nome);
+    TRelogioFalso relogio;
+    TProcessosFalso proc(relogio);
+    proc.Existentes = {FExe};
+    const uint32_t id = proc.Adicionar({FExe, 1000, 1000 + 20000, 1});
+    TPassagemAtualizacao p;
+    p.Pid = id;
+    p.Inicio = c.Inicio;
+    p.VersaoAnterior = "1.0.115";
+    p.VersaoNova = "1.0.117";
+    p.Hora = relogio.Agora();
+    ASSERT_TRUE(TRegistroPassagem::Gravar(FExe, p));
+    proc.Roteiro = {SaidaDeProposito(60000u)};
+    std::vector<std::string> log;
+    TWatchdog w(proc, relogio, [&](const std::string& M) { log.push_back(M); });
+    EXPECT_EQ(w.Executar({FExe}), kSaidaNormal);
+    const bool substituido = std::any_of(log.begin(), log.end(), [](const std::string& L) {
+      return L.find("agente substituido pela atualizacao") != std::string::npos;
+    });
+    EXPECT_EQ(substituido, c.Substituido);
+    const bool reiniciado =
+        std::find(log.begin(), log.end(), "Watchdog: agente reiniciado apos falha (codigo 1)") !=
+        log.end();
+    EXPECT_EQ(reiniciado, !c.Substituido);
+  }
+}
+
+// The restart command right after an update: each copy ends on purpose and the
+// next one comes up. Those ends are no failures of the new version, however many.
+TEST_F(WatchdogAtualizacaoTeste, SaidasDePropositoNaoContamParaAReversao) {
+  AgenteSubstituido(1000 + 20000, 0);
+  uint32_t t = 1000 + 24000;
+  for (int i = 0; i < 4; ++i, t += 6000) {
+    TProcessoFalso copia{FExe, t, t + 5000, 0};
+    copia.Autorizada = true;
+    FProc.Adicionar(copia);
+  }
+  EXPECT_EQ(Rodar(), kSaidaNormal);
+  EXPECT_TRUE(FProc.TicksInicio.empty());
+  EXPECT_EQ(LerArquivoTeste(FExe), kNova);
+  EXPECT_FALSE(Registrou("backup restaurado"));
+  EXPECT_TRUE(Registrou("agente encerrado normalmente; watchdog encerrado"));
+}
+
+// The agent that started the watchdog is gone already: a hand-over record
+// explains that only while it is recent, however the clock moved since.
+TEST_F(WatchdogAtualizacaoTeste, RegistroVelhoAoIniciarNaoESeguido) {
+  constexpr double kMinutoDias = 1.0 / (24 * 60);
+  const struct {
+    const char* Nome;
+    double Minutos;  // the record's time against the clock now
+    bool Segue;
+  } casos[] = {
+      {"nine minutes ago", -9, true},
+      {"eleven minutes ago", -11, false},
+      {"five minutes ahead (the clock set back a little)", 5, true},
+      {"eleven minutes ahead (the clock set back)", 11, false},
+  };
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.Nome);
+    FLog.clear();
+    FProc.TicksInicio.clear();
+    TPassagemAtualizacao p;
+    p.Pid = 4242;  // no such process now
+    p.VersaoAnterior = "1.0.115";
+    p.VersaoNova = "1.0.117";
+    p.Hora = FRelogio.Agora() + c.Minutos * kMinutoDias;
+    ASSERT_TRUE(TRegistroPassagem::Gravar(FExe, p));
+    FProc.Roteiro = {SaidaDeProposito(60000u)};
+    EXPECT_EQ(Rodar(), kSaidaNormal);
+    EXPECT_EQ(Registrou("antes de ser acompanhado; acompanhando a nova versao"), c.Segue);
+    EXPECT_EQ(Registrou("Watchdog: aviso: agente nao esta em execucao; watchdog encerrado"),
+              !c.Segue);
+    EXPECT_EQ(FProc.TicksInicio.size(), c.Segue ? 1u : 0u);
+  }
+}

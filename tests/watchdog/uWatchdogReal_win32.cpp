@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "config/uConfigINI.h"
+#include "config/uSaidaAutorizada.h"
 #include "log/uLogger.h"
 #include "platform/uProcessos.h"
 #include "platform/uTexto.h"
@@ -26,16 +27,62 @@ std::wstring ModuloAtual() {
   return std::wstring(buf, n);
 }
 
-// A copy of this program under the fake agent's name is the agent: it only waits
-// to be killed, and ends by itself so that nothing outlives a failed test.
+// What the test asks of a fake agent, by a named event of its process id.
+std::wstring NomeEvento(const wchar_t* AAcao, DWORD AId) {
+  return std::wstring(L"Local\\VeskAgenteFalso") + AAcao + L"_" + std::to_wstring(AId);
+}
+
+volatile int GProfundidade = 0;
+
+// Deep enough to overflow any stack: the frames are used and cannot be folded.
+__attribute__((noinline)) int EstourarPilha(volatile char* AAnterior) {
+  volatile char quadro[4096];
+  quadro[0] = AAnterior ? AAnterior[0] : 1;
+  GProfundidade = GProfundidade + 1;
+  if (GProfundidade < 0) return 0;
+  return EstourarPilha(quadro) + quadro[1];
+}
+
+// A copy of this program under the fake agent's name is the agent: it waits to
+// be killed, to be asked to end on purpose (writing the exit record, as the
+// agent does) or to overflow its stack, and ends by itself, on purpose, so that
+// nothing outlives a failed test.
 const bool kEhAgenteFalso = [] {
   const std::wstring m = ModuloAtual();
   const std::wstring nome = m.substr(m.find_last_of(L'\\') + 1);
   if (CompareStringOrdinal(nome.c_str(), -1, kNomeAgenteFalso, -1, TRUE) != CSTR_EQUAL)
     return false;
-  Sleep(60000);
+  const DWORD eu = GetCurrentProcessId();
+  HANDLE eventos[] = {CreateEventW(nullptr, TRUE, FALSE, NomeEvento(L"Sair", eu).c_str()),
+                      CreateEventW(nullptr, TRUE, FALSE, NomeEvento(L"Estourar", eu).c_str())};
+  if (WaitForMultipleObjects(2, eventos, FALSE, 60000) == WAIT_OBJECT_0 + 1) EstourarPilha(nullptr);
+  TSaidaAutorizada::Registrar();
   ExitProcess(0);
 }();
+
+// Sets the fake agent's event, which it may still be creating.
+bool PedirAoAgente(const wchar_t* AAcao, DWORD AId) {
+  const DWORD inicio = GetTickCount();
+  for (;;) {
+    HANDLE e = OpenEventW(EVENT_MODIFY_STATE, FALSE, NomeEvento(AAcao, AId).c_str());
+    if (e) {
+      const bool ok = SetEvent(e) != FALSE;
+      CloseHandle(e);
+      return ok;
+    }
+    if (GetTickCount() - inicio >= 5000) return false;
+    Sleep(50);
+  }
+}
+
+// Asks the fake agent to end on purpose and waits for its end.
+bool SairDeProposito(DWORD AId) {
+  HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, AId);
+  if (!h) return false;
+  const bool ok = PedirAoAgente(L"Sair", AId) && WaitForSingleObject(h, 10000) == WAIT_OBJECT_0;
+  CloseHandle(h);
+  return ok;
+}
 
 std::wstring PastaDoTeste() {
   const std::wstring m = ModuloAtual();
@@ -202,11 +249,7 @@ TEST_F(WatchdogReal, RestartsAKilledAgentAndEndsAfterACleanExit) {
   EXPECT_TRUE(AguardarAte([&] { return Agentes() == std::vector<uint32_t>{novo}; }, 5000));
   EXPECT_EQ(AguardarCodigo(wd.H, 0), static_cast<DWORD>(STILL_ACTIVE));
 
-  HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, novo);
-  ASSERT_TRUE(h);
-  TerminateProcess(h, 0);  // exit code 0: closed on purpose
-  WaitForSingleObject(h, 5000);
-  CloseHandle(h);
+  ASSERT_TRUE(SairDeProposito(novo));
   EXPECT_EQ(AguardarCodigo(wd.H, 15000), static_cast<DWORD>(kSaidaNormal));
   EXPECT_TRUE(Agentes().empty()) << "restarted after a clean exit";
   EXPECT_EQ(Acompanhados(), (std::vector<DWORD>{agente.Id, novo}));
@@ -216,14 +259,59 @@ TEST_F(WatchdogReal, RestartsAKilledAgentAndEndsAfterACleanExit) {
       << log;
 }
 
+// An agent that ends without its exit record crashed, whatever code the system
+// gives it: Wine ends a program that overflowed its stack with code 0.
+TEST_F(WatchdogReal, RestartsAnAgentThatEndedWithoutItsRecord) {
+  const struct {
+    const char* Nome;
+    bool Estourar;  // a real stack overflow; otherwise killed with code 0
+  } casos[] = {{"killed with code 0", false}, {"stack overflow", true}};
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.Nome);
+    const size_t inicio = LerArquivoTeste(TLogger::ArquivoLogDoDia()).size();
+    const TProcessoTeste agente = IniciarAgente();
+    ASSERT_TRUE(agente.H);
+    const TProcessoTeste wd = IniciarWatchdog(ParametroAgente());
+    ASSERT_TRUE(wd.H);
+    ASSERT_TRUE(AguardarAcompanhado(agente.Id));
+    if (c.Estourar)
+      ASSERT_TRUE(PedirAoAgente(L"Estourar", agente.Id));
+    else
+      ASSERT_TRUE(TerminateProcess(agente.H, 0));
+    const DWORD codigo = AguardarCodigo(agente.H, 15000);
+    ASSERT_NE(codigo, static_cast<DWORD>(STILL_ACTIVE));
+    RecordProperty(c.Estourar ? "codigo_estouro" : "codigo_morto", std::to_string(codigo));
+    const DWORD novo = AguardarOutroAcompanhado(agente.Id);
+    EXPECT_NE(novo, 0u) << "not restarted after ending with code " << codigo;
+    EXPECT_EQ(AguardarCodigo(wd.H, 0), static_cast<DWORD>(STILL_ACTIVE));
+    const std::string log = LerArquivoTeste(TLogger::ArquivoLogDoDia()).substr(inicio);
+    EXPECT_NE(
+        log.find("Watchdog: agente reiniciado apos falha (codigo " + std::to_string(codigo) + ")"),
+        std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("agente encerrado normalmente"), std::string::npos) << log;
+    // The next case starts a watchdog of its own: this one goes first, then its copy.
+    TerminateProcess(wd.H, 9);
+    WaitForSingleObject(wd.H, 5000);
+    if (novo != 0) {
+      HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, novo);
+      if (h) {
+        TerminateProcess(h, 9);
+        WaitForSingleObject(h, 5000);
+        CloseHandle(h);
+      }
+    }
+  }
+}
+
 TEST_F(WatchdogReal, FollowsTheCopyThatARestartStartsLater) {
   const TProcessoTeste velho = IniciarAgente();
   ASSERT_TRUE(velho.H);
   const TProcessoTeste wd = IniciarWatchdog(ParametroAgente());
   ASSERT_TRUE(AguardarAcompanhado(velho.Id));
 
-  // The restart command: the old copy quits with 0, the new one comes a bit later.
-  TerminateProcess(velho.H, 0);
+  // The restart command: the old copy quits on purpose, the new one comes a bit later.
+  ASSERT_TRUE(SairDeProposito(velho.Id));
   Sleep(600);
   const TProcessoTeste novo = IniciarAgente();
   ASSERT_TRUE(novo.H);
@@ -247,7 +335,7 @@ TEST_F(WatchdogReal, SecondWatchdogEndsAtOnce) {
   EXPECT_EQ(AguardarCodigo(segundo.H, 10000), static_cast<DWORD>(kSaidaNormal));
   EXPECT_EQ(AguardarCodigo(primeiro.H, 0), static_cast<DWORD>(STILL_ACTIVE));
 
-  TerminateProcess(agente.H, 0);
+  ASSERT_TRUE(SairDeProposito(agente.Id));
   EXPECT_EQ(AguardarCodigo(primeiro.H, 15000), static_cast<DWORD>(kSaidaNormal));
   EXPECT_EQ(Acompanhados(), std::vector<DWORD>{agente.Id}) << "the second one took over too";
 }

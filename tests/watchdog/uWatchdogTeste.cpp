@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <map>
 
+#include "config/uSaidaAutorizada.h"
 #include "log/uLogger.h"
 #include "tests/watchdog/uProcessosFalso.h"
 #include "tools/watchdog/uWatchdog.h"
@@ -19,9 +20,12 @@ class WatchdogTeste : public ::testing::Test {
   void TearDown() override { EXPECT_TRUE(FProc.Abertos.empty()) << "handle left open"; }
 
   uint32_t T0() const { return 1000; }  // the fake clock's first tick
-  // An agent already running when the watchdog starts, ending at AFim with ACodigo.
-  uint32_t AgenteInicial(uint32_t AFim = kSempre, uint32_t ACodigo = 0) {
-    return FProc.Adicionar({kAgente, 0, AFim, ACodigo});
+  // An agent already running when the watchdog starts, ending at AFim with
+  // ACodigo, on purpose (its exit record written) or not.
+  uint32_t AgenteInicial(uint32_t AFim = kSempre, uint32_t ACodigo = 0, bool AAutorizada = false) {
+    TProcessoFalso p{kAgente, 0, AFim, ACodigo};
+    p.Autorizada = AAutorizada;
+    return FProc.Adicionar(p);
   }
   int Rodar(std::vector<std::string> AArgs = {kAgente}) {
     TWatchdog w(FProc, FRelogio, [this](const std::string& M) { FLog.push_back(M); });
@@ -37,33 +41,46 @@ class WatchdogTeste : public ::testing::Test {
     }));
   }
 
+  TBaseTemporaria FBase;  // the employee's folder, where the exit record lies
   TRelogioFalso FRelogio;
   TProcessosFalso FProc;
   std::vector<std::string> FLog;
 };
 
-TEST_F(WatchdogTeste, RestartsOnlyAfterFailureExitCodes) {
+TProcessoFalso Autorizado(TProcessoFalso AP) {
+  AP.Autorizada = true;
+  return AP;
+}
+
+TEST_F(WatchdogTeste, RestartsEveryEndWithoutTheAgentsExitRecord) {
   struct Caso {
     uint32_t Codigo;
     bool Legivel;
+    bool Autorizada;  // the agent wrote its exit record before it ended
     bool Reinicia;
     const char* Texto;
   };
   const Caso casos[] = {
-      {1, true, true, "(codigo 1)"},                     // TerminateProcess(h, 1), taskkill /F
-      {0xC0000005u, true, true, "(codigo 3221225477)"},  // access violation
-      {0, false, true, "(codigo 4294967295)"},           // unreadable: no proof of a clean exit
-      {0, true, false, nullptr},
+      {1, true, false, true, "(codigo 1)"},  // TerminateProcess(h, 1), taskkill /F
+      {0xC0000005u, true, false, true, "(codigo 3221225477)"},  // access violation
+      {0, false, false, true, "(codigo 4294967295)"},           // unreadable
+      // Wine ends a program that overflowed its stack with code 0.
+      {0, true, false, true, "(codigo 0)"},
+      {0, true, true, false, nullptr},
+      {1, true, true, false, nullptr},  // ended on purpose, whatever it returned
   };
   for (const Caso& c : casos) {
-    SCOPED_TRACE(c.Codigo);
+    SCOPED_TRACE(std::to_string(c.Codigo) + (c.Autorizada ? " with record" : ""));
+    TBaseTemporaria base;
     TRelogioFalso relogio;
     TProcessosFalso proc(relogio);
     proc.Existentes = {kAgente};
     int leituras = 0;  // only the first exit is unreadable
     proc.AoLerCodigo = [&] { proc.CodigoLegivel = c.Legivel || leituras++ > 0; };
-    proc.Adicionar({kAgente, 0, 1000 + 30000, c.Codigo});
-    proc.Roteiro = {{kMinuto, 0}};
+    TProcessoFalso agente{kAgente, 0, 1000 + 30000, c.Codigo};
+    agente.Autorizada = c.Autorizada;
+    proc.Adicionar(agente);
+    proc.Roteiro = {SaidaDeProposito(kMinuto)};
     std::vector<std::string> log;
     TWatchdog w(proc, relogio, [&](const std::string& M) { log.push_back(M); });
     EXPECT_EQ(w.Executar({kAgente}), kSaidaNormal);
@@ -77,15 +94,72 @@ TEST_F(WatchdogTeste, RestartsOnlyAfterFailureExitCodes) {
                 log.end());
     } else {
       EXPECT_TRUE(proc.TicksInicio.empty());
+      EXPECT_NE(std::find(log.begin(), log.end(),
+                          "Watchdog: agente encerrado normalmente; watchdog encerrado"),
+                log.end());
     }
+    // A crash is never reported as a deliberate end.
+    EXPECT_EQ(std::count(log.begin(), log.end(),
+                         "Watchdog: agente encerrado normalmente; watchdog encerrado"),
+              1);
     EXPECT_TRUE(proc.Abertos.empty());
   }
+}
+
+// The record names one process: by its id and start, or, when the start cannot
+// be read, by its id written moments before the end. A record left by an
+// earlier process under the same id is no deliberate end of this one.
+TEST_F(WatchdogTeste, ExitRecordMustNameTheProcessThatEnded) {
+  constexpr double kMinutoDias = 1.0 / (24 * 60);
+  struct Caso {
+    const char* Nome;
+    int32_t OutroPid;    // added to the ended process's id
+    uint64_t Inicio;     // 0: the process's own start
+    double Idade;        // minutes between the record and the end
+    bool InicioLegivel;  // whether the watchdog can read the start
+    bool Reinicia;
+  };
+  const Caso casos[] = {
+      {"its own", 0, 0, 0, true, false},
+      {"its own, written long before", 0, 0, 30, true, false},
+      {"same id, another start", 0, 777, 0, true, true},
+      {"another id", 1, 0, 0, true, true},
+      {"start unknown, written just now", 0, 0, 0.5, false, false},
+      {"start unknown, written long ago", 0, 0, 3, false, true},
+      {"start unknown, written ahead of the clock", 0, 0, -3, false, true},
+  };
+  for (const Caso& c : casos) {
+    SCOPED_TRACE(c.Nome);
+    TBaseTemporaria base;
+    TRelogioFalso relogio;
+    TProcessosFalso proc(relogio);
+    proc.Existentes = {kAgente};
+    proc.InicioLegivel = c.InicioLegivel;
+    const uint32_t fim = 1000 + 30000;
+    const uint32_t id = proc.Adicionar({kAgente, 0, fim, 0});
+    proc.AoLerCodigo = [&] {
+      if (proc.TicksInicio.empty())
+        TSaidaAutorizada::Gravar(id + c.OutroPid, c.Inicio != 0 ? c.Inicio : 1,
+                                 relogio.Agora() - c.Idade * kMinutoDias);
+    };
+    proc.Roteiro = {SaidaDeProposito(kMinuto)};
+    TWatchdog w(proc, relogio, [](const std::string&) {});
+    EXPECT_EQ(w.Executar({kAgente}), kSaidaNormal);
+    EXPECT_EQ(proc.TicksInicio.size(), c.Reinicia ? 1u : 0u);
+  }
+}
+
+// A record that was taken for an end is used up: it cannot vouch twice.
+TEST_F(WatchdogTeste, ExitRecordIsUsedOnce) {
+  const uint32_t id = AgenteInicial(T0() + 10000, 0, true);
+  EXPECT_EQ(Rodar(), kSaidaNormal);
+  EXPECT_FALSE(TSaidaAutorizada::Confere(id, 1, FRelogio.Agora()));
 }
 
 TEST_F(WatchdogTeste, NoRestartWhenAnotherCopyStartedDuringThePause) {
   AgenteInicial(T0() + 10000, 1);
   // The update script kills the old agent and starts the new one 3 s later.
-  const uint32_t novo = FProc.Adicionar({kAgente, T0() + 13000, T0() + 50000, 0});
+  const uint32_t novo = FProc.Adicionar(Autorizado({kAgente, T0() + 13000, T0() + 50000, 0}));
   EXPECT_EQ(Rodar(), kSaidaNormal);
   EXPECT_TRUE(FProc.TicksInicio.empty());
   EXPECT_TRUE(Registrou("ja ha outra instancia em execucao; sem reinicio"));
@@ -104,10 +178,11 @@ TEST_F(WatchdogTeste, CleanExitFollowsAReplacementThatAppearsWithinTheGrace) {
     TProcessosFalso proc(relogio);
     proc.Existentes = {kAgente};
     const uint32_t saida = 1000 + 20000;
-    proc.Adicionar({kAgente, 0, saida, 0});
+    TBaseTemporaria base;
+    proc.Adicionar(Autorizado({kAgente, 0, saida, 0}));
     // The replacement is killed later: only a watchdog that follows it restarts it.
     proc.Adicionar({kAgente, saida + c.Atraso, saida + c.Atraso + 10 * kMinuto, 1});
-    proc.Roteiro = {{1000, 0}};
+    proc.Roteiro = {SaidaDeProposito(1000)};
     TWatchdog w(proc, relogio, [](const std::string&) {});
     EXPECT_EQ(w.Executar({kAgente}), kSaidaNormal);
     EXPECT_EQ(proc.TicksInicio.size(), c.Segue ? 1u : 0u);
@@ -121,8 +196,8 @@ TEST_F(WatchdogTeste, NamesEachCopyItTakesOverOnceItHoldsIt) {
   // The first copy crashes, the restarted one closes on purpose and is replaced.
   const uint32_t primeiro = AgenteInicial(T0() + 10000, 1);
   const uint32_t saida = T0() + 10000 + 5000 + 20000;
-  const uint32_t substituto = FProc.Adicionar({kAgente, saida + 2000, saida + 9000, 0});
-  FProc.Roteiro = {{20000, 0}};
+  const uint32_t substituto = FProc.Adicionar(Autorizado({kAgente, saida + 2000, saida + 9000, 0}));
+  FProc.Roteiro = {SaidaDeProposito(20000)};
   EXPECT_EQ(Rodar(), kSaidaNormal);
   ASSERT_EQ(FProc.TicksInicio.size(), 1u);
   const uint32_t reiniciado = FProc.Lista.rbegin()->first;
@@ -145,6 +220,7 @@ TEST_F(WatchdogTeste, CleanExitWithoutReplacementEnds) {
   // The ended agent stays in the snapshot while another process holds its handle.
   TProcessoFalso a{kAgente, 0, T0() + 20000, 0};
   a.ListadoDepoisDoFim = true;
+  a.Autorizada = true;
   FProc.Adicionar(a);
   EXPECT_EQ(Rodar(), kSaidaNormal);
   EXPECT_TRUE(FProc.TicksInicio.empty());
@@ -165,12 +241,13 @@ TEST_F(WatchdogTeste, RestartLimitIsASlidingHour) {
   for (const Caso& c : {Caso{1000, 5, kSaidaLimite}, Caso{714999, 5, kSaidaLimite},
                         Caso{715000, 9, kSaidaNormal}, Caso{20 * kMinuto, 9, kSaidaNormal}}) {
     SCOPED_TRACE(c.Vida);
+    TBaseTemporaria base;
     TRelogioFalso relogio;
     TProcessosFalso proc(relogio);
     proc.Existentes = {kAgente};
     proc.Adicionar({kAgente, 0, 1000 + 1000, 1});
     for (int i = 0; i < 8; ++i) proc.Roteiro.push_back({c.Vida, 1});
-    proc.Roteiro.push_back({1000, 0});  // the ninth copy is closed on purpose
+    proc.Roteiro.push_back(SaidaDeProposito(1000));  // the ninth copy is closed on purpose
     std::vector<std::string> log;
     TWatchdog w(proc, relogio, [&](const std::string& M) { log.push_back(M); });
     EXPECT_EQ(w.Executar({kAgente}), c.Saida);
@@ -237,7 +314,7 @@ TEST_F(WatchdogTeste, RejectsBadArguments) {
 }
 
 TEST_F(WatchdogTeste, AcceptsAPathThatStillCarriesItsQuotes) {
-  AgenteInicial(T0() + 1000, 0);
+  AgenteInicial(T0() + 1000, 0, true);
   EXPECT_EQ(Rodar({" \"" + kAgente + "\" "}), kSaidaNormal);
   EXPECT_EQ(FProc.JaAbertos.size(), 1u);
 }
@@ -254,7 +331,7 @@ TEST_F(WatchdogTeste, SecondWatchdogOfTheSessionEndsAtOnce) {
 
 TEST_F(WatchdogTeste, WatchesAnywayWhenTheSessionGuardCannotBeCreated) {
   AgenteInicial(T0() + 1000, 1);
-  FProc.Roteiro = {{1000, 0}};
+  FProc.Roteiro = {SaidaDeProposito(1000)};
   FProc.Instancia = TInstanciaUnica::Falha;
   EXPECT_EQ(Rodar(), kSaidaNormal);
   EXPECT_EQ(FProc.TicksInicio.size(), 1u);
@@ -263,7 +340,7 @@ TEST_F(WatchdogTeste, WatchesAnywayWhenTheSessionGuardCannotBeCreated) {
 TEST_F(WatchdogTeste, AgentNotRunningAtStartIsLeftAlone) {
   // It may still be starting: a copy that shows up within the grace is watched.
   FProc.Adicionar({kAgente, T0() + 3000, T0() + 9000, 1});
-  FProc.Roteiro = {{1000, 0}};
+  FProc.Roteiro = {SaidaDeProposito(1000)};
   EXPECT_EQ(Rodar(), kSaidaNormal);
   EXPECT_EQ(FProc.TicksInicio.size(), 1u);
 

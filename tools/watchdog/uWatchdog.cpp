@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "config/uPassagemAtualizacao.h"
+#include "config/uSaidaAutorizada.h"
 #include "config/uVersao.h"
 #include "platform/uArquivos.h"
 #include "platform/uTexto.h"
@@ -151,18 +152,42 @@ THandleProcesso TWatchdog::TratarFalha(uint32_t ACodigo, int& ASaida) {
   }
 }
 
-bool TWatchdog::EmSubstituicao(uint32_t AId) {
+bool TWatchdog::EmSubstituicao(uint32_t AId, uint64_t AInicio) {
   TPassagemAtualizacao p;
   if (AId == 0 || !TRegistroPassagem::Ler(FCaminho, p) || p.Pid != AId) return false;
+  // The same id on a process started at another time is someone else.
+  if (p.Inicio != 0 && AInicio != 0 && p.Inicio != AInicio) return false;
   // A record from long ago names a process id that may have been reused.
   if (std::fabs(FRelogio.Agora() - p.Hora) * 86400000.0 >= FConfig.JanelaReversaoMs) return false;
   FAtualizacao = {true, p.VersaoNova, p.VersaoAnterior, FRelogio.TickCount(), 0};
   return true;
 }
 
+void TWatchdog::EncerrarAtualizacao() {
+  FAtualizacao.Ativa = false;
+  // Left behind, the record would name a process id that the system may give
+  // to another program, or to a later copy of the agent.
+  TRegistroPassagem::Cancelar(FCaminho);
+}
+
+bool TWatchdog::AguardarFim(THandleProcesso AAgente) {
+  while (FAtualizacao.Ativa) {
+    const uint32_t passado = FRelogio.TickCount() - FAtualizacao.Inicio;
+    if (passado >= FConfig.JanelaReversaoMs) {
+      FLog("Watchdog: versao " + FAtualizacao.Versao +
+           " em execucao desde a atualizacao; registro da atualizacao encerrado");
+      EncerrarAtualizacao();
+      break;
+    }
+    const TResultadoEspera r = FProcessos.Aguardar(AAgente, FConfig.JanelaReversaoMs - passado);
+    if (r != TResultadoEspera::TempoEsgotado) return r == TResultadoEspera::Terminou;
+  }
+  return FProcessos.Aguardar(AAgente, kEsperaInfinita) == TResultadoEspera::Terminou;
+}
+
 THandleProcesso TWatchdog::Reverter() {
   const std::string versao = FAtualizacao.Versao;
-  FAtualizacao.Ativa = false;
+  EncerrarAtualizacao();
   const std::string revertida = TRegistroPassagem::Revertida(FCaminho);
   if (!revertida.empty() && revertida == versao) {
     FLog("Watchdog: erro: versao " + versao + " ja foi revertida uma vez; sem nova reversao");
@@ -253,7 +278,7 @@ int TWatchdog::Executar(const std::vector<std::string>& AArgumentos) {
     // On a busy machine the agent that started us may already have quit for
     // an update before we looked: its hand-over record says so.
     TPassagemAtualizacao p;
-    if (!TRegistroPassagem::Ler(FCaminho, p) || !EmSubstituicao(p.Pid)) {
+    if (!TRegistroPassagem::Ler(FCaminho, p) || !EmSubstituicao(p.Pid, 0)) {
       FLog("Watchdog: aviso: agente nao esta em execucao; watchdog encerrado");
       return kSaidaNormal;
     }
@@ -268,19 +293,20 @@ int TWatchdog::Executar(const std::vector<std::string>& AArgumentos) {
     // which copy is covered: one still being started may not be the one watched.
     FLog("Watchdog: acompanhando o agente (processo " +
          std::to_string(FProcessos.IdDoProcesso(agente)) + ")");
-    if (FProcessos.Aguardar(agente, kEsperaInfinita) != TResultadoEspera::Terminou) {
+    if (!AguardarFim(agente)) {
       FProcessos.Fechar(agente);
       FLog("Watchdog: erro ao aguardar o agente; watchdog encerrado");
       return kSaidaFalha;
     }
     uint32_t codigo = 0;
-    // An unreadable exit code is no proof of a deliberate exit.
+    // An unreadable exit code says nothing either way; it is only logged.
     if (!FProcessos.CodigoSaida(agente, codigo) || codigo == 259) codigo = 0xFFFFFFFFu;
     const uint32_t pid = FProcessos.IdDoProcesso(agente);
+    const uint64_t inicio = FProcessos.HoraInicio(agente);
     FProcessos.Fechar(agente);
 
     // Quit for the update script, or ended by its taskkill: not a crash.
-    if (EmSubstituicao(pid)) {
+    if (EmSubstituicao(pid, inicio)) {
       FLog("Watchdog: agente substituido pela atualizacao para " + FAtualizacao.Versao +
            " (codigo " + std::to_string(codigo) + "); acompanhando a nova versao");
       int saida = kSaidaNormal;
@@ -288,10 +314,16 @@ int TWatchdog::Executar(const std::vector<std::string>& AArgumentos) {
       if (agente == 0) return saida;
       continue;
     }
-    if (codigo != 0 && FAtualizacao.Ativa) {
+    // Only the agent's own record tells a deliberate end: a crash may end the
+    // process with code 0 (Wine ends one that overflowed its stack so).
+    const bool autorizada = TSaidaAutorizada::Confere(pid, inicio, FRelogio.Agora());
+    if (autorizada) TSaidaAutorizada::Apagar();
+    // A deliberate end (a restart command, the employee closing it) is no
+    // failure of the new version.
+    if (!autorizada && FAtualizacao.Ativa) {
       if (static_cast<uint32_t>(FRelogio.TickCount() - FAtualizacao.Inicio) >=
           FConfig.JanelaReversaoMs) {
-        FAtualizacao.Ativa = false;
+        EncerrarAtualizacao();
       } else if (++FAtualizacao.Falhas >= FConfig.FalhasParaReverter) {
         const THandleProcesso h = Reverter();
         if (h != 0) {
@@ -301,7 +333,7 @@ int TWatchdog::Executar(const std::vector<std::string>& AArgumentos) {
       }
     }
 
-    if (codigo == 0) {
+    if (autorizada) {
       // Closed on purpose; the restart command and the update script start a
       // new copy a little later, which is then the one to watch.
       b = ProcurarAgente(FConfig.ToleranciaMs);

@@ -1,5 +1,6 @@
 // The watchdog's policy: keeps the agent running after a crash or a kill, but
-// lets it go when it ends on purpose (close password, "Sair", restart, update).
+// lets it go when it ends on purpose (close password, "Sair", restart, update),
+// which the agent records before it ends: the exit code alone proves nothing.
 #pragma once
 
 #include <cstdint>
@@ -30,7 +31,9 @@ struct TConfigWatchdog {
   uint32_t IntervaloBuscaMs = 500;  // polling step while looking for the agent
   int LimiteReinicios = 5;
   uint32_t JanelaLimiteMs = 3600000;  // the sliding window of the limit
-  // After an update: this many abnormal ends within the window roll it back.
+  // After an update: this many abnormal ends within the window roll it back;
+  // a new version that outlives the window is kept, and its hand-over record
+  // cleared.
   int FalhasParaReverter = 3;
   uint32_t JanelaReversaoMs = 600000;
 };
@@ -62,8 +65,14 @@ class TWatchdog {
   // Returns the process to watch next, or 0 with ASaida set.
   THandleProcesso TratarFalha(uint32_t ACodigo, int& ASaida);
   bool LimiteAtingido();
-  // The agent that ended (process AId) was being replaced by the update script.
-  bool EmSubstituicao(uint32_t AId);
+  // The agent that ended (process AId, started at AInicio; 0 when unknown) was
+  // being replaced by the update script.
+  bool EmSubstituicao(uint32_t AId, uint64_t AInicio);
+  // Waits for the agent to end; while a new version is on trial, its window
+  // passing first ends the trial. False when the wait fails.
+  bool AguardarFim(THandleProcesso AAgente);
+  // The new version has run its window (or was rolled back): the hand-over is over.
+  void EncerrarAtualizacao();
   // Restores the newest backup that is a valid executable of the version that
   // ran before the update, and starts it; 0 when there is none, it cannot, or
   // the version was rolled back once already.
