@@ -112,9 +112,9 @@ awk -v cn="$cpu_nu" -v ca="$cpu_ag" -v mn="$mem_nu" -v ma="$mem_ag" -v hz="$hz" 
   t = s * r
   printf "idle CPU: agent %.3f%% of a core (%.1f ms a 5-s pass), bare %.3f%% (%.1f ms); ratio %.2f\n",
     ca * 100 / hz / t, ca * 1000 / hz / (t / 5), cn * 100 / hz / t, cn * 1000 / hz / (t / 5),
-    cn > 0 ? ca / cn : 0
+    (cn > 0 ? ca / cn : 0)
   printf "private memory (RssAnon, mean of rounds): agent %d KiB, bare %d KiB; ratio %.2f\n",
-    ma / r, mn / r, mn > 0 ? ma / mn : 0 }'
+    ma / r, mn / r, (mn > 0 ? ma / mn : 0) }'
 
 if [ "$soak" -gt 0 ]; then
   echo "agente_ocioso: soak of $soak s after $aquecimento s of warm-up"
