@@ -339,21 +339,30 @@ void TFrmAgentePrincipal::ExecutarCiclo() {
   try {
     lblStatus->DefinirTexto("Comunicando...");
     ui::app::ProcessarMensagens();
+    // Each step reads config.ini as it is when the step starts and keeps
+    // that reading through the step (looked at again each second, for a
+    // step that waits for the user), instead of reopening the file at every
+    // key, request and log line.
+    std::optional<TPassagemConfig> passagem;
+    passagem.emplace();
     Chamar(FPassos.AvisarPastaCompartilhada);
-    {
-      // These two read the record once between them. The later steps may
-      // open windows that keep messages going (and other timers' reads with
-      // them) for as long as the user takes, so they read afresh.
-      TPassagemConfig passagem;
-      if (etapa("config")) Chamar(FPassos.SincronizarConfig);
-      if (etapa("heartbeat")) Chamar(FPassos.EnviarHeartbeat, std::string(VersaoAgente()));
-    }
-    if (etapa("inventario")) Chamar(FPassos.SincronizarInventario);
-    if (etapa("mensagens")) Chamar(FPassos.VerificarMensagens);
-    if (etapa("tarefas")) Chamar(FPassos.VerificarTarefas);
-    if (etapa("comandos")) Chamar(FPassos.VerificarComandos);
-    if (etapa("chat")) Chamar(FPassos.AtualizarUnreadChat);
+    const auto passo = [&](const char* ANome) {
+      if (!etapa(ANome)) return false;
+      passagem.reset();
+      passagem.emplace();
+      return true;
+    };
+    if (passo("config")) Chamar(FPassos.SincronizarConfig);
+    if (passo("heartbeat")) Chamar(FPassos.EnviarHeartbeat, std::string(VersaoAgente()));
+    if (passo("inventario")) Chamar(FPassos.SincronizarInventario);
+    if (passo("mensagens")) Chamar(FPassos.VerificarMensagens);
+    if (passo("tarefas")) Chamar(FPassos.VerificarTarefas);
+    if (passo("comandos")) Chamar(FPassos.VerificarComandos);
+    if (passo("chat")) Chamar(FPassos.AtualizarUnreadChat);
+    passagem.reset();
+    passagem.emplace();
     VerificarAtualizacaoPeriodica(false);
+    passagem.reset();
     ui::VerificarAbandono();
     lblStatus->DefinirTexto("Online");
     lblUltimaComunicacao->DefinirTexto("Ultima comunicacao: " +

@@ -238,6 +238,8 @@ void TFrmChatFloat::KeepVisibleTimerTimer() {
 }
 
 void TFrmChatFloat::TimerChatTimer() {
+  // One look at config.ini for the whole tick.
+  TPassagemConfig passagem;
   PollUnread();
   try {
     TVeskChatBrowser::FecharSeMinimizado();

@@ -2,7 +2,10 @@
 #include "config/uConfigINI.h"
 
 #include <array>
+#include <chrono>
 #include <cstdlib>
+#include <map>
+#include <tuple>
 
 #include "platform/uArquivos.h"
 #include "platform/uErros.h"
@@ -113,22 +116,79 @@ TConfigAgente Registro(const TLeitura& L) {
   return c;
 }
 
-// The open passes of this thread and what the outermost has read. Only the
-// UI thread runs passes; another thread's reads stay afresh.
+// The open passes of this thread. Only the UI thread runs passes and reads
+// the file; the readings below are per thread, so another thread's reads
+// never share them.
 thread_local int GPassagens = 0;
-thread_local std::optional<TLeitura> GLeitura;
+// Bumped by each outermost pass that opens: its first read looks at the file again.
+thread_local uint64_t GGeracao = 0;
 // The base folder whose folders the outermost pass has made sure of.
 thread_local std::string GPastasDaPassagem;
 
-const TLeitura* LeituraDaPassagem(const std::string& AArquivo) {
-  return GPassagens > 0 && GLeitura && GLeitura->Arquivo == AArquivo ? &*GLeitura : nullptr;
+// Within a pass the file is looked at again at most this often: a step that
+// waits for the user (the notice popup) keeps messages and other timers'
+// reads going for as long as it takes.
+constexpr auto kJanelaPassagem = std::chrono::milliseconds(1000);
+
+// What the profile answered for one file, kept while the file is in the same
+// state: the platform reopens (and often parses) the file on every read, and
+// each step, request and log line reads the same few keys again.
+struct TLeiturasArquivo {
+  IPerfil* Fonte = nullptr;
+  TEstadoPerfil Estado;
+  uint64_t Geracao = 0;
+  std::chrono::steady_clock::time_point Visto;
+  // By section, key and default, exactly as asked: the answer is the
+  // platform's own, default handling included.
+  std::map<std::tuple<std::string, std::string, std::string>, std::string> Valores;
+};
+thread_local std::map<std::string, TLeiturasArquivo> GLeituras;
+thread_local uint64_t GLeiturasPerfil = 0;
+
+void EsquecerLeituras(const std::string& AArquivo) {
+  GLeituras.erase(AArquivo);
 }
 
-bool SecaoDoRegistro(const std::string& ASecao) {
-  const std::string s = Aparar(ASecao);
-  return IgualSemCaixa(s, kSecServidor) || IgualSemCaixa(s, kSecSeguranca) ||
-         IgualSemCaixa(s, kSecLog);
+// The readings of the file that still hold, or nothing when its state cannot
+// be told (then every read goes to the platform).
+TLeiturasArquivo* Leituras(const std::string& AArquivo) {
+  IPerfil& fonte = Perfil();
+  const auto agora = std::chrono::steady_clock::now();
+  auto it = GLeituras.find(AArquivo);
+  if (it != GLeituras.end()) {
+    TLeiturasArquivo& l = it->second;
+    if (GPassagens > 0 && l.Fonte == &fonte && l.Geracao == GGeracao &&
+        agora - l.Visto < kJanelaPassagem)
+      return &l;
+  }
+  TEstadoPerfil estado;
+  if (!fonte.Estado(AArquivo, estado)) {
+    if (it != GLeituras.end()) GLeituras.erase(it);
+    return nullptr;
+  }
+  if (it == GLeituras.end()) {
+    // A handful of files at most; a caller that walks many gets a fresh start.
+    if (GLeituras.size() >= 8) GLeituras.clear();
+    it = GLeituras.try_emplace(AArquivo).first;
+  }
+  TLeiturasArquivo& l = it->second;
+  // A reading taken while the file was that fresh is not trusted past now.
+  if (l.Fonte != &fonte || !(l.Estado == estado) || l.Estado.Recente) l.Valores.clear();
+  l.Fonte = &fonte;
+  l.Estado = estado;
+  l.Geracao = GGeracao;
+  l.Visto = agora;
+  return &l;
 }
+
+// The policy as a pass read it, under the same window as the file.
+struct TPoliticaLida {
+  IRegistro* Fonte = nullptr;
+  uint64_t Geracao = 0;
+  std::chrono::steady_clock::time_point Visto;
+  TPoliticaAgente Politica;
+};
+thread_local std::optional<TPoliticaLida> GPoliticaDaPassagem;
 
 }  // namespace
 
@@ -167,10 +227,7 @@ std::string TConfigINI::ArquivoConfig() {
 }
 
 TConfigAgente TConfigINI::Carregar() {
-  const std::string arq = ArquivoConfig();
-  if (GPassagens == 0) return Registro(Ler(arq));
-  if (!LeituraDaPassagem(arq)) GLeitura = Ler(arq);
-  return Registro(*GLeitura);
+  return Registro(Ler(ArquivoConfig()));
 }
 
 void TConfigINI::Salvar(const TConfigAgente& Cfg) {
@@ -178,20 +235,16 @@ void TConfigINI::Salvar(const TConfigAgente& Cfg) {
   // A key that already reads as the value it would get is left alone: each
   // write costs a rewrite of the file on some systems, and every polling pass
   // saves the record. A missing key always reads as kAusente, so it is
-  // written. Inside a pass the comparison is with the pass's reading (copied:
-  // the first write drops it).
-  const TLeitura* daPassagem = LeituraDaPassagem(arq);
-  const std::optional<TLeitura> lida =
-      daPassagem ? std::optional<TLeitura>(*daPassagem) : std::nullopt;
-  const TPoliticaAgente politica = lida ? lida->Politica : Politica();
+  // written. The comparison is with the reading before the first write
+  // (which drops the kept readings).
+  const TLeitura lida = Ler(arq);
   bool gravou = false;
   auto gravar = [&](TChaveRegistro AChave, const std::string& AValor) {
-    if ((AChave == kURL && politica.ServidorURL) || (AChave == kToken && politica.ApiToken)) return;
-    const TLugar& lugar = kLugares[AChave];
-    const std::string atual =
-        lida ? lida->Valores[AChave] : LerTexto(arq, lugar.Secao, lugar.Chave, kAusente);
-    if (atual == SemQuebras(AValor)) return;
-    EscreverTexto(arq, lugar.Secao, lugar.Chave, AValor);
+    if ((AChave == kURL && lida.Politica.ServidorURL) ||
+        (AChave == kToken && lida.Politica.ApiToken))
+      return;
+    if (lida.Valores[AChave] == SemQuebras(AValor)) return;
+    EscreverTexto(arq, kLugares[AChave].Secao, kLugares[AChave].Chave, AValor);
     gravou = true;
   };
   gravar(kURL, Cfg.URL);
@@ -205,27 +258,37 @@ void TConfigINI::Salvar(const TConfigAgente& Cfg) {
 }
 
 TPoliticaAgente TConfigINI::Politica() {
+  IRegistro& fonte = Registro();
+  const auto agora = std::chrono::steady_clock::now();
+  if (GPassagens > 0 && GPoliticaDaPassagem && GPoliticaDaPassagem->Fonte == &fonte &&
+      GPoliticaDaPassagem->Geracao == GGeracao &&
+      agora - GPoliticaDaPassagem->Visto < kJanelaPassagem)
+    return GPoliticaDaPassagem->Politica;
   TPoliticaAgente p;
   p.ServidorURL = ValorDaPolitica("ServidorURL");
   p.ApiToken = ValorDaPolitica("ApiToken");
   p.ChatURL = ValorDaPolitica("ChatURL");
+  if (GPassagens > 0)
+    GPoliticaDaPassagem = TPoliticaLida{&fonte, GGeracao, agora, p};
+  else
+    GPoliticaDaPassagem.reset();
   return p;
 }
 
-std::optional<bool> TConfigINI::LogDetalhadoDaPassagem(const std::string& AArquivo) {
-  if (const TLeitura* l = LeituraDaPassagem(AArquivo)) return Registro(*l).LogDetalhado;
-  return std::nullopt;
-}
-
 TPassagemConfig::TPassagemConfig() {
-  ++GPassagens;
+  // A nested pass shares the outer one's look at the file.
+  if (GPassagens++ == 0) ++GGeracao;
 }
 
 TPassagemConfig::~TPassagemConfig() {
   if (--GPassagens == 0) {
-    GLeitura.reset();
     GPastasDaPassagem.clear();
+    GPoliticaDaPassagem.reset();
   }
+}
+
+uint64_t TConfigINI::LeiturasDoPerfil() {
+  return GLeiturasPerfil;
 }
 
 std::string TConfigINI::NormalizarURL(const std::string& AURL, bool AUsarSSL) {
@@ -241,7 +304,15 @@ std::string TConfigINI::NormalizarURL(const std::string& AURL, bool AUsarSSL) {
 
 std::string TConfigINI::LerTexto(const std::string& AArquivo, const std::string& ASecao,
                                  const std::string& AChave, const std::string& APadrao) {
-  return Perfil().LerTexto(AArquivo, ASecao, AChave, APadrao);
+  TLeiturasArquivo* l = Leituras(AArquivo);
+  if (l) {
+    const auto it = l->Valores.find({ASecao, AChave, APadrao});
+    if (it != l->Valores.end()) return it->second;
+  }
+  ++GLeiturasPerfil;
+  std::string v = Perfil().LerTexto(AArquivo, ASecao, AChave, APadrao);
+  if (l) l->Valores.emplace(std::make_tuple(ASecao, AChave, APadrao), v);
+  return v;
 }
 
 int32_t TConfigINI::LerInteiro(const std::string& AArquivo, const std::string& ASecao,
@@ -259,8 +330,7 @@ bool TConfigINI::LerBooleano(const std::string& AArquivo, const std::string& ASe
 void TConfigINI::EscreverTexto(const std::string& AArquivo, const std::string& ASecao,
                                const std::string& AChave, const std::string& AValor) {
   // Dropped first: a write that fails half-way may still have changed the file.
-  if (GLeitura && GLeitura->Arquivo == AArquivo && SecaoDoRegistro(SemQuebras(ASecao)))
-    GLeitura.reset();
+  EsquecerLeituras(AArquivo);
   if (!Perfil().EscreverTexto(AArquivo, SemQuebras(ASecao), SemQuebras(AChave), SemQuebras(AValor)))
     throw EIniErro("Unable to write to " + AArquivo);
 }
@@ -284,8 +354,7 @@ bool TConfigINI::ChaveExiste(const std::string& AArquivo, const std::string& ASe
 
 void TConfigINI::ApagarChave(const std::string& AArquivo, const std::string& ASecao,
                              const std::string& AChave) {
-  if (GLeitura && GLeitura->Arquivo == AArquivo && SecaoDoRegistro(SemQuebras(ASecao)))
-    GLeitura.reset();
+  EsquecerLeituras(AArquivo);
   if (!Perfil().ApagarChave(AArquivo, SemQuebras(ASecao), SemQuebras(AChave)))
     throw EIniErro("Unable to write to " + AArquivo);
 }

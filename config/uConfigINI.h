@@ -25,9 +25,9 @@ struct TPoliticaAgente {
   std::optional<std::string> ServidorURL, ApiToken, ChatURL;
 };
 
-// Every operation reads or writes the file afresh, except the record inside a
-// polling pass (TPassagemConfig). Writes raise EIniErro("Unable to write to <path>") when the
-// platform refuses them; reads never fail and give the default instead.
+// Reads answer as the file is now (TPassagemConfig says what is kept). Writes
+// raise EIniErro("Unable to write to <path>") when the platform refuses them; reads never fail and
+// give the default instead.
 class TConfigINI {
  public:
   // The base folder with its trailing separator; creates it and its "cache",
@@ -94,18 +94,18 @@ class TConfigINI {
   static std::vector<std::string> Chaves(const std::string& AArquivo, const std::string& ASecao);
   static void Descarregar(const std::string& AArquivo);
 
-  // [LOG] DETALHADO (DEBUG as its default) of AArquivo as the current pass read
-  // it; nothing when no pass is open or it has not read that file (yet, or
-  // again since a write to the record).
-  static std::optional<bool> LogDetalhadoDaPassagem(const std::string& AArquivo);
+  // Readings that went to the platform on this thread so far (the rest were
+  // answered from what was kept), for measuring.
+  static uint64_t LeiturasDoPerfil();
 };
 
-// One polling pass. While one is open on the thread, Carregar reads the
-// record's keys of config.ini once and answers from that reading; Salvar
-// compares against it; a write through TConfigINI to [SERVIDOR], [SEGURANCA]
-// or [LOG] of that file makes the next Carregar read again. A change made by
-// another program is seen by the next pass. Passes may nest; the reading is
-// dropped when the outermost one closes.
+// Readings are kept per file while the file stays in the same state (size,
+// last write, identity), checked before each read; a write through
+// TConfigINI drops them, so the agent sees its own writes at once. While a
+// pass is open on the thread (one step of the polling pass, a chat poll) the
+// state is checked at the first read and then at most once a second: a
+// change made by another program is seen by the next pass, and within a
+// second inside a long one. Passes may nest and share the outermost one's look.
 class TPassagemConfig {
  public:
   TPassagemConfig();

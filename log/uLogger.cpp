@@ -103,10 +103,8 @@ bool TLogger::LogDetalhadoAtivo() {
   try {
     // The same file as ArquivoConfig, reached without creating any folder.
     const std::string arq = TConfigINI::PastaBaseSemCriar() + "config.ini";
-    // A polling pass reads the switch once with the rest of the record.
-    if (const std::optional<bool> daPassagem = TConfigINI::LogDetalhadoDaPassagem(arq))
-      return *daPassagem;
-    if (!Arquivos().ArquivoExiste(arq)) return false;
+    // Read through TConfigINI, which keeps what the file said while it stays
+    // the same: every line asks. A missing file gives both defaults: off.
     const bool debug = TConfigINI::LerBooleano(arq, "LOG", "DEBUG", false);
     return TConfigINI::LerBooleano(arq, "LOG", "DETALHADO", debug);
   } catch (...) {

@@ -8,10 +8,27 @@
 //  - each write is on disk before the call returns.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "platform/uSeam.h"
+
+// What the file on disk is now, to tell whether a reading of it still holds:
+// two equal states are taken for the same contents.
+struct TEstadoPerfil {
+  bool Existe = false;
+  int64_t Tamanho = 0;
+  int64_t Modificado = 0;   // last write (and, where the system has one, status change)
+  uint64_t Identidade = 0;  // the file itself where the system tells (a replaced file differs)
+  // Written so lately that a rewrite of the same size might not move the
+  // clock the system stamps it with: a reading taken now is not to be kept.
+  bool Recente = false;
+  bool operator==(const TEstadoPerfil& A) const {
+    return Existe == A.Existe && Tamanho == A.Tamanho && Modificado == A.Modificado &&
+           Identidade == A.Identidade;
+  }
+};
 
 class IPerfil {
  public:
@@ -30,6 +47,13 @@ class IPerfil {
                                           const std::string& ASecao) = 0;
   // Flushes what the platform may still hold for the file.
   virtual bool Descarregar(const std::string& AArquivo) = 0;
+  // The file's state; false when it cannot be told, and readings of the file
+  // are then never kept (a double that leaves this alone is read afresh).
+  virtual bool Estado(const std::string& AArquivo, TEstadoPerfil& AEstado) {
+    (void)AArquivo;
+    (void)AEstado;
+    return false;
+  }
 };
 
 IPerfil& ImplementacaoPadrao(SeamTag<IPerfil>);

@@ -18,7 +18,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -490,6 +492,30 @@ class TPerfilPosix final : public IPerfil {
 
   // Every write is already on disk when EscreverTexto returns.
   bool Descarregar(const std::string&) override { return true; }
+
+  bool Estado(const std::string& AArquivo, TEstadoPerfil& AEstado) override {
+    AEstado = {};
+    struct stat st {};
+    if (stat(AArquivo.c_str(), &st) != 0) return errno == ENOENT || errno == ENOTDIR;
+    if (!S_ISREG(st.st_mode)) return true;  // reads as no file
+    auto ns = [](const struct timespec& T) {
+      return static_cast<int64_t>(T.tv_sec) * 1000000000LL + T.tv_nsec;
+    };
+    // The status change time moves on any write, even one that sets the
+    // modification time back.
+    const int64_t mudou = std::max(ns(st.st_mtim), ns(st.st_ctim));
+    AEstado.Existe = true;
+    AEstado.Tamanho = static_cast<int64_t>(st.st_size);
+    AEstado.Modificado = mudou;
+    AEstado.Identidade =
+        (static_cast<uint64_t>(st.st_dev) << 40) ^ static_cast<uint64_t>(st.st_ino);
+    struct timespec agora {};
+    clock_gettime(CLOCK_REALTIME, &agora);
+    // File systems stamp writes by a coarse clock; within it a same-size
+    // rewrite can hide.
+    AEstado.Recente = ns(agora) - mudou < 3000000000LL;
+    return true;
+  }
 
  private:
   TCacheLeitura FCache;

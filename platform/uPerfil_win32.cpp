@@ -55,6 +55,31 @@ class TPerfilWin32 final : public IPerfil {
     return r;
   }
 
+  bool Estado(const std::string& AArquivo, TEstadoPerfil& AEstado) override {
+    AEstado = {};
+    WIN32_FILE_ATTRIBUTE_DATA d{};
+    if (!GetFileAttributesExW(ParaWide(AArquivo).c_str(), GetFileExInfoStandard, &d)) {
+      const DWORD e = GetLastError();
+      // Only a file that is not there is a state; anything else is unknown.
+      return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND;
+    }
+    if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return true;  // reads as no file
+    auto n64 = [](DWORD AAlto, DWORD ABaixo) {
+      return static_cast<int64_t>((static_cast<uint64_t>(AAlto) << 32) | ABaixo);
+    };
+    AEstado.Existe = true;
+    AEstado.Tamanho = n64(d.nFileSizeHigh, d.nFileSizeLow);
+    AEstado.Modificado = n64(d.ftLastWriteTime.dwHighDateTime, d.ftLastWriteTime.dwLowDateTime);
+    AEstado.Identidade =
+        static_cast<uint64_t>(n64(d.ftCreationTime.dwHighDateTime, d.ftCreationTime.dwLowDateTime));
+    FILETIME agora{};
+    GetSystemTimeAsFileTime(&agora);
+    // FAT stamps writes to 2 s; within that a same-size rewrite can hide.
+    const int64_t desde = n64(agora.dwHighDateTime, agora.dwLowDateTime) - AEstado.Modificado;
+    AEstado.Recente = desde < 3 * 10000000LL;
+    return true;
+  }
+
   bool Descarregar(const std::string& AArquivo) override {
     // The documented flush call; its result says nothing about the file.
     WritePrivateProfileStringW(nullptr, nullptr, nullptr, ParaWide(AArquivo).c_str());

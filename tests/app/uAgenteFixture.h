@@ -36,6 +36,9 @@ class TPerfilRecusavel : public IPerfil {
     return Real().Chaves(AArquivo, ASecao);
   }
   bool Descarregar(const std::string& AArquivo) override { return Real().Descarregar(AArquivo); }
+  bool Estado(const std::string& AArquivo, TEstadoPerfil& AEstado) override {
+    return Real().Estado(AArquivo, AEstado);
+  }
   bool Recusar = false;
 
  private:

@@ -8,6 +8,7 @@
 #include "config/uConfigINI.h"
 #include "platform/uArquivos.h"
 #include "platform/uErros.h"
+#include "platform/uPerfil.h"
 #include "platform/uRegistro.h"
 #include "tests/support/uTestSupport.h"
 
@@ -305,3 +306,115 @@ TEST(ConfigINI, PoliticaVenceOArquivoENaoECopiada) {
 }
 
 }  // namespace
+
+namespace {
+
+// The real profile file, counting the reads that reach it; its state can be
+// made to look old (as a file not written for a while) or unknown.
+class TPerfilContado : public IPerfil {
+ public:
+  std::string LerTexto(const std::string& AArquivo, const std::string& ASecao,
+                       const std::string& AChave, const std::string& APadrao) override {
+    ++Leituras;
+    return Real().LerTexto(AArquivo, ASecao, AChave, APadrao);
+  }
+  bool EscreverTexto(const std::string& AArquivo, const std::string& ASecao,
+                     const std::string& AChave, const std::string& AValor) override {
+    return Real().EscreverTexto(AArquivo, ASecao, AChave, AValor);
+  }
+  bool ApagarChave(const std::string& AArquivo, const std::string& ASecao,
+                   const std::string& AChave) override {
+    return Real().ApagarChave(AArquivo, ASecao, AChave);
+  }
+  std::vector<std::string> Chaves(const std::string& AArquivo, const std::string& ASecao) override {
+    return Real().Chaves(AArquivo, ASecao);
+  }
+  bool Descarregar(const std::string& AArquivo) override { return Real().Descarregar(AArquivo); }
+  bool Estado(const std::string& AArquivo, TEstadoPerfil& AEstado) override {
+    if (Desconhecido || !Real().Estado(AArquivo, AEstado)) return false;
+    if (Antigo) AEstado.Recente = false;
+    return true;
+  }
+  int Leituras = 0;
+  bool Antigo = true, Desconhecido = false;
+
+ private:
+  static IPerfil& Real() { return ImplementacaoPadrao(SeamTag<IPerfil>{}); }
+};
+
+}  // namespace
+
+// A key read again while the file stays as it was is answered without the
+// platform; a change by another program, the agent's own write or a file
+// whose state cannot be told is read afresh.
+TEST(ConfigINI, LeiturasGuardadasEnquantoOArquivoNaoMuda) {
+  TBaseTemporaria base;
+  TPerfilContado perfil;
+  SubstituirConcern<IPerfil> troca(perfil);
+  const std::string arq = base.Base() + "config.ini";
+  GravarArquivoTeste(arq, "[SERVIDOR]\r\nURL=http://a/\r\n[LOG]\r\nDETALHADO=1\r\n");
+
+  EXPECT_EQ(TConfigINI::Carregar().URL, "http://a/");
+  const int porRegistro = perfil.Leituras;
+  EXPECT_LE(porRegistro, 8);
+  EXPECT_EQ(TConfigINI::Carregar().URL, "http://a/");
+  EXPECT_TRUE(TConfigINI::LerBooleano(arq, "LOG", "DETALHADO", false));
+  EXPECT_TRUE(TConfigINI::LerBooleano(arq, "LOG", "DETALHADO", false));
+  EXPECT_EQ(perfil.Leituras, porRegistro + 1) << "the record again, then one new key twice";
+
+  // Another program's change, outside a pass: seen by the next read.
+  GravarArquivoTeste(arq, "[SERVIDOR]\r\nURL=http://bb/\r\n");
+  EXPECT_EQ(TConfigINI::Carregar().URL, "http://bb/");
+  EXPECT_FALSE(TConfigINI::LerBooleano(arq, "LOG", "DETALHADO", false));
+
+  // The agent's own write: seen at once, inside a pass too.
+  {
+    TPassagemConfig passagem;
+    EXPECT_EQ(TConfigINI::Carregar().URL, "http://bb/");
+    TConfigINI::EscreverTexto("SERVIDOR", "URL", "http://c/");
+    EXPECT_EQ(TConfigINI::Carregar().URL, "http://c/");
+    // Another program's change inside the pass: the pass keeps its reading...
+    GravarArquivoTeste(arq, "[SERVIDOR]\r\nURL=http://dd/\r\n");
+    EXPECT_EQ(TConfigINI::Carregar().URL, "http://c/");
+  }
+  {
+    // ...and the next pass sees it.
+    TPassagemConfig passagem;
+    EXPECT_EQ(TConfigINI::Carregar().URL, "http://dd/");
+  }
+
+  // A file written moments ago may be rewritten unseen within the clock's
+  // step: its reading is not kept past the read.
+  perfil.Antigo = false;
+  int antes = perfil.Leituras;
+  TConfigINI::LerTexto(arq, "SERVIDOR", "URL", "");
+  TConfigINI::LerTexto(arq, "SERVIDOR", "URL", "");
+  EXPECT_EQ(perfil.Leituras, antes + 2);
+
+  // A state that cannot be told: every read goes to the file.
+  perfil.Antigo = true;
+  perfil.Desconhecido = true;
+  antes = perfil.Leituras;
+  TConfigINI::LerTexto(arq, "SERVIDOR", "URL", "");
+  TConfigINI::LerTexto(arq, "SERVIDOR", "URL", "");
+  EXPECT_EQ(perfil.Leituras, antes + 2);
+}
+
+// The same key under another default is its own reading: the default is
+// the platform's to apply (a missing key gives it).
+TEST(ConfigINI, LeituraGuardadaRespeitaOPadrao) {
+  TBaseTemporaria base;
+  TPerfilContado perfil;
+  SubstituirConcern<IPerfil> troca(perfil);
+  const std::string arq = base.Base() + "config.ini";
+  GravarArquivoTeste(arq, "[SERVIDOR]\r\nURL=http://a/\r\n");
+  EXPECT_EQ(TConfigINI::LerTexto(arq, "CHAT", "URL", "x"), "x");
+  EXPECT_EQ(TConfigINI::LerTexto(arq, "CHAT", "URL", ""), "");
+  EXPECT_EQ(TConfigINI::LerInteiro(arq, "CHAT", "LEFT", 7), 7);
+  EXPECT_EQ(TConfigINI::LerInteiro(arq, "CHAT", "LEFT", 9), 9);
+  // A missing file has a state too, and a file that appears changes it.
+  const std::string outro = base.Base() + "outro.ini";
+  EXPECT_EQ(TConfigINI::LerTexto(outro, "S", "K", "padrao"), "padrao");
+  GravarArquivoTeste(outro, "[S]\r\nK=valor\r\n");
+  EXPECT_EQ(TConfigINI::LerTexto(outro, "S", "K", "padrao"), "valor");
+}
