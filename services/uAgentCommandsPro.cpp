@@ -39,6 +39,7 @@ const char* const kRetornoRecusadoGuarda =
     "Reinicio recusado: mesmo comando executado ha menos de 10 minutos";
 const char* const kRetornoRecusadoLimite =
     "Reinicio recusado: limite de 3 reinicios por hora atingido";
+static_assert(TAgentCommandsPro::kMaxReiniciosPorHora == 3, "the texts name the limit");
 const char* const kRetornoFalhaRegistro =
     "Falha ao reiniciar agente: comando nao registrado no config.ini";
 const char* const kRetornoFalhaInicio = "Falha ao reiniciar agente: nova instancia nao iniciada";
