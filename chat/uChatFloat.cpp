@@ -101,6 +101,17 @@ TFrmChatFloat::TFrmChatFloat(ui::TJanela*) {
   DefinirTamanhoCliente(kTamanho, kTamanho);
   AoPintar = [this](ui::TCanvas& C) { PintarEm(C); };
   AoMouse = [this](const ui::TEventoMouse& E) { Mouse(E); };
+  // Alt+F4 or a close from outside would leave the employee without the chat
+  // for the rest of the session: only the program's own end closes it.
+  AoConsultarFechamento = [] { return ui::app::Terminando(); };
+  // A log-off or shutdown is first only asked about, and may be cancelled:
+  // the bubble stays until the end is real.
+  AoConsultarFimSessao = [] { return true; };
+  AoFimSessao = [this] {
+    FTimer.DefinirHabilitado(false);
+    FKeepVisibleTimer.DefinirHabilitado(false);
+    Ocultar();
+  };
 
   auto png = std::make_unique<TBitmap>();
   try {

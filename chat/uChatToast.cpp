@@ -42,6 +42,10 @@ TFrmChatToast::TFrmChatToast(const std::string& ANome, const std::string& AMensa
   DefinirPosicao(a.Right() - kLargura - 18, a.Bottom() - kAltura - 78);
   AoPintar = [this](ui::TCanvas& C) { Pintar(C); };
   AoMouse = [this](const ui::TEventoMouse& E) { Mouse(E); };
+  // A log-off or shutdown that is only asked about (and may be cancelled)
+  // leaves the card on screen; the real end closes it.
+  AoConsultarFimSessao = [] { return true; };
+  AoFimSessao = [this] { Fechar(); };
   FTimer.AoDisparar = [this] { TimerToastTimer(); };
   FTimer.DefinirIntervalo(kVidaMs);
   FTimer.DefinirHabilitado(true);

@@ -1,6 +1,6 @@
 // What the fuzz targets share: the invariant check that turns a wrong result
-// into a crash libFuzzer keeps, the known faults it may tolerate, and the
-// splitting of one input into the several texts a parser takes.
+// into a crash libFuzzer keeps, and the splitting of one input into the
+// several texts a parser takes.
 #pragma once
 
 #include <cstdint>
@@ -20,25 +20,6 @@
 [[noreturn]] inline void FalhaInvariante(const char* ACondicao, const char* AArquivo, int ALinha) {
   std::fprintf(stderr, "invariante violada: %s (%s:%d)\n", ACondicao, AArquivo, ALinha);
   std::abort();
-}
-
-// A fault that is known and being mended elsewhere: reported once per run and
-// passed over, unless VESK_FUZZ_ESTRITO=1 asks for it to end the run like any
-// other (the setting to use once its mend is in).
-inline void FalhaConhecida(const char* ADescricao) {
-  static const bool estrito = [] {
-    const char* v = std::getenv("VESK_FUZZ_ESTRITO");
-    return v && std::string_view(v) == "1";
-  }();
-  if (estrito) {
-    std::fprintf(stderr, "falha conhecida (modo estrito): %s\n", ADescricao);
-    std::abort();
-  }
-  static std::vector<std::string> vistas;
-  for (const std::string& v : vistas)
-    if (v == ADescricao) return;
-  vistas.emplace_back(ADescricao);
-  std::fprintf(stderr, "falha conhecida, tolerada: %s\n", ADescricao);
 }
 
 // The input as consecutive texts: each part ends at the separator byte (the

@@ -28,28 +28,6 @@ class TServidorFuzz final : public IHttpTransporte {
   }
 };
 
-// How deep arrays and objects nest, strings left out.
-size_t Profundidade(const std::string& ATexto) {
-  size_t atual = 0, maxima = 0;
-  bool texto = false;
-  for (size_t i = 0; i < ATexto.size(); ++i) {
-    const char c = ATexto[i];
-    if (texto) {
-      if (c == '\\')
-        ++i;
-      else if (c == '"')
-        texto = false;
-    } else if (c == '"') {
-      texto = true;
-    } else if (c == '[' || c == '{') {
-      maxima = std::max(maxima, ++atual);
-    } else if ((c == ']' || c == '}') && atual > 0) {
-      --atual;
-    }
-  }
-  return maxima;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
@@ -65,13 +43,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
   }();
   VERIFICAR(pronto);
   servidor.Corpo.assign(reinterpret_cast<const char*>(AData), ASize);
-  // The manifest is parsed by the recursive parser: deep nesting overflows the
-  // stack (being mended); such answers are passed over until then.
-  if (Profundidade(servidor.Corpo) > 400) {
-    FalhaConhecida("auto update: aninhamento profundo no update.json estoura a pilha");
-    const char* v = std::getenv("VESK_FUZZ_ESTRITO");
-    if (!v || std::string_view(v) != "1") return 0;
-  }
   TConfigINI::EscreverTexto("AUTO_UPDATE", "ULTIMA_TENTATIVA_VERSAO", "");
   TAutoUpdatePro::VerificarAtualizacao("1.0.115");
   return 0;

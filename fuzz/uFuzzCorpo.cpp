@@ -73,12 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
   const std::string gz = Comprimir(corpo, 31);
   VERIFICAR(!Inflar(gz.substr(0, gz.size() - 1 - ASize % 8), "gzip", saida));
   // Two gzip members one after the other make one body.
-  if (Inflar(gz + Comprimir(tipo, 31), "gzip", saida) && saida != corpo + tipo) {
-    if (saida == corpo && !tipo.empty())
-      FalhaConhecida("corpo gzip: so o primeiro de dois membros e inflado");
-    else
-      VERIFICAR(saida == corpo + tipo);
-  }
+  if (Inflar(gz + Comprimir(tipo, 31), "gzip", saida)) VERIFICAR(saida == corpo + tipo);
 
   // The charset parameter: lower case, without blanks or quotes at its ends.
   const std::string cs = CharsetDoTipo(tipo);

@@ -26,9 +26,8 @@ const TFormatoRegional kFormatos[] = {
 };
 
 // The numbers written in the text, each run of digits as one (saturated).
-std::vector<uint64_t> Numeros(const std::string& ATexto, bool& AEstoura) {
+std::vector<uint64_t> Numeros(const std::string& ATexto) {
   std::vector<uint64_t> r;
-  AEstoura = false;
   for (size_t i = 0; i < ATexto.size();) {
     if (ATexto[i] < '0' || ATexto[i] > '9') {
       ++i;
@@ -37,7 +36,6 @@ std::vector<uint64_t> Numeros(const std::string& ATexto, bool& AEstoura) {
     uint64_t n = 0;
     for (; i < ATexto.size() && ATexto[i] >= '0' && ATexto[i] <= '9'; ++i)
       n = n > 100000000000ull ? n : n * 10 + static_cast<uint64_t>(ATexto[i] - '0');
-    AEstoura = AEstoura || n > 2147483647ull;
     r.push_back(n);
   }
   return r;
@@ -54,16 +52,11 @@ bool Presente(const std::vector<uint64_t>& ANumeros, uint64_t AValor) {
 void VerificarLido(const std::string& ATexto, TDateTime AValor) {
   const TPartesDataHora p = DecodificarDataHora(AValor);
   VERIFICAR(p.Ano >= 1 && p.Ano <= 9999);
-  bool estoura = false;
-  const std::vector<uint64_t> n = Numeros(ATexto, estoura);
+  const std::vector<uint64_t> n = Numeros(ATexto);
   const bool proprios = Presente(n, static_cast<uint64_t>(p.Dia)) &&
                         Presente(n, static_cast<uint64_t>(p.Mes)) &&
                         (Presente(n, static_cast<uint64_t>(p.Ano)) ||
                          (p.Ano >= 2000 && p.Ano <= 2099 && Presente(n, p.Ano % 100u)));
-  if (!proprios && estoura) {
-    FalhaConhecida("LerDataHoraEstado: numeros que estouram 32 bits sao aceitos");
-    return;
-  }
   VERIFICAR(proprios);
   // Written again and read back, it is the same moment.
   TDateTime outra = 0;

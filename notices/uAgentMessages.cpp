@@ -90,12 +90,13 @@ TFimAviso Exibir(const TConfigAgente& ACfg, const std::string& AEmpresa, TAviso&
   // not show the notice again.
   MarcarMensagemProcessada(A.SourceTable, A.Id);
 
-  if (!TFrmPopupMensagem::Exibir(AEmpresa, A.Titulo, A.Mensagem, logo, imagem, audio)) {
-    // The session ended with the popup open: nobody confirmed the notice, so
-    // the server is not told so and the next log-on shows it again.
-    DesmarcarMensagemProcessada(A.SourceTable, A.Id);
+  // The session ended with the popup open: nobody confirmed the notice, so
+  // the server is not told so and the next log-on shows it again. At a
+  // log-off this runs before the session-end handler returns, while the
+  // process is still sure to live.
+  const auto devolver = [&A] { DesmarcarMensagemProcessada(A.SourceTable, A.Id); };
+  if (!TFrmPopupMensagem::Exibir(AEmpresa, A.Titulo, A.Mensagem, logo, imagem, audio, devolver))
     return TFimAviso::EncerrarPasso;
-  }
 
   const bool ack = EnviarAck(ACfg, A.SourceTable, A.Id, "li_entendi_excluir_local");
   MarcarMensagemProcessada(A.SourceTable, A.Id);

@@ -129,14 +129,24 @@ TFrmPopupMensagem::~TFrmPopupMensagem() {
 
 bool TFrmPopupMensagem::Exibir(const std::string& AEmpresa, const std::string& ATitulo,
                                const std::string& AMensagem, const std::string& ALogoFile,
-                               const std::string& AImagemFile, const std::string& AAudioFile) {
+                               const std::string& AImagemFile, const std::string& AAudioFile,
+                               const std::function<void()>& ANaoConfirmado) {
   std::unique_ptr<TFrmPopupMensagem> janela;
   TFimExibicao fim{janela, GAtivo};
+  bool avisado = false;
+  const auto naoConfirmado = [&] {
+    // A confirmation that came in the same pass of messages as the end stands.
+    if (avisado || !ANaoConfirmado || (janela && janela->FConfirmado)) return;
+    avisado = true;
+    ANaoConfirmado();
+  };
+  const ui::TAcaoFimSessao noFimDaSessao(naoConfirmado);
   janela.reset(new TFrmPopupMensagem());
   GAtivo = janela.get();
   janela->Montar(AEmpresa, ATitulo, AMensagem, ALogoFile, AImagemFile, AAudioFile);
   const ui::TEsperaEmpregado esperando;
   janela->Aguardar();
+  if (!janela->Confirmado()) naoConfirmado();
   return janela->Confirmado();
 }
 

@@ -1,6 +1,7 @@
 // The notice popup: shows one notice and holds its caller until it is confirmed.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -12,9 +13,13 @@ class TFrmPopupMensagem : public ui::TJanela {
   // application is terminating (a log-off or shutdown); true only in the first
   // case. The files may be empty or missing. The audio is stopped and the
   // window destroyed on the way out, also on an error.
+  // ANaoConfirmado runs once when the popup ends unconfirmed (not when an
+  // error ends it): at a session end inside the session-end handler itself,
+  // since the process may be ended as soon as that returns.
   static bool Exibir(const std::string& AEmpresa, const std::string& ATitulo,
                      const std::string& AMensagem, const std::string& ALogoFile,
-                     const std::string& AImagemFile, const std::string& AAudioFile);
+                     const std::string& AImagemFile, const std::string& AAudioFile,
+                     const std::function<void()>& ANaoConfirmado = nullptr);
   // The popup being shown, null when none (one exists at a time).
   static TFrmPopupMensagem* Ativo();
   // The first "https://" link of the text, else its first "http://" link, else "".

@@ -4,6 +4,7 @@
 #include <rapidjson/document.h>
 
 #include <cmath>
+#include <vector>
 
 #include "config/uConfigINI.h"
 #include "config/uVersao.h"
@@ -25,29 +26,77 @@ namespace {
 const char* const kSecaoGuarda = "COMANDOS_REMOTOS";
 const char* const kChaveId = "REINICIAR_ID";
 const char* const kChaveHora = "REINICIAR_HORA";
+// The latest restarts by command, ";" between their moments.
+const char* const kChaveHistorico = "REINICIAR_HISTORICO";
 const TFormatoRegional kFormatoCarimbo{"yyyy-MM-dd", "HH:mm:ss", "AM", "PM"};
 
 std::string Endpoint(const TConfigAgente& ACfg) {
   return TConfigINI::NormalizarURL(ACfg.URL, ACfg.UsarSSL) + "api/agent_commands.php";
 }
 
+// What the restart command reports to the server when it did not restart.
+const char* const kRetornoRecusadoGuarda =
+    "Reinicio recusado: mesmo comando executado ha menos de 10 minutos";
+const char* const kRetornoRecusadoLimite =
+    "Reinicio recusado: limite de 3 reinicios por hora atingido";
+static_assert(TAgentCommandsPro::kMaxReiniciosPorHora == 3, "the texts name the limit");
+const char* const kRetornoFalhaRegistro =
+    "Falha ao reiniciar agente: comando nao registrado no config.ini";
+const char* const kRetornoFalhaInicio = "Falha ao reiniciar agente: nova instancia nao iniciada";
+
+// The moments of the latest restarts by command, oldest first, as stored.
+std::vector<TDateTime> ReiniciosGuardados() {
+  std::vector<TDateTime> r;
+  const std::string t = TConfigINI::LerTexto(kSecaoGuarda, kChaveHistorico, "");
+  size_t inicio = 0;
+  while (inicio <= t.size()) {
+    size_t fim = t.find(';', inicio);
+    if (fim == std::string::npos) fim = t.size();
+    TDateTime quando = 0;
+    if (LerDataHoraRegional(kFormatoCarimbo, Aparar(t.substr(inicio, fim - inicio)), quando))
+      r.push_back(quando);
+    inicio = fim + 1;
+  }
+  return r;
+}
+
 // Remembers the restart before the new copy starts, so that the copy, seeing
-// the same command still queued, does not restart again.
+// the same command still queued, does not restart again, and so that the hour's
+// count survives the restarts it counts.
 void LembrarReinicio(int32_t AId, TDateTime AAgora) {
+  std::vector<TDateTime> h = ReiniciosGuardados();
+  h.push_back(AAgora);
+  if (h.size() > TAgentCommandsPro::kMaxReiniciosPorHora)
+    h.erase(h.begin(), h.end() - static_cast<long>(TAgentCommandsPro::kMaxReiniciosPorHora));
+  std::string historico;
+  for (TDateTime t : h)
+    historico += (historico.empty() ? "" : ";") + FormatarDataHora("yyyy-mm-dd hh:nn:ss", t);
   TConfigINI::EscreverTexto(kSecaoGuarda, kChaveId, std::to_string(AId));
   TConfigINI::EscreverTexto(kSecaoGuarda, kChaveHora,
                             FormatarDataHora("yyyy-mm-dd hh:nn:ss", AAgora));
+  TConfigINI::EscreverTexto(kSecaoGuarda, kChaveHistorico, historico);
   TConfigINI::Descarregar();
 }
 
+// Reports first, as every command does: a report that fails leaves the
+// command queued and the agent as it was. Whatever then stops the restart is
+// reported again, so that the server's last word for the id is the truth.
 void Reiniciar(const std::string& AToken, int32_t AId) {
-  TAgentCommandsPro::EnviarRetornoComando(AToken, AId, "Reiniciando agente");
   const TDateTime agora = Agora();
+  const std::string id = std::to_string(AId);
   if (TAgentCommandsPro::ReinicioRecente(AId, agora)) {
-    TLogger::Log("Aviso: comando reiniciar id=" + std::to_string(AId) +
+    TAgentCommandsPro::EnviarRetornoComando(AToken, AId, kRetornoRecusadoGuarda);
+    TLogger::Log("Aviso: comando reiniciar id=" + id +
                  " ja executado ha menos de 10 minutos; agente nao reiniciado.");
     return;
   }
+  if (TAgentCommandsPro::ReiniciosNaUltimaHora(agora) >= TAgentCommandsPro::kMaxReiniciosPorHora) {
+    TAgentCommandsPro::EnviarRetornoComando(AToken, AId, kRetornoRecusadoLimite);
+    TLogger::Log("Aviso: comando reiniciar id=" + id +
+                 " recusado: limite de 3 reinicios por hora atingido; agente nao reiniciado.");
+    return;
+  }
+  TAgentCommandsPro::EnviarRetornoComando(AToken, AId, "Reiniciando agente");
   TLogger::Log("Comando executado: reiniciar");
   try {
     LembrarReinicio(AId, agora);
@@ -55,6 +104,7 @@ void Reiniciar(const std::string& AToken, int32_t AId) {
     // Without the memory a lost report would restart every new copy again.
     TLogger::Log("Falha ao reiniciar agente: comando nao registrado em config.ini: " +
                  MensagemDoErro(E));
+    TAgentCommandsPro::EnviarRetornoComando(AToken, AId, kRetornoFalhaRegistro);
     return;
   }
   TChamadaShell c;
@@ -66,6 +116,7 @@ void Reiniciar(const std::string& AToken, int32_t AId) {
     // The running agent stays: quitting now would leave the computer without one.
     TLogger::Log("Falha ao reiniciar agente: nova instancia nao iniciada (ShellExecute=" +
                  std::to_string(static_cast<long long>(r)) + "); agente continua em execucao.");
+    TAgentCommandsPro::EnviarRetornoComando(AToken, AId, kRetornoFalhaInicio);
     return;
   }
   TPedidoSaida::Solicitar("reiniciar");
@@ -112,6 +163,14 @@ bool TAgentCommandsPro::ReinicioRecente(int32_t AId, TDateTime AAgora) {
     return false;
   // Either way: a clock set back must not free the command early either.
   return std::fabs(AAgora - quando) < kGuardaReiniciarDias;
+}
+
+size_t TAgentCommandsPro::ReiniciosNaUltimaHora(TDateTime AAgora) {
+  size_t n = 0;
+  // Either way, as the guard: a clock set back does not free the count early.
+  for (TDateTime t : ReiniciosGuardados())
+    if (std::fabs(AAgora - t) < kJanelaReiniciosDias) ++n;
+  return n;
 }
 
 void TAgentCommandsPro::VerificarComandos() noexcept {

@@ -14,6 +14,10 @@ class TAgentCommandsPro {
   static constexpr size_t kMaxComandosPorCiclo = 200;
   // The same "reiniciar" is not run again within this time.
   static constexpr double kGuardaReiniciarDias = 10.0 / (24.0 * 60.0);
+  // A server that queues a new restart at every pass would restart the agent
+  // at every pass: at most this many restarts by command within the hour.
+  static constexpr size_t kMaxReiniciosPorHora = 3;
+  static constexpr double kJanelaReiniciosDias = 1.0 / 24.0;
 
   // Every error is caught and logged; the commands not run stay for the next pass.
   static void VerificarComandos() noexcept;
@@ -26,6 +30,8 @@ class TAgentCommandsPro {
   // Whether a "reiniciar" of this id ran less than ten minutes before AAgora,
   // by the id and time remembered in config.ini.
   static bool ReinicioRecente(int32_t AId, TDateTime AAgora);
+  // Restarts by command within an hour of AAgora, as config.ini remembers them.
+  static size_t ReiniciosNaUltimaHora(TDateTime AAgora);
 
   // The update check "forcar_update" runs (the self-update's entry point).
   static inline std::function<void(const std::string& AVersao)> VerificarAtualizacao;

@@ -9,6 +9,9 @@
 
 namespace {
 
+// Characters of a refused answer quoted in the log: the head of a long one.
+constexpr size_t kMaxCorpoErroLog = 2000;
+
 // The password hash, "" when absent or null: a null must not be stored as
 // the text "null", which no typed password would ever match.
 std::string HashRecebido(const rapidjson::Value* AObj) {
@@ -37,7 +40,8 @@ void TAgentConfigSync::Sincronizar() {
   }
   const rapidjson::Value* obj = resposta.Objeto();
   if (!IgualSemCaixa(LerTextoJson(obj, "ok", "false"), "true")) {
-    TLogger::Log("agent_config retornou erro: " + OcultarToken(resposta.Corpo()));
+    TLogger::Log("agent_config retornou erro: " +
+                 CortarUtf16(OcultarToken(resposta.Corpo()), kMaxCorpoErroLog));
     return;
   }
   const std::string hash = HashRecebido(obj);

@@ -581,6 +581,52 @@ bool TJanela::Fechar() {
   return true;
 }
 
+void TJanela::EncerrarSessao() noexcept {
+  TAcaoFimSessao::ExecutarPendentes();
+  try {
+    if (AoFimSessao) AoFimSessao();
+  } catch (const std::exception& e) {
+    app::RelatarFalha(e.what());
+  } catch (...) {
+    app::RelatarFalha("Erro desconhecido no fim da sessao.");
+  }
+  app::Terminar();
+}
+
+namespace {
+std::vector<TAcaoFimSessao*>& AcoesFimSessao() {
+  static std::vector<TAcaoFimSessao*> GAcoes;
+  return GAcoes;
+}
+}  // namespace
+
+TAcaoFimSessao::TAcaoFimSessao(std::function<void()> AAcao) : FAcao(std::move(AAcao)) {
+  AcoesFimSessao().push_back(this);
+}
+
+TAcaoFimSessao::~TAcaoFimSessao() {
+  auto& a = AcoesFimSessao();
+  a.erase(std::remove(a.begin(), a.end(), this), a.end());
+}
+
+void TAcaoFimSessao::ExecutarPendentes() noexcept {
+  // Taken out before it runs: an action that waits or ends another cannot
+  // run twice, nor run one that is gone.
+  auto& a = AcoesFimSessao();
+  while (!a.empty()) {
+    TAcaoFimSessao* acao = a.front();
+    a.erase(a.begin());
+    acao->FExecutada = true;
+    try {
+      if (acao->FAcao) acao->FAcao();
+    } catch (const std::exception& e) {
+      app::RelatarFalha(e.what());
+    } catch (...) {
+      app::RelatarFalha("Erro desconhecido no fim da sessao.");
+    }
+  }
+}
+
 void TJanela::ExibirModal() {
   Backend().ExibirModal(*this);
 }

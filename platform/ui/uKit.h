@@ -530,12 +530,19 @@ class TJanela : public TControle {
   void DefinirRegiao(TRegiao ARegiao);
 
   std::function<bool()> AoConsultarFechamento;  // absent: allowed
-  // The session is ending (log-off, shutdown): true lets it end. Absent: a close
-  // request (Fechar) decides.
+  // The session may end (log-off, shutdown): only a question, which another
+  // program can still cancel. True lets it end. Absent: let through, and the
+  // window stays as it is (it ends with the program, when the end is real).
   std::function<bool()> AoConsultarFimSessao;
   // The session ends for real (it was let through): the last chance to leave
   // in order before the program is ended.
   std::function<void()> AoFimSessao;
+  // What the backend does when the session ends for real: the program's
+  // pending session-end work (TAcaoFimSessao), AoFimSessao, then the end of
+  // the program. Errors are reported (RelatarFalha), never shown in a box
+  // the session would wait for. Returns only when all that is done: the
+  // system may end the process right after.
+  void EncerrarSessao() noexcept;
   std::function<void()> AoFechar;
   std::function<void()> AoRedimensionar;  // size or state changed
   // Window messages the kit does not know (tray callback, registered messages);
@@ -555,6 +562,26 @@ class TJanela : public TControle {
   TEstadoJanela FEstado = TEstadoJanela::Normal;
   bool FFechada = false;
   TRegiao FRegiao;
+};
+
+// Work that must be done by the time the session ends (a log-off or shutdown
+// that was let through), whatever the program is waiting for then: it runs
+// inside the session-end message (TJanela::EncerrarSessao), before the system
+// may end the process, at most once. Withdrawn when it goes out of scope
+// unrun. User-interface thread only.
+class TAcaoFimSessao {
+ public:
+  explicit TAcaoFimSessao(std::function<void()> AAcao);
+  ~TAcaoFimSessao();
+  TAcaoFimSessao(const TAcaoFimSessao&) = delete;
+  TAcaoFimSessao& operator=(const TAcaoFimSessao&) = delete;
+  bool Executada() const { return FExecutada; }
+  // Runs every pending action once, oldest first.
+  static void ExecutarPendentes() noexcept;
+
+ private:
+  std::function<void()> FAcao;
+  bool FExecutada = false;
 };
 
 class TTemporizador {

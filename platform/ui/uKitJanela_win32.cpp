@@ -82,24 +82,17 @@ LRESULT TratarJanela(TPeerWin32& P, UINT m, WPARAM w, LPARAM l, bool& ATratado) 
       app::ExecutarProtegido([&] { J.Fechar(); });
       return 0;
     case WM_QUERYENDSESSION: {
-      bool ok = false;
-      app::ExecutarProtegido(
-          [&] { ok = J.AoConsultarFimSessao ? J.AoConsultarFimSessao() : J.Fechar(); });
+      // Only a question: another program may still cancel the end, so nothing
+      // closes here, and without a handler of its own no window holds it up.
+      bool ok = true;
+      if (J.AoConsultarFimSessao) app::ExecutarProtegido([&] { ok = J.AoConsultarFimSessao(); });
       return ok ? TRUE : FALSE;
     }
     case WM_ENDSESSION:
-      // The session ends for real: every wait and loop of the program lets go.
-      if (w) {
-        // No box now: the session would wait for it.
-        try {
-          if (J.AoFimSessao) J.AoFimSessao();
-        } catch (const std::exception& e) {
-          app::RelatarFalha(e.what());
-        } catch (...) {
-          app::RelatarFalha("Erro desconhecido no fim da sessao.");
-        }
-        app::Terminar();
-      }
+      // The session ends for real (a cancelled end comes as FALSE and changes
+      // nothing): every wait and loop of the program lets go, and what must be
+      // on disk is written before this returns.
+      if (w) J.EncerrarSessao();
       return 0;
     case WM_SIZE:
       if (P.Aplicando) return 0;

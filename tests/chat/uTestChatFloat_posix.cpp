@@ -283,6 +283,81 @@ TEST_F(ChatFloat, RemetenteEPreviewCortadosEm200) {
   EXPECT_EQ(TFrmChatToast::TextoPreview(texto), std::string(200, 'p'));
 }
 
+// The sender and the preview under their second names, which count only
+// when the first names give nothing.
+TEST_F(ChatFloat, UltimoRemetenteEUltimaMensagemQuandoOsPrimeirosFaltam) {
+  DefinirChat(0, "", "");
+  TFrmChatFloat& b = Bolha();
+  const struct {
+    const char* Nome;
+    const char* Corpo;
+    const char *Remetente, *Mensagem;
+  } casos[] = {
+      {"so os segundos", R"({"unread":1,"ultimo_remetente":"Ana","ultima_mensagem":"Oi"})", "Ana",
+       "Oi"},
+      {"primeiros em branco",
+       R"({"unread":1,"remetente_nome":" ","ultimo_remetente":"Bia","preview":"",)"
+       R"("ultima_mensagem":"Tchau"})",
+       "Bia", "Tchau"},
+      {"primeiros vencem",
+       R"({"unread":1,"ultimo_remetente":"Bia","remetente_nome":"Caio",)"
+       R"("ultima_mensagem":"Tchau","preview":"Oi"})",
+       "Caio", "Oi"},
+      {"um de cada", R"({"unread":1,"ultimo_remetente":"Dora","preview":"Bom dia"})", "Dora",
+       "Bom dia"},
+      {"nenhum", R"({"unread":1,"ultimo_remetente":"","ultima_mensagem":"  "})", "Nova mensagem",
+       "Nova mensagem recebida no chat."},
+  };
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.Nome);
+    RespostaChat("api/agent_chat_unread.php", c.Corpo);
+    b.PollUnread();
+    ASSERT_TRUE(AguardarPedidos());
+    EXPECT_EQ(b.UltimoRemetente(), c.Remetente);
+    EXPECT_EQ(b.UltimaMensagem(), c.Mensagem);
+  }
+}
+
+// A log-off or shutdown that is asked about and then cancelled, and Alt+F4 on
+// the bubble, leave the bubble and the toast on screen and the polling on;
+// only the real end of the session takes them away.
+TEST_F(ChatFloat, FimDeSessaoCanceladoEAltF4NaoTiramOBalao) {
+  DefinirChat(0, "", "");
+  TFrmChatFloat& b = Bolha();
+  Poll(b, 2);
+  TFrmChatToast* t = TVeskChatFloat::ToastAtual();
+  ASSERT_NE(t, nullptr);
+  ASSERT_TRUE(b.Visivel());
+  ASSERT_TRUE(t->Visivel());
+  // WM_QUERYENDSESSION; a cancelled end then comes as WM_ENDSESSION FALSE,
+  // which reaches no handler.
+  for (ui::TJanela* j : {static_cast<ui::TJanela*>(&b), static_cast<ui::TJanela*>(t)}) {
+    ASSERT_TRUE(j->AoConsultarFimSessao) << j->Nome;
+    EXPECT_TRUE(j->AoConsultarFimSessao()) << j->Nome;
+    EXPECT_TRUE(j->Visivel()) << j->Nome;
+    EXPECT_FALSE(j->Fechada()) << j->Nome;
+  }
+  // Alt+F4 or the system's close command (WM_CLOSE) on the bubble.
+  EXPECT_FALSE(b.Fechar());
+  EXPECT_TRUE(b.Visivel());
+  EXPECT_FALSE(b.Fechada());
+  EXPECT_TRUE(b.TimerChat().Habilitado());
+  Poll(b, 3);
+  EXPECT_EQ(b.Unread(), 3);
+
+  // The real end (WM_ENDSESSION TRUE), heard by each window.
+  t = TVeskChatFloat::ToastAtual();
+  ASSERT_NE(t, nullptr);
+  ASSERT_TRUE(t->Visivel());
+  t->EncerrarSessao();
+  EXPECT_FALSE(t->Visivel());
+  b.EncerrarSessao();
+  EXPECT_FALSE(b.Visivel());
+  EXPECT_FALSE(b.TimerChat().Habilitado());
+  EXPECT_FALSE(b.TimerKeepVisible().Habilitado());
+  ui::headless::Reiniciar();
+}
+
 TEST_F(ChatFloat, PrimeiroPollSoRegistraEFalhaNaoMudaNada) {
   DefinirChat(5, "Bia", "");
   TFrmChatFloat& b = Bolha();

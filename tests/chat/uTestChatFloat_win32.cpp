@@ -197,6 +197,47 @@ TEST_F(BolhaWin32, ToastFicaSobreOBalaoQueOsTimersErguem) {
   EXPECT_TRUE(IsWindowVisible(h));
 }
 
+// A log-off or shutdown asked about and then cancelled, and Alt+F4 or the
+// system's close on the bubble: the bubble and the toast stay on screen, and
+// the bubble still shows what the next poll brings.
+TEST_F(BolhaWin32, FimDeSessaoCanceladoEAltF4DeixamOBalao) {
+  TFrmChatFloat* b = nullptr;
+  ASSERT_NO_FATAL_FAILURE(IniciarBolha(b));
+  HWND h = H(b);
+  Chat(2, "Carlos Lima", "Bom dia!");
+  TVeskChatFloat::AtualizarUnread();
+  ASSERT_TRUE(AguardarPedidos());
+  TFrmChatToast* t = TVeskChatFloat::ToastAtual();
+  ASSERT_NE(t, nullptr);
+  HWND ht = H(t);
+  testeui::Bombear(200);
+  ASSERT_TRUE(IsWindowVisible(h));
+  ASSERT_TRUE(IsWindowVisible(ht));
+  for (LPARAM motivo : {LPARAM(ENDSESSION_LOGOFF), LPARAM(0)}) {
+    for (HWND w : {h, ht}) {
+      DWORD_PTR r = 0;
+      ASSERT_TRUE(
+          SendMessageTimeoutW(w, WM_QUERYENDSESSION, 0, motivo, SMTO_ABORTIFHUNG, 5000, &r));
+      EXPECT_EQ(r, static_cast<DWORD_PTR>(TRUE)) << "a log-off held up";
+    }
+    for (HWND w : {h, ht}) SendMessageW(w, WM_ENDSESSION, FALSE, motivo);  // cancelled
+    testeui::Bombear(100);
+    EXPECT_TRUE(IsWindowVisible(h)) << motivo;
+    EXPECT_TRUE(IsWindowVisible(ht)) << motivo;
+  }
+  EXPECT_FALSE(ui::app::Terminando());
+  SendMessageW(h, WM_CLOSE, 0, 0);
+  SendMessageW(h, WM_SYSCOMMAND, SC_CLOSE, 0);
+  testeui::Bombear(100);
+  EXPECT_TRUE(IsWindowVisible(h)) << "Alt+F4 took the bubble away";
+  EXPECT_FALSE(b->Fechada());
+  Chat(4, "Carlos Lima", "Oi");
+  TVeskChatFloat::AtualizarUnread();
+  ASSERT_TRUE(AguardarPedidos());
+  EXPECT_EQ(b->Unread(), 4);
+  EXPECT_TRUE(IsWindowVisible(h));
+}
+
 TEST_F(BolhaWin32, ServidorDoChatQueNuncaRespondeNaoPrendeAsJanelas) {
   // A port that accepts connections and never answers.
   SOCKET s = INVALID_SOCKET;

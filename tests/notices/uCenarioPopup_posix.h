@@ -20,9 +20,10 @@ class CenarioPopup : public ::testing::Test {
   // Runs Exibir; AAcao runs on every pass of the popup's wait, with the
   // milliseconds since the wait began. A popup still open after two minutes of
   // the fake clock ends the application, so that a fault fails instead of hanging.
-  void Exibir(const std::string& AMensagem, const std::string& AImagem,
+  bool Exibir(const std::string& AMensagem, const std::string& AImagem,
               const std::function<void(TFrmPopupMensagem&, uint32_t)>& AAcao,
-              const std::string& AAudio = "", const std::string& ALogo = "") {
+              const std::string& AAudio = "", const std::string& ALogo = "",
+              const std::function<void()>& ANaoConfirmado = nullptr) {
     bool comecou = false;
     uint32_t inicio = 0;
     ui::headless::AoProcessarMensagens = [&] {
@@ -40,8 +41,10 @@ class CenarioPopup : public ::testing::Test {
       }
       AAcao(*p, passado);
     };
-    TFrmPopupMensagem::Exibir("Vesk", "Aviso", AMensagem, ALogo, AImagem, AAudio);
+    const bool confirmado = TFrmPopupMensagem::Exibir("Vesk", "Aviso", AMensagem, ALogo, AImagem,
+                                                      AAudio, ANaoConfirmado);
     ui::headless::AoProcessarMensagens = nullptr;
+    return confirmado;
   }
 
   // Ticks the box and presses the button once the confirmation is released.

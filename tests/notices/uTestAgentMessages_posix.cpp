@@ -12,6 +12,7 @@
 #include "notices/uAgentMessages.h"
 #include "notices/uCacheMidia.h"
 #include "notices/uEstadoMensagens.h"
+#include "notices/uPopupMensagem.h"
 #include "platform/uArquivos.h"
 #include "platform/uDigest.h"
 #include "platform/uErros.h"
@@ -318,6 +319,10 @@ TEST_F(AvisosTeste, AckSilenciosoDeAvisoJaTratadoQualquerQueSejaODia) {
        fora + ontem + " 10:00:00"},
       {"excluida, de hoje, lida", "today 10:00:00", true, R"("lida":1)", "", excluida},
       {"processada, de hoje, lida", "today 10:00:00", false, R"("lida":true)", "", processada},
+      {"excluida, de hoje, ja_lida", "today 10:00:00", true, R"("lida":false,"ja_lida":"yes")", "",
+       excluida},
+      {"processada, de hoje, ja_lida", "today 10:00:00", false, R"("lida":"0","ja_lida":true)", "",
+       processada},
       {"processada, de hoje, nao lida", "today 10:00:00", false, "",
        "reenvio_ack_silencioso_processada_local", processada},
   };
@@ -483,6 +488,31 @@ TEST_F(AvisosTeste, SessaoEncerradaMostraDeNovoNoProximoLogon) {
   ASSERT_EQ(acks.size(), 1u);
   EXPECT_EQ(acks[0].Campo("motivo"), "li_entendi_excluir_local");
   EXPECT_TRUE(MensagemExcluida("avisos", 201));
+}
+
+// A log-off with the popup open: the notice is new again by the time the
+// session-end handler returns, since the system may end the process then.
+TEST_F(AvisosTeste, FimDeSessaoDevolveOAvisoAntesDeOTratadorRetornar) {
+  Cenario("media", "linked");
+  bool encerrou = false, antes = false, depois = true;
+  ui::headless::AoProcessarMensagens = [&] {
+    TFrmPopupMensagem* p = TFrmPopupMensagem::Ativo();
+    if (encerrou || !p || !p->EmEspera()) return;
+    encerrou = true;
+    antes = MensagemProcessada("avisos", 201);
+    EXPECT_TRUE(p->AoConsultarFimSessao());
+    p->EncerrarSessao();  // what WM_ENDSESSION with TRUE does
+    depois = MensagemProcessada("avisos", 201);
+  };
+  TAgentMessages::VerificarMensagens();
+  ui::headless::AoProcessarMensagens = nullptr;
+  ASSERT_TRUE(encerrou);
+  EXPECT_TRUE(antes);
+  EXPECT_FALSE(depois);
+  EXPECT_FALSE(MensagemProcessada("avisos", 201));
+  EXPECT_FALSE(MensagemExcluida("avisos", 201));
+  EXPECT_TRUE(Pedidos("api/agent_message_ack.php").empty());
+  EXPECT_EQ(LerUltimoIdEntregue(), 0);
 }
 
 // The request: parameters in order, bootstrap only at position 0, the token

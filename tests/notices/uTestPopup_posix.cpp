@@ -215,3 +215,64 @@ TEST_F(CenarioPopup, LinkAbreNoShellComOPopupComoDono) {
   EXPECT_EQ(FShell.Chamadas[0].Arquivo, "https://intranet.vesk.com.br/cadastro?id=7");
   EXPECT_EQ(FShell.Chamadas[0].Mostrar, kSwShowNormal);
 }
+
+// How the popup ends decides whether, and when, its caller hears that the
+// notice went unconfirmed: at a real session end inside the session-end
+// handler (the process may be ended once it returns), at another end of the
+// program after the wait, and never for a confirmation, even one that came
+// in the same pass of messages as the end.
+TEST_F(CenarioPopup, NaoConfirmadoNoFimDaSessaoAntesDeOTratadorRetornar) {
+  enum class TFim { Sessao, SessaoNoutraJanela, Programa, Confirmado, ConfirmadoEFimDaSessao };
+  const struct {
+    const char* Nome;
+    TFim Fim;
+    bool Confirma;
+    int DentroDoTratador;  // calls heard by the time the handler returned
+  } casos[] = {
+      {"fim da sessao", TFim::Sessao, false, 1},
+      {"fim da sessao ouvido pela janela principal", TFim::SessaoNoutraJanela, false, 1},
+      {"Sair ou reinicio", TFim::Programa, false, 0},
+      {"confirmado", TFim::Confirmado, true, 0},
+      {"confirmado e fim da sessao juntos", TFim::ConfirmadoEFimDaSessao, true, 0},
+  };
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.Nome);
+    ui::headless::Reiniciar();
+    ui::TJanela principal;
+    int avisos = 0, dentro = -1;
+    const bool confirmado = Exibir(
+        "Texto", "",
+        [&](TFrmPopupMensagem& p, uint32_t) {
+          switch (c.Fim) {
+            case TFim::Sessao:
+              EXPECT_TRUE(p.AoConsultarFimSessao());
+              p.EncerrarSessao();  // what WM_ENDSESSION with TRUE does
+              dentro = avisos;
+              break;
+            case TFim::SessaoNoutraJanela:
+              principal.EncerrarSessao();
+              dentro = avisos;
+              break;
+            case TFim::Programa:
+              ui::app::Terminar();
+              dentro = avisos;
+              break;
+            case TFim::Confirmado:
+              dentro = 0;
+              ConfirmarQuandoLiberado(p);
+              break;
+            case TFim::ConfirmadoEFimDaSessao:
+              if (!p.Liberado()) return;
+              ConfirmarQuandoLiberado(p);
+              p.EncerrarSessao();
+              dentro = avisos;
+              break;
+          }
+        },
+        "", "", [&] { ++avisos; });
+    EXPECT_EQ(confirmado, c.Confirma);
+    EXPECT_EQ(dentro, c.DentroDoTratador);
+    EXPECT_EQ(avisos, c.Confirma ? 0 : 1);
+  }
+  ui::headless::Reiniciar();
+}

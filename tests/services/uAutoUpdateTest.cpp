@@ -649,6 +649,23 @@ TEST_F(AutoUpdateTeste, TentativaRecenteEsperaUmaHora) {
   EXPECT_EQ(Pedidos().size(), 3u);
 }
 
+// The hour counts either way from the attempt: a clock set back within the
+// hour still holds the retry, one set back further lets it go.
+TEST_F(AutoUpdateTeste, TentativaRecenteComORelogioAtrasado) {
+  const TDateTime tentativa = Agora();
+  TAutoUpdatePro::RegistrarTentativa("1.0.117", tentativa);
+  constexpr double kMinuto = 1.0 / (24 * 60);
+  const struct {
+    double Minutos;  // of the clock from the attempt
+    bool Recente;
+  } casos[] = {{0, true},   {59, true},  {61, false},  {-1, true},
+               {-30, true}, {-59, true}, {-61, false}, {-120, false}};
+  for (const auto& c : casos)
+    EXPECT_EQ(TAutoUpdatePro::TentativaRecente("1.0.117", tentativa + c.Minutos * kMinuto),
+              c.Recente)
+        << c.Minutos;
+}
+
 TEST_F(AutoUpdateTeste, ShellExecuteQueFalhaMantemOAgente) {
   Shell.Resultado = 2;  // ERROR_FILE_NOT_FOUND
   Publicar(kManifesto116, Executavel(1, 0, 116, 0));

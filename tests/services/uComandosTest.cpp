@@ -202,14 +202,18 @@ TEST_F(ComandosTeste, ReiniciarOMesmoIdSoDepoisDeDezMinutos) {
   EXPECT_EQ(Shell.Chamadas.size(), 1u);
   EXPECT_EQ(TConfigINI::LerTexto("COMANDOS_REMOTOS", "REINICIAR_ID", ""), "113");
 
-  // The new copy meets the same command (its report was lost): reported, not run.
+  // The new copy meets the same command (its report was lost): reported as
+  // refused, not run.
   TPedidoSaida::Reiniciar();
   RelogioTeste().Avancar(9 * 60 * 1000);
   Fila("reiniciar");
   TAgentCommandsPro::VerificarComandos();
   EXPECT_EQ(Shell.Chamadas.size(), 1u);
   EXPECT_FALSE(TPedidoSaida::Solicitado());
-  EXPECT_EQ(Retornos(), (std::vector<TRetorno>{{"113", kTokenAgente, "Reiniciando agente"}}));
+  EXPECT_EQ(Retornos(),
+            (std::vector<TRetorno>{{"113", kTokenAgente,
+                                    "Reinicio recusado: mesmo comando executado ha menos de 10 "
+                                    "minutos"}}));
   EXPECT_EQ(Linhas().back(),
             "Aviso: comando reiniciar id=113 ja executado ha menos de 10 minutos; agente nao "
             "reiniciado.");
@@ -235,6 +239,45 @@ TEST_F(ComandosTeste, ReiniciarSemNovaInstanciaNaoEncerra) {
   EXPECT_EQ(Linhas().back(),
             "Falha ao reiniciar agente: nova instancia nao iniciada (ShellExecute=5); agente "
             "continua em execucao.");
+  // The server's last word for the command is the failure, not the restart.
+  EXPECT_EQ(Retornos(),
+            (std::vector<TRetorno>{
+                {"113", kTokenAgente, "Reiniciando agente"},
+                {"113", kTokenAgente, "Falha ao reiniciar agente: nova instancia nao iniciada"}}));
+}
+
+// A server that queues a new restart at every pass: three restarts within the
+// hour, the rest refused and reported so, counted from config.ini (the new
+// copy remembers nothing else); an hour after the first, one more.
+TEST_F(ComandosTeste, NoMaximoTresReiniciosPorComandoNaHora) {
+  const struct {
+    int Minuto;  // of the clock since the first pass
+    bool Reinicia;
+  } passos[] = {{0, true}, {15, true}, {30, true}, {45, false}, {59, false}, {61, true}};
+  int id = 500, minuto = 0;
+  size_t reinicios = 0;
+  for (const auto& p : passos) {
+    SCOPED_TRACE(p.Minuto);
+    RelogioTeste().Avancar(static_cast<uint32_t>(p.Minuto - minuto) * 60 * 1000);
+    minuto = p.Minuto;
+    TPedidoSaida::Reiniciar();
+    ++id;
+    FilaLiteral(R"([{"id":)" + std::to_string(id) + R"(,"comando":"reiniciar"}])");
+    TAgentCommandsPro::VerificarComandos();
+    if (p.Reinicia) ++reinicios;
+    EXPECT_EQ(Shell.Chamadas.size(), reinicios);
+    EXPECT_EQ(TPedidoSaida::Solicitado(), p.Reinicia);
+    EXPECT_EQ(Retornos(),
+              (std::vector<TRetorno>{
+                  {std::to_string(id), kTokenAgente,
+                   p.Reinicia ? "Reiniciando agente"
+                              : "Reinicio recusado: limite de 3 reinicios por hora atingido"}}));
+    if (!p.Reinicia) {
+      EXPECT_EQ(Linhas().back(), "Aviso: comando reiniciar id=" + std::to_string(id) +
+                                     " recusado: limite de 3 reinicios por hora atingido; agente "
+                                     "nao reiniciado.");
+    }
+  }
 }
 
 TEST_F(ComandosTeste, DepoisDoPedidoDeSaidaOsDemaisFicamNaFila) {

@@ -252,6 +252,19 @@ TEST_F(TSyncHeartbeatTest, SyncCortaRespostaInvalidaGrandeEm500Caracteres) {
   EXPECT_EQ(Ini(), iniAntes);
 }
 
+// A refusal of any length is quoted by its head only: 2000 characters, the
+// two-byte one across the cut kept whole.
+TEST_F(TSyncHeartbeatTest, SyncCortaRespostaDeErroGrandeEm2000Caracteres) {
+  const std::string inicio = "{\"ok\":false,\"erro\":\"";
+  const std::string corpo =
+      inicio + std::string(1999 - inicio.size(), 'e') + "\xC3\xA7" + std::string(8000, 'z') + "\"}";
+  DefinirCenario({{"api/agent_config.php", {corpo}}});
+  TAgentConfigSync::Sincronizar();
+  const auto linhas = Linhas();
+  ASSERT_EQ(linhas.size(), 1u);
+  EXPECT_EQ(linhas[0], "agent_config retornou erro: " + corpo.substr(0, 2001));
+}
+
 TEST_F(TSyncHeartbeatTest, SyncDeixaPassarAFalhaDoPedidoEDaGravacao) {
   const std::string iniAntes = Ini();
   for (const std::string& base : {EnderecoFechado(), Url("test/quebrado")}) {

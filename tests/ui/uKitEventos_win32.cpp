@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <stdexcept>
+#include <optional>
 #include <string>
 
 #include "platform/ui/uKit.h"
@@ -169,7 +170,14 @@ TEST_F(KitEventos, FecharRecusadoNaoMudaNadaEAceitoEsconde) {
   EXPECT_TRUE(IsWindow(H(J.get())));
   EXPECT_TRUE(IsWindowVisible(H(J.get())));
   EXPECT_FALSE(J->Fechada());
-  EXPECT_EQ(SendMessageW(H(J.get()), WM_QUERYENDSESSION, 0, 0), FALSE);
+  // A log-off is only asked about: a window without a session handler lets it
+  // through whatever its close rule, and neither closes nor hides for it.
+  EXPECT_EQ(SendMessageW(H(J.get()), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+  SendMessageW(H(J.get()), WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF);  // cancelled
+  EXPECT_TRUE(IsWindowVisible(H(J.get())));
+  EXPECT_FALSE(J->Fechada());
+  EXPECT_EQ(fechou, 0);
+  EXPECT_FALSE(app::Terminando());
   permitir = true;
   SendMessageW(H(J.get()), WM_CLOSE, 0, 0);
   EXPECT_FALSE(IsWindowVisible(H(J.get())));
@@ -387,20 +395,30 @@ TEST_F(KitEventos, ZExecutarTerminaComTerminar) {
 // After the loop's end too (it ends the program): the session's end reaches the
 // window's handler only when the session really ends, and an error there is
 // reported, not shown in a box the session would wait for.
+// The program's pending session-end work runs inside that message too, before
+// the window's handler, once, and not when it was withdrawn.
 TEST_F(KitEventos, ZFimDeSessaoChamaOTratadorSoQuandoTermina) {
   int fins = 0;
+  std::vector<std::string> ordem;
   J->AoConsultarFimSessao = [] { return true; };
   J->AoFimSessao = [&] {
     ++fins;
+    ordem.push_back("janela");
     throw std::runtime_error("falha no fim da sessao");
   };
   std::vector<std::string> relatos;
   app::DefinirRelatoDeFalhas([&](const std::string& T) { relatos.push_back(T); });
+  const TAcaoFimSessao pendente([&] { ordem.push_back("pendente"); });
+  std::optional<TAcaoFimSessao> retirada(std::in_place, [&] { ordem.push_back("retirada"); });
+  retirada.reset();
   EXPECT_EQ(SendMessageW(H(J.get()), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
   SendMessageW(H(J.get()), WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF);  // cancelled
   EXPECT_EQ(fins, 0);
+  EXPECT_FALSE(pendente.Executada());
   SendMessageW(H(J.get()), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
   EXPECT_EQ(fins, 1);
+  EXPECT_TRUE(pendente.Executada());
+  EXPECT_EQ(ordem, (std::vector<std::string>{"pendente", "janela"}));
   EXPECT_EQ(relatos, std::vector<std::string>{"falha no fim da sessao"});
   EXPECT_TRUE(app::Terminando());
   app::DefinirRelatoDeFalhas(nullptr);
