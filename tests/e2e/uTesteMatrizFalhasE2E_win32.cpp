@@ -653,6 +653,12 @@ constexpr const char* kAvisoMidia =
 
 class MatrizProcessoE2E : public MatrizFalhasE2E {
  protected:
+  void SetUp() override {
+    MatrizFalhasE2E::SetUp();
+    // An earlier test's media in the cache would spare the agent the download.
+    const std::string cache = TConfigINI::PastaBase() + "cache\\";
+    for (const auto& f : Arquivos().Listar(cache, "*")) Arquivos().Apagar(cache + f.Nome);
+  }
   void Iniciar() {
     FPrograma = TDriver::Iniciar(Zelvan());
     ASSERT_TRUE(FPrograma.Valido());
