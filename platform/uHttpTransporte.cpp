@@ -2,6 +2,7 @@
 // follow exactly the same addresses.
 #include "platform/uHttpTransporte.h"
 
+#include <cctype>
 #include <cstdio>
 #include <vector>
 
@@ -135,9 +136,25 @@ std::string MontarUrlHttp(const TPartesUrl& AUrl) {
   return r + AUrl.Caminho;
 }
 
+// A scheme and its colon before any "/", "?" or "#" (RFC 3986): letters, then
+// letters, digits, "+", "-" or ".".
+static bool TemEsquema(std::string_view ALoc) {
+  const size_t dois = ALoc.find(':');
+  if (dois == std::string_view::npos || dois == 0) return false;
+  if (!std::isalpha(static_cast<unsigned char>(ALoc[0]))) return false;
+  for (size_t i = 1; i < dois; ++i) {
+    const auto c = static_cast<unsigned char>(ALoc[i]);
+    if (!std::isalnum(c) && c != '+' && c != '-' && c != '.') return false;
+  }
+  return true;
+}
+
 std::string ResolverRedirecionamento(const std::string& AAtual, const std::string& ALocation) {
   const std::string loc = Aparar(ALocation);
   if (IniciaComSemCaixa(loc, "http://") || IniciaComSemCaixa(loc, "https://")) return loc;
+  // "file:", "ftp:", "javascript:"...: an address of another scheme, not a
+  // path of this server; the request fails instead of fetching a made-up one.
+  if (TemEsquema(loc)) throw EHttpErro("Redirect to an unsupported address: \"" + loc + "\"");
   TPartesUrl base = AnalisarUrlHttp(AAtual);
   if (loc.starts_with("//")) return (base.Seguro ? "https:" : "http:") + loc;
   std::string alvo = loc.substr(0, loc.find('#'));

@@ -79,6 +79,7 @@ TPartesUrl AnalisarUrlHttp(const std::string& AURL);
 // The same parts joined again as an absolute address.
 std::string MontarUrlHttp(const TPartesUrl& AUrl);
 // The address a Location header points to, resolved against the current one.
+// One of a scheme other than HTTP and HTTPS raises EHttpErro.
 std::string ResolverRedirecionamento(const std::string& AAtual, const std::string& ALocation);
 // True for the statuses that are followed when they carry a Location.
 bool StatusRedirecionamento(int AStatus);

@@ -235,6 +235,20 @@ TEST(EnderecosHttp, AnaliseERedirecionamento) {
         Caso{"../d?z=2", "http://h:81/a/d?z=2"}, Caso{"?z=3", "http://h:81/a/b/c?z=3"},
         Caso{"./", "http://h:81/a/b/"}, Caso{"../../../..", "http://h:81/"}})
     EXPECT_EQ(ResolverRedirecionamento(base, c.Location), c.Alvo) << c.Location;
+  // Another scheme is no path of this server: the redirect fails.
+  for (const char* loc : {"file:///C:/windows/win.ini", "FTP://h/x", "javascript:alert(1)",
+                          "ms-settings:network", "x+y.z-w:1"}) {
+    try {
+      const std::string alvo = ResolverRedirecionamento(base, loc);
+      ADD_FAILURE() << loc << " resolved to " << alvo;
+    } catch (const EHttpErro& E) {
+      EXPECT_EQ(std::string(E.what()),
+                "Redirect to an unsupported address: \"" + std::string(loc) + "\"");
+    }
+  }
+  // A colon after a slash or a query is part of a path.
+  EXPECT_EQ(ResolverRedirecionamento(base, "d/e:f"), "http://h:81/a/b/d/e:f");
+  EXPECT_EQ(ResolverRedirecionamento(base, "?t=1:2"), "http://h:81/a/b/c?t=1:2");
   EXPECT_EQ(MensagemExcessoRedirecionamentos(), "Maximum number of redirections (5) exceeded");
 }
 

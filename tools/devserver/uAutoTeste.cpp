@@ -196,6 +196,40 @@ int ExecutarAutoTeste(const std::string& ACenario) {
   Falha(R"({"endpoint":"api/agent_config.php","kind":"big","times":1})");
   auto Big = C.Get(Cfg);
   Verificar(Big && Big->body.size() == 10u * 1024 * 1024, "big");
+  // The faults of a bad server day, each through a fresh client.
+  auto UmaVez = [&](const std::string& AKind, bool ASeguir = false) {
+    Falha(R"({"endpoint":"api/agent_config.php","kind":")" + AKind +
+          R"(","delay_ms":30,"times":1})");
+    httplib::Client U("127.0.0.1", Serv.Porta);
+    U.set_follow_location(ASeguir);
+    U.set_decompress(false);
+    U.set_read_timeout(10, 0);
+    return U.Get(Cfg);
+  };
+  auto H200 = UmaVez("html200");
+  Verificar(H200 && H200->status == 200 && Contem(H200->body, "<html>"), "html200");
+  auto Bom = UmaVez("bom");
+  Verificar(Bom && Bom->body.rfind("\xEF\xBB\xBF{", 0) == 0, "bom");
+  auto Fundo = UmaVez("deep");
+  Verificar(Fundo && Fundo->body == std::string(size_t{1} << 20, '['), "deep");
+  auto Bomba = UmaVez("gzip_bomb");
+  Verificar(Bomba && Bomba->get_header_value("Content-Encoding") == "gzip" &&
+                Bomba->body.size() < 1024 * 1024,
+            "gzip bomb");
+  auto Acima = UmaVez("oversize");
+  Verificar(Acima && Acima->body.size() == 32u * 1024 * 1024 + 1, "oversize");
+  auto Laco = UmaVez("redirect_loop", true);
+  Verificar(!Laco, "redirect loop never ends");
+  auto Arq = UmaVez("redirect_file");
+  Verificar(Arq && Arq->status == 302 && Arq->get_header_value("Location").rfind("file:", 0) == 0,
+            "redirect to file:");
+  auto Lentos = UmaVez("slow_headers");
+  Verificar(Lentos && Contem(Lentos->body, "ab12"), "slow headers arrive whole");
+  auto Gotas = UmaVez("trickle");
+  Verificar(Gotas && Contem(Gotas->body, "ab12"), "a byte at a time arrives whole");
+  Verificar(!UmaVez("cut"), "cut in the middle");
+  Verificar(!UmaVez("reset"), "reset");
+  Verificar(Contem(Corpo(C.Get(Cfg)), "ab12"), "faults used up");
   Falha(R"({"endpoint":"api/agent_config.php","kind":"delay","delay_ms":1500,"times":1})");
   auto Inicio = std::chrono::steady_clock::now();
   std::thread Lento([&] {

@@ -12,8 +12,10 @@ std::string Erro(const std::string& A) {
   return "{\"ok\":false,\"erro\":" + EscaparJson(A) + "}";
 }
 
-const char* kTipos[] = {"html500", "delay", "drop", "redirect", "gzip",
-                        "deflate", "empty", "big",  "none"};
+const char* kTipos[] = {"html500",       "delay",        "drop",      "redirect", "gzip",
+                        "deflate",       "empty",        "big",       "none",     "html200",
+                        "bom",           "deep",         "gzip_bomb", "oversize", "redirect_loop",
+                        "redirect_file", "slow_headers", "trickle",   "cut",      "reset"};
 
 bool LerFalha(const std::string& ACorpo, TFalha& F, std::string& AErro) {
   rapidjson::Document D;
@@ -32,7 +34,10 @@ bool LerFalha(const std::string& ACorpo, TFalha& F, std::string& AErro) {
     AErro = "unknown kind: " + F.Tipo;
     return false;
   }
-  if (D.HasMember("delay_ms") && D["delay_ms"].IsInt()) F.AtrasoMs = D["delay_ms"].GetInt();
+  if (D.HasMember("delay_ms") && D["delay_ms"].IsInt())
+    F.AtrasoMs = D["delay_ms"].GetInt();
+  else if (F.Tipo == "slow_headers" || F.Tipo == "trickle")
+    F.AtrasoMs = F.Tipo == "trickle" ? 20 : 400;  // the pause between pieces
   if (D.HasMember("count") && D["count"].IsInt()) F.Quantidade = D["count"].GetInt();
   if (D.HasMember("times") && D["times"].IsInt()) F.Vezes = D["times"].GetInt();
   if (D.HasMember("method") && D["method"].IsString()) F.Metodo = D["method"].GetString();

@@ -5,6 +5,10 @@
 #include <sys/socket.h>
 #include <zlib.h>
 
+#include <cerrno>
+#include <string>
+#include <vector>
+
 #include "tools/devserver/uServidor.h"
 
 namespace {
@@ -58,9 +62,9 @@ std::string Comprimir(const std::string& ADados, bool AGzip) {
   return R;
 }
 
-// Shuts the accepted socket of this request down so that the client gets no answer
-// at all. httplib does not hand the socket to handlers; it is found by its peer.
-void DerrubarConexao(const TPedido& P, int APortaLocal) {
+// The accepted socket of this request, or -1. httplib does not hand the socket to
+// handlers; it is found by its peer.
+int SocketDoPedido(const TPedido& P, int APortaLocal) {
   for (int Fd = 3; Fd < 65536; ++Fd) {
     sockaddr_storage Par{};
     socklen_t L = sizeof Par;
@@ -79,9 +83,99 @@ void DerrubarConexao(const TPedido& P, int APortaLocal) {
     int PortaLoc = Loc.ss_family == AF_INET
                        ? ntohs(reinterpret_cast<sockaddr_in*>(&Loc)->sin_port)
                        : ntohs(reinterpret_cast<sockaddr_in6*>(&Loc)->sin6_port);
-    if (PortaLoc != APortaLocal) continue;
-    shutdown(Fd, SHUT_RDWR);
+    if (PortaLoc == APortaLocal) return Fd;
   }
+  return -1;
+}
+
+// Shuts the socket down so that the client gets no answer at all.
+void DerrubarConexao(const TPedido& P, int APortaLocal) {
+  if (int Fd = SocketDoPedido(P, APortaLocal); Fd >= 0) shutdown(Fd, SHUT_RDWR);
+}
+
+// Aborts the connection: a TCP reset instead of an orderly close. Disconnecting
+// the socket keeps its descriptor, which httplib still owns and closes later.
+void ReiniciarConexao(const TPedido& P, int APortaLocal) {
+  const int Fd = SocketDoPedido(P, APortaLocal);
+  if (Fd < 0) return;
+  linger Lg{1, 0};
+  setsockopt(Fd, SOL_SOCKET, SO_LINGER, &Lg, sizeof Lg);
+  sockaddr Nenhum{};
+  Nenhum.sa_family = AF_UNSPEC;
+  connect(Fd, &Nenhum, sizeof Nenhum);
+}
+
+// Writes an answer on the socket by hand, in pieces with a pause before each,
+// then shuts the socket down, so that httplib's own answer goes nowhere.
+void EnviarCru(TServidor& AServ, const TPedido& P, const std::vector<std::string>& APedacos,
+               int APausaMs) {
+  const int Fd = SocketDoPedido(P, AServ.Porta);
+  if (Fd < 0) return;
+  for (const std::string& Pedaco : APedacos) {
+    if (APausaMs > 0) AServ.Dormir(APausaMs);
+    if (AServ.Parando()) break;
+    if (send(Fd, Pedaco.data(), Pedaco.size(), MSG_NOSIGNAL) < 0) break;
+  }
+  shutdown(Fd, SHUT_RDWR);
+}
+
+std::vector<std::string> PedacosCrus(const TResposta& R, const std::string& ATipo, int AAtrasoMs,
+                                     int& APausaMs) {
+  const std::string Status = "HTTP/1.1 " + std::to_string(R.Status) + " OK\r\n";
+  const std::vector<std::string> Linhas = {
+      "Content-Type: " + R.Tipo + "\r\n",
+      "Content-Length: " + std::to_string(R.Corpo.size()) + "\r\n",
+      "Cache-Control: no-store\r\n",
+      "X-Vesk-Teste: " + ATipo + "\r\n",
+      "Connection: close\r\n",
+      "\r\n",
+  };
+  std::vector<std::string> Pedacos;
+  if (ATipo == "slow_headers") {
+    // The status line, each header line and the body after a pause each.
+    APausaMs = AAtrasoMs;
+    Pedacos.push_back(Status);
+    for (const auto& L : Linhas) Pedacos.push_back(L);
+    Pedacos.push_back(R.Corpo);
+    return Pedacos;
+  }
+  std::string Cabecalho = Status;
+  for (const auto& L : Linhas) Cabecalho += L;
+  if (ATipo == "trickle") {
+    APausaMs = AAtrasoMs;
+    Pedacos.push_back(Cabecalho);
+    for (char C : R.Corpo) Pedacos.emplace_back(1, C);
+    return Pedacos;
+  }
+  // cut: half of the body, then the connection closes.
+  APausaMs = 0;
+  Pedacos.push_back(Cabecalho + R.Corpo.substr(0, R.Corpo.size() / 2));
+  return Pedacos;
+}
+
+// A gzip member of 256 MiB of spaces (about 250 KiB on the wire), made once.
+const std::string& BombaGzip() {
+  static const std::string Bomba = [] {
+    z_stream Z{};
+    deflateInit2(&Z, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY);
+    const std::string Bloco(1 << 20, ' ');
+    std::string R;
+    char Saida[1 << 16];
+    for (int I = 0; I < 256; ++I) {
+      Z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(Bloco.data()));
+      Z.avail_in = static_cast<uInt>(Bloco.size());
+      const int Modo = I == 255 ? Z_FINISH : Z_NO_FLUSH;
+      do {
+        Z.next_out = reinterpret_cast<Bytef*>(Saida);
+        Z.avail_out = sizeof Saida;
+        deflate(&Z, Modo);
+        R.append(Saida, sizeof Saida - Z.avail_out);
+      } while (Z.avail_out == 0);
+    }
+    deflateEnd(&Z);
+    return R;
+  }();
+  return Bomba;
 }
 
 // "k-n" of the redirect chain marker, or false.
@@ -182,6 +276,11 @@ void Tratar(TServidor& AServ, const httplib::Request& Req, httplib::Response& Re
 
   std::optional<TFalha> Falha;
   int K = 0, N = 0;
+  if (P.Tem("_laco")) {
+    // A redirect loop has no end: every hop is sent to the same address again.
+    Res.set_redirect("http://" + P.Host + P.Caminho + "?" + P.Query, 302);
+    return;
+  }
   if (LerCadeia(P, K, N)) {
     if (K < N) {
       Res.set_redirect(EnderecoCadeia(P, K + 1, N), 302);
@@ -209,6 +308,39 @@ void Tratar(TServidor& AServ, const httplib::Request& Req, httplib::Response& Re
     Res.set_header("Connection", "close");
     return;
   }
+  if (Tipo == "html200") {
+    Res.status = 200;
+    Res.set_content(
+        "<!DOCTYPE html>\n<html><head><title>Portal</title></head><body><h1>Acesso a rede"
+        "</h1><p>Entre com seu usuario para continuar.</p></body></html>\n",
+        "text/html; charset=utf-8");
+    return;
+  }
+  if (Tipo == "deep") {
+    Res.set_content(std::string(size_t{1} << 20, '['), "application/json; charset=utf-8");
+    return;
+  }
+  if (Tipo == "gzip_bomb") {
+    Res.set_header("Content-Encoding", "gzip");
+    Res.set_content(BombaGzip(), "application/json; charset=utf-8");
+    return;
+  }
+  if (Tipo == "reset") {
+    ReiniciarConexao(P, AServ.Porta);
+    Res.status = 200;
+    Res.set_header("Connection", "close");
+    return;
+  }
+  if (Tipo == "redirect_loop") {
+    Res.set_redirect(
+        "http://" + P.Host + P.Caminho + "?" + P.Query + (P.Query.empty() ? "" : "&") + "_laco=1",
+        302);
+    return;
+  }
+  if (Tipo == "redirect_file") {
+    Res.set_redirect("file:///C:/windows/win.ini", 302);
+    return;
+  }
   if (Tipo == "redirect" && Falha->Quantidade > 0) {
     Res.set_redirect(EnderecoCadeia(P, 1, Falha->Quantidade), 302);
     return;
@@ -221,9 +353,19 @@ void Tratar(TServidor& AServ, const httplib::Request& Req, httplib::Response& Re
     R.Corpo = Substituir(R.Corpo, "{chat}", "http://" + P.Host + AServ.ChatBase);
     R.Corpo = Substituir(R.Corpo, "{host}", "http://" + P.Host + "/");
   }
-  if (Tipo == "big") {
-    const size_t kGrande = 10 * 1024 * 1024;
+  if (Tipo == "big" || Tipo == "oversize") {
+    // oversize: one byte past the 32 MiB a client may be expected to take.
+    const size_t kGrande = Tipo == "big" ? 10 * 1024 * 1024 : 32 * 1024 * 1024 + 1;
     if (R.Corpo.size() < kGrande) R.Corpo.append(kGrande - R.Corpo.size(), ' ');
+  }
+  if (Tipo == "bom") R.Corpo = "\xEF\xBB\xBF" + R.Corpo;
+  if (Tipo == "slow_headers" || Tipo == "trickle" || Tipo == "cut") {
+    int Pausa = 0;
+    const auto Pedacos = PedacosCrus(R, Tipo, Falha->AtrasoMs, Pausa);
+    EnviarCru(AServ, P, Pedacos, Pausa);
+    Res.status = 200;
+    Res.set_header("Connection", "close");
+    return;
   }
   Res.status = R.Status;
   if (!R.Local.empty()) Res.set_header("Location", R.Local);

@@ -41,11 +41,11 @@ struct TResposta {
 
 struct TFalha {
   std::string Endpoint;  // relative to its base, or "*"
-  std::string Tipo;      // html500, delay, drop, redirect, gzip, deflate, empty, big
-  int AtrasoMs = 35000;
-  int Quantidade = 3;  // redirects in the chain
-  int Vezes = -1;      // remaining uses; -1 until changed
-  std::string Metodo;  // only requests of this method ("POST"); "" for all
+  std::string Tipo;      // html500, delay, drop, redirect, gzip, empty, big, ... (README)
+  int AtrasoMs = 35000;  // delay; the pause between pieces of slow_headers and trickle
+  int Quantidade = 3;    // redirects in the chain
+  int Vezes = -1;        // remaining uses; -1 until changed
+  std::string Metodo;    // only requests of this method ("POST"); "" for all
 };
 
 class TServidor {
