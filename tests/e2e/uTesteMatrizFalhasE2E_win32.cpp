@@ -2,11 +2,10 @@
 // server's (nothing listening, silent, slow, a byte at a time, cut, reset,
 // error pages, empty, byte order mark, gzip bomb, over-long, redirect loop and
 // to file:, deep nesting, wrong types, odd ids), the computer's (config.ini
-// read-only, garbage or UTF-16, the log or cache folder a file, a full disk)
-// and the process's (killed during a download and the popup, a log-off during
-// a wait). Every row: the window keeps answering, the next pass runs (a new
-// heartbeat at the server), the notice already confirmed stays confirmed and
-// the position stays, and the log says what happened.
+// read-only, garbage or UTF-16, the log or cache folder a file; the full disk is the log's native
+// test) and the process's (killed during a download and the popup, a log-off during a wait). Every
+// row: the window keeps answering, the next pass runs (a new heartbeat at the server), the notice
+// already confirmed stays confirmed and the position stays, and the log says what happened.
 #include <winsock2.h>
 #include <windows.h>
 
@@ -581,71 +580,8 @@ TEST_F(MatrizComputadorE2E, ComputadorComFalhas) {
   EXPECT_NE(TConfigINI::LerTexto("MENSAGENS_EXCLUIDAS", k251, ""), "");
 }
 
-namespace {
-
-// Runs a Linux program from inside Wine (Wine starts ELF files natively) and
-// waits for it; false when it cannot be started or fails.
-bool ExecutarNoLinux(const std::string& AComando) {
-  std::wstring linha = L"/bin/sh -c \"" + std::wstring(AComando.begin(), AComando.end()) + L"\"";
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(L"Z:\\bin\\sh", linha.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &si, &pi))
-    return false;
-  WaitForSingleObject(pi.hProcess, 10000);
-  DWORD codigo = 1;
-  GetExitCodeProcess(pi.hProcess, &codigo);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  return codigo == 0;
-}
-
-// The Linux path of a Windows one, through Wine's own export; empty outside Wine.
-std::string CaminhoLinux(const std::string& ACaminho) {
-  using TFn = char* (*)(const wchar_t*);
-  auto fn = reinterpret_cast<TFn>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
-  if (!fn) return "";
-  const std::u16string w = Utf8ParaUtf16(ACaminho);
-  char* r = fn(reinterpret_cast<const wchar_t*>(w.c_str()));
-  if (!r) return "";
-  std::string s = r;
-  HeapFree(GetProcessHeap(), 0, r);
-  return s;
-}
-
-}  // namespace
-
-// A full disk under the log: today's log file is /dev/full, where every write
-// fails with "no space left". The passes go on, their lines are lost, and the
-// log writes again once the disk has room.
-TEST_F(MatrizFalhasE2E, DiscoCheioSobOLog) {
-  const std::string log = TLogger::ArquivoLogDoDia();
-  const std::string unix = CaminhoLinux(log);
-  if (unix.empty() || !ExecutarNoLinux("test -w /dev/full"))
-    GTEST_SKIP() << "no /dev/full reachable from this Wine (needs wine_get_unix_file_name and "
-                    "Linux programs started from Wine): a full disk cannot be made here";
-  IniciarComAvisoConfirmado();
-  if (HasFatalFailure()) return;
-  ASSERT_TRUE(AguardarFimDePasso(kEspera));
-  ASSERT_TRUE(Arquivos().Renomear(log, log + ".guardado"));
-  ASSERT_TRUE(ExecutarNoLinux("ln -s /dev/full '" + unix + "'"));
-  const size_t n = Heartbeats();
-  // Read nothing from the log meanwhile: /dev/full reads as endless zeros.
-  FSemResposta = 0;
-  EXPECT_TRUE(Aguardar([&] { return Heartbeats() >= n + 2; }, kEspera))
-      << "no passes with the disk full";
-  ASSERT_TRUE(Vivo()) << "the agent ended on a full disk";
-  EXPECT_EQ(FSemResposta, 0);
-  ASSERT_TRUE(ExecutarNoLinux("rm -f '" + unix + "'"));
-  ASSERT_TRUE(Arquivos().Renomear(log + ".guardado", log));
-  const size_t depois = TamanhoDoLog();
-  EXPECT_TRUE(Aguardar([&] { return LogContem(depois, kCiclo); }, kEspera))
-      << "the log did not resume";
-  VerificarNadaPerdido("disco cheio");
-}
-
+// A full disk under the log cannot be made from this Wine: the log's own test
+// does it natively with /dev/full.
 namespace {
 
 constexpr const char* kAvisoMidia =
