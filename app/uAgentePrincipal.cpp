@@ -27,6 +27,9 @@ namespace {
 const char* const kLogCiclo =
     "Ciclo executado: config + heartbeat + inventario + mensagens + tarefas + comandos + update.";
 
+const char* const kTextoPolitica =
+    "Campos desativados sao definidos pelo departamento de TI e nao podem ser alterados aqui.";
+
 ui::TFonte FonteTitulo(int AAltura, ui::TCor ACor) {
   ui::TFonte f;
   f.Nome = "Segoe UI Semibold";
@@ -205,6 +208,9 @@ void TFrmAgentePrincipal::CriarControles() {
   chkUsarSSL->DefinirLimites(184, 170, 130, 25);
   chkUsarSSL->DefinirTexto("Usar SSL");
   chkUsarSSL->DefinirMarcado(true);
+  // Shown when the IT department gives some of these settings as policy.
+  lblPolitica = NovoRotulo(tabConfig, "lblPolitica", kTextoPolitica, 24, 204);
+  lblPolitica->DefinirVisivel(false);
   btnSalvar = NovoBotao(tabConfig, "btnSalvar", "Salvar configuracao", 24, 230,
                         [this] { btnSalvarClick(); });
   btnTestar =
@@ -399,7 +405,10 @@ void TFrmAgentePrincipal::VerificarAtualizacaoPeriodica(bool AForcar) {
 void TFrmAgentePrincipal::AdicionarLog(const std::string& AMsg) {
   try {
     std::vector<std::string> linhas = memLog->Linhas();
-    linhas.insert(linhas.begin(), FormatarDataHora("hh:nn:ss", Agora()) + " - " + AMsg);
+    // Texts from the server reach this line too: a line break in one would
+    // show as lines of their own on screen.
+    linhas.insert(linhas.begin(),
+                  FormatarDataHora("hh:nn:ss", Agora()) + " - " + TLogger::UmaLinha(AMsg));
     if (linhas.size() > static_cast<size_t>(kMaxLinhasLog)) linhas.resize(kMaxLinhasLog);
     memLog->DefinirLinhas(std::move(linhas));
   } catch (...) {
@@ -421,11 +430,26 @@ void TFrmAgentePrincipal::CarregarConfiguracaoTela() {
   const TConfigAgente cfg = TConfigINI::Carregar();
   edtURL->DefinirTexto(cfg.URL);
   edtApiToken->DefinirTexto(cfg.ApiToken);
+  AplicarPolitica(TConfigINI::Politica(), cfg);
   chkUsarSSL->DefinirMarcado(cfg.UsarSSL);
   // No upper bound on loading: the file's value is used until the next save.
   const int32_t segundos = std::max(cfg.IntervaloSegundos, kIntervaloMinimo);
   edtIntervalo->DefinirTexto(std::to_string(segundos));
   DefinirIntervaloTimer(segundos);
+}
+
+void TFrmAgentePrincipal::AplicarPolitica(const TPoliticaAgente& APolitica,
+                                          const TConfigAgente& ACfg) {
+  // A value the policy gives wins over anything saved here, so its field shows
+  // it but cannot be edited: the employee would otherwise change it in vain. A
+  // field the policy no longer gives goes back to the file's value.
+  const auto campo = [](ui::TEdicao* AEdicao, bool APolitica, const std::string& AValor) {
+    if (APolitica || !AEdicao->Habilitado()) AEdicao->DefinirTexto(AValor);
+    AEdicao->DefinirHabilitado(!APolitica);
+  };
+  campo(edtURL, APolitica.ServidorURL.has_value(), ACfg.URL);
+  campo(edtApiToken, APolitica.ApiToken.has_value(), ACfg.ApiToken);
+  lblPolitica->DefinirVisivel(APolitica.ServidorURL || APolitica.ApiToken);
 }
 
 void TFrmAgentePrincipal::SalvarConfiguracaoTela() {
@@ -557,6 +581,11 @@ void TFrmAgentePrincipal::ExibirPrimeiraVez() {
 }
 
 void TFrmAgentePrincipal::RestaurarDaBandeja() {
+  // The IT department may have changed its policy while the window was hidden.
+  try {
+    AplicarPolitica(TConfigINI::Politica(), TConfigINI::Carregar());
+  } catch (...) {
+  }
   TTrayAgent::Restaurar(this);
 }
 

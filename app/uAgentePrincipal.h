@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/uPassosAgente.h"
+#include "config/uConfigINI.h"
 #include "platform/uDataHora.h"
 #include "platform/ui/uKit.h"
 
@@ -43,6 +44,7 @@ class TFrmAgentePrincipal : public ui::TJanela {
   ui::TRotulo* lblIntervalo;
   ui::TEdicao* edtIntervalo;
   ui::TMarcacao* chkUsarSSL;
+  ui::TRotulo* lblPolitica;
   ui::TBotao* btnSalvar;
   ui::TBotao* btnTestar;
   ui::TRotulo* lblTarefasTitulo;
@@ -80,6 +82,8 @@ class TFrmAgentePrincipal : public ui::TJanela {
   void CarregarConfiguracaoTela();
   // Raises when config.ini cannot be written; the timer then keeps its interval.
   void SalvarConfiguracaoTela();
+  // The fields that the policy gives: shown read-only, with a note.
+  void AplicarPolitica(const TPoliticaAgente& APolitica, const TConfigAgente& ACfg);
   void CentralizarCabecalho();
   void CarregarLogo();
   void IrParaBandeja();

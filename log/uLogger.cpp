@@ -65,14 +65,12 @@ void LimitarTotal(IArquivos& AFs, const std::string& APasta, const std::string& 
 
 }  // namespace
 
-namespace {
-
 // One message, one line: a line break or other control character in a text
 // from outside (a server's title, a body, a version) would otherwise forge
 // lines of its own. C0 controls (but the tab, which breaks no line) and DEL
 // become a space, and so does a C1 control (U+0080 to U+009F, two bytes in
 // UTF-8).
-std::string UmaLinha(const std::string& AMsg) {
+std::string TLogger::UmaLinha(const std::string& AMsg) {
   std::string r;
   r.reserve(AMsg.size());
   for (size_t i = 0; i < AMsg.size(); ++i) {
@@ -89,8 +87,6 @@ std::string UmaLinha(const std::string& AMsg) {
   }
   return r;
 }
-
-}  // namespace
 
 bool TLogger::MensagemRelevante(const std::string& AMsg) {
   const std::string m = MinusculasAscii(AMsg);

@@ -22,6 +22,8 @@ class TLogger {
   // [LOG] DETALHADO (default [LOG] DEBUG, default false) of the base folder's
   // config.ini, read without creating any folder; false when there is no file.
   static bool LogDetalhadoAtivo();
+  // The message as one line: control characters but the tab become spaces.
+  static std::string UmaLinha(const std::string& AMsg);
   // Whether the message, with A-Z lowered, holds one of the keywords.
   static bool MensagemRelevante(const std::string& AMsg);
   // Deletes *.log and *.old files older than 30 days, then the oldest of the

@@ -447,6 +447,8 @@ bool TAutoUpdatePro::CriarBatAtualizacao(const std::string& AScript, const std::
   return true;
 }
 
+std::string TAutoUpdatePro::ChavePublica = VESK_CHAVE_ATUALIZACAO;
+
 bool TAutoUpdatePro::AssinaturaValida(const std::string& AChaveBase64,
                                       const std::string& ADigestHex,
                                       const std::string& AAssinaturaBase64, std::string& AErro) {

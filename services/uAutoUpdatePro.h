@@ -51,6 +51,7 @@ class TAutoUpdatePro {
   static void RegistrarTentativa(const std::string& AVersao, TDateTime AAgora);
 
   // The pinned update-signing key (Base64 DER); empty turns the check off.
-  static inline std::string ChavePublica = VESK_CHAVE_ATUALIZACAO;
+  // Defined in the module alone, so that the key lives in one object file.
+  static std::string ChavePublica;
   static constexpr double kEsperaNovaTentativaDias = 1.0 / 24.0;
 };

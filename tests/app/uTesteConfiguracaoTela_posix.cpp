@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/uErros.h"
+#include "platform/uTexto.h"
 #include "tests/app/uAgenteFixture.h"
 
 namespace {
@@ -69,6 +70,98 @@ TEST_F(AgenteTeste, SalvarLimitaOIntervaloEDesligaOLogDetalhado) {
   f.SalvarConfiguracaoTela();
   EXPECT_EQ(TConfigINI::Carregar().SenhaAgenteHash, "ABCDEF");
   EXPECT_EQ(TConfigINI::LerTexto("SERVIDOR", "URL", ""), "servidor/x");  // the INI reader trims
+}
+
+// What the IT department gives as policy is shown but cannot be edited, with
+// a note saying so; the rest of the tab stays the employee's.
+TEST_F(AgenteTeste, CamposDaPoliticaSaoSomenteLeitura) {
+  const char* const chave = "SOFTWARE\\Policies\\Vesk\\Agent";
+  struct Caso {
+    const char* URL;    // "" : no policy
+    const char* Token;  // "" : no policy
+  };
+  const Caso casos[] = {
+      {"", ""},
+      {"https://politica.empresa/intranet/", ""},
+      {"", "token-da-politica"},
+      {"https://politica.empresa/intranet/", "token-da-politica"},
+      {"   ", ""},  // blank is no policy
+  };
+  for (const Caso& c : casos) {
+    SCOPED_TRACE(std::string(c.URL) + " | " + c.Token);
+    TBaseTemporaria base;
+    // The file is written with no policy in the way, then the policy given.
+    RegistroMemoria.DefinirMaquina(chave, "ServidorURL", "");
+    RegistroMemoria.DefinirMaquina(chave, "ApiToken", "");
+    TConfigAgente cfg;
+    cfg.URL = "http://arquivo/app";
+    cfg.ApiToken = "token-do-arquivo";
+    TConfigINI::Salvar(cfg);
+    RegistroMemoria.DefinirMaquina(chave, "ServidorURL", c.URL);
+    RegistroMemoria.DefinirMaquina(chave, "ApiToken", c.Token);
+    const bool temURL = !EmBranco(c.URL), temToken = !EmBranco(c.Token);
+    auto& f = Criar();
+    EXPECT_EQ(f.edtURL->Habilitado(), !temURL);
+    EXPECT_EQ(f.edtApiToken->Habilitado(), !temToken);
+    EXPECT_EQ(f.edtURL->Texto(), temURL ? c.URL : "http://arquivo/app");
+    EXPECT_EQ(f.edtApiToken->Texto(), temToken ? c.Token : "token-do-arquivo");
+    EXPECT_EQ(f.lblPolitica->Visivel(), temURL || temToken);
+    EXPECT_TRUE(Contem(f.lblPolitica->Texto(), "departamento de TI"));
+    // The rest of the tab stays editable.
+    EXPECT_TRUE(f.edtIntervalo->Habilitado());
+    EXPECT_TRUE(f.chkUsarSSL->Habilitado());
+    EXPECT_TRUE(f.btnSalvar->Habilitado());
+    Frm.reset();
+  }
+}
+
+// A policy given or withdrawn while the window sat in the tray shows when it
+// is opened again.
+TEST_F(AgenteTeste, PoliticaMudadaApareceAoRestaurar) {
+  const char* const chave = "SOFTWARE\\Policies\\Vesk\\Agent";
+  TConfigAgente cfg;
+  cfg.URL = "http://arquivo/app";
+  cfg.ApiToken = "token-do-arquivo";
+  TConfigINI::Salvar(cfg);
+  auto& f = Criar();
+  ASSERT_TRUE(f.edtURL->Habilitado());
+
+  RegistroMemoria.DefinirMaquina(chave, "ServidorURL", "https://politica.empresa/");
+  f.RestaurarDaBandeja();
+  EXPECT_FALSE(f.edtURL->Habilitado());
+  EXPECT_EQ(f.edtURL->Texto(), "https://politica.empresa/");
+  EXPECT_TRUE(f.edtApiToken->Habilitado());
+  EXPECT_TRUE(f.lblPolitica->Visivel());
+  // Saving then leaves the file's URL as it was: the policy's is not copied.
+  f.SalvarConfiguracaoTela();
+  EXPECT_EQ(TConfigINI::LerTexto("SERVIDOR", "URL", ""), "http://arquivo/app");
+
+  // Withdrawn: the field is the employee's again, with the file's value.
+  f.IrParaBandeja();
+  RegistroMemoria.DefinirMaquina(chave, "ServidorURL", "");
+  f.RestaurarDaBandeja();
+  EXPECT_TRUE(f.edtURL->Habilitado());
+  EXPECT_EQ(f.edtURL->Texto(), "http://arquivo/app");
+  EXPECT_FALSE(f.lblPolitica->Visivel());
+}
+
+// A text from the server with line breaks or other control characters stays
+// one line on screen, as it does in the file; a tab is kept.
+TEST_F(AgenteTeste, LogNaTelaTrocaCaracteresDeControle) {
+  auto& f = Criar();
+  struct Caso {
+    std::string Mensagem, Linha;
+  };
+  const Caso casos[] = {
+      {"Aviso: titulo\r\n14:00:00 - falso", "Aviso: titulo  14:00:00 - falso"},
+      {"a\tb", "a\tb"},
+      {std::string("x\0y\x1b[1m\x7f", 8) + "\xc2\x85z", "x y [1m  z"},
+      {"acentua\xc3\xa7\xc3\xa3o", "acentua\xc3\xa7\xc3\xa3o"},
+  };
+  for (const Caso& c : casos) {
+    f.AdicionarLog(c.Mensagem);
+    EXPECT_EQ(f.memLog->Linhas()[0], "14:07:09 - " + c.Linha);
+  }
 }
 
 TEST_F(AgenteTeste, MesmoIntervaloNaoReiniciaAContagem) {
