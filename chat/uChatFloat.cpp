@@ -77,6 +77,7 @@ void LiberarToast(TFrmChatToast* AToast) {
   try {
     delete AToast;
   } catch (...) {
+    // A toast that fails to destroy itself must not take the bubble with it.
   }
 }
 
@@ -146,6 +147,7 @@ TFrmChatFloat::~TFrmChatFloat() {
   try {
     TVeskChatBrowser::Fechar();
   } catch (...) {
+    // The bubble is being destroyed; closing the chat is best effort.
   }
   try {
     SalvarPosicao();
@@ -255,6 +257,7 @@ void TFrmChatFloat::TimerChatTimer() {
   try {
     TVeskChatBrowser::FecharSeMinimizado();
   } catch (...) {
+    // The tick goes on; the next one looks at the chat again.
   }
   if (FFlashTicks > 0) --FFlashTicks;
   Repintar();
@@ -392,6 +395,7 @@ void TVeskChatFloat::Finalizar() {
   try {
     TVeskChatBrowser::Fechar();
   } catch (...) {
+    // Ending: closing the chat is best effort, the bubble still goes.
   }
   if (TFrmChatFloat* b = GBolha) {
     GBolha = nullptr;
@@ -421,6 +425,7 @@ void TVeskChatFloat::DescartarToast() {
   try {
     t->Ocultar();
   } catch (...) {
+    // A toast that cannot hide is dropped all the same.
   }
   LiberarToast(t);
 }

@@ -110,6 +110,7 @@ TAgentHardwareInfo TAgentHardwareInfoHelper::Coletar() noexcept {
     try {
       AAcao();
     } catch (...) {
+      // That source keeps its fallback value; the other sources still run.
     }
   };
   r.Computador = "PC";

@@ -49,6 +49,7 @@ void ApagarSemFalha(const std::string& ACaminho) {
     }
     Arquivos().Apagar(ACaminho);
   } catch (...) {
+    // A file that cannot be removed is taken up again by the next check or start.
   }
 }
 

@@ -44,5 +44,6 @@ void TPastaPrograma::AvisarSeCompartilhada() noexcept {
                  "(%LOCALAPPDATA%\\Talmeq\\VESKINTRANET\\agente\\).");
     if (!Registro().GravarTextoUsuario(kChave, kValor, hoje)) GUltimoDia = hoje;
   } catch (...) {
+    // The warning is advice only; the check runs again at the next pass.
   }
 }
