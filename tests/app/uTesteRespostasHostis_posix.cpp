@@ -96,7 +96,8 @@ TEST_F(RespostasHostisTeste, AninhamentoProfundoEmCadaRespostaEInvalido) {
   const Caso casos[] = {
       {"manifesto de atualizacao", [] { TAutoUpdatePro::VerificarAtualizacao(VersaoAgente()); },
        "Auto update: update.json invalido/HTML: "},
-      {"comandos remotos", [] { TAgentCommandsPro::VerificarComandos(); }, ""},
+      {"comandos remotos", [] { TAgentCommandsPro::VerificarComandos([](const std::string&) {}); },
+       ""},
       {"sincronizacao de configuracao", [] { TAgentConfigSync::Sincronizar(); },
        "agent_config retornou conteúdo inválido: "},
       {"heartbeat", [] { TAgentHeartbeat::EnviarHeartbeat(VersaoAgente()); },

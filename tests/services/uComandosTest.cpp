@@ -47,14 +47,10 @@ class ComandosTeste : public TAmbienteHttp {
     TConfigINI::EscreverTexto("LOG", "DETALHADO", "1");
     TPedidoSaida::Reiniciar();
     TPedidoSaida::DefinirAcao([this] { ++Saidas; });
-    TAgentCommandsPro::VerificarAtualizacao = [this](const std::string& V) {
-      Atualizacoes.push_back(V);
-    };
     Admin("admin/reset");
   }
   void TearDown() override {
     if (!IsSkipped()) Admin("admin/reset");
-    TAgentCommandsPro::VerificarAtualizacao = nullptr;
     TPedidoSaida::DefinirAcao(nullptr);
     TPedidoSaida::Reiniciar();
     FTrocas.reset();
@@ -112,6 +108,11 @@ class ComandosTeste : public TAmbienteHttp {
   std::unique_ptr<Trocas> FTrocas;
   int Saidas = 0;
   std::vector<std::string> Atualizacoes;
+  // The agent's way: the service is given the update check of the pass.
+  void VerificarComandos() {
+    TAgentCommandsPro::VerificarComandos(
+        [this](const std::string& V) { Atualizacoes.push_back(V); });
+  }
 };
 
 }  // namespace
@@ -120,7 +121,7 @@ TEST_F(ComandosTeste, CadaComandoDaTabelaComSeuRetornoNaOrdem) {
   GravarArquivoTeste(Cache() + "a.png", "x");
   GravarArquivoTeste(Cache() + "b.mp3", "y");
   Fila("each");
-  TAgentCommandsPro::VerificarComandos();
+  VerificarComandos();
 
   EXPECT_EQ(Retornos(), (std::vector<TRetorno>{{"101", kTokenAgente, "Cache limpo"},
                                                {"102", kTokenAgente, "Update iniciado"},
@@ -147,6 +148,21 @@ TEST_F(ComandosTeste, CadaComandoDaTabelaComSeuRetornoNaOrdem) {
   EXPECT_EQ(l.back(), "Comando executado: reiniciar");
 }
 
+// A caller that gives the service no update check must not report an update
+// as started that nothing will run.
+TEST_F(ComandosTeste, ForcarUpdateSemVerificacaoERecusado) {
+  Fila("forcar_update");
+  TAgentCommandsPro::VerificarComandos(nullptr);
+  EXPECT_EQ(Retornos(),
+            (std::vector<TRetorno>{{"112", kTokenAgente,
+                                    "Update recusado: verificacao de atualizacao indisponivel"}}));
+  const auto l = Linhas();
+  EXPECT_EQ(std::count(l.begin(), l.end(), "Comando executado: forcar_update"), 0);
+  EXPECT_EQ(std::count(l.begin(), l.end(),
+                       "Comando forcar_update recusado: verificacao de atualizacao indisponivel."),
+            1);
+}
+
 TEST_F(ComandosTeste, DesconhecidoMaiusculasEspacosESemId) {
   struct {
     const char* Kind;
@@ -168,7 +184,7 @@ TEST_F(ComandosTeste, DesconhecidoMaiusculasEspacosESemId) {
   for (const auto& c : casos) {
     Admin("admin/reset");
     Fila(c.Kind);
-    TAgentCommandsPro::VerificarComandos();
+    VerificarComandos();
     EXPECT_EQ(Retornos(), std::vector<TRetorno>{c.Retorno}) << c.Kind;
     EXPECT_EQ(Linhas().back(), c.Linha) << c.Kind;
     EXPECT_EQ(Shell.Chamadas.size(), c.Reinicios) << c.Kind;
@@ -178,7 +194,7 @@ TEST_F(ComandosTeste, DesconhecidoMaiusculasEspacosESemId) {
 TEST_F(ComandosTeste, RetornoQueFalhaDeixaOSegundoParaOProximoCiclo) {
   GravarArquivoTeste(Cache() + "a.png", "x");
   Fila("two", ",\"report\":\"drop\"");
-  TAgentCommandsPro::VerificarComandos();
+  VerificarComandos();
   // The cache command ran before its report failed.
   EXPECT_FALSE(Arquivos().ArquivoExiste(Cache() + "a.png"));
   EXPECT_TRUE(Retornos().empty());
@@ -190,7 +206,7 @@ TEST_F(ComandosTeste, RetornoQueFalhaDeixaOSegundoParaOProximoCiclo) {
 
   // Next pass with the report back: both run and are reported in order.
   Admin("admin/fault", R"({"endpoint":"api/agent_commands.php","kind":"none"})");
-  TAgentCommandsPro::VerificarComandos();
+  VerificarComandos();
   EXPECT_EQ(Retornos(), (std::vector<TRetorno>{
                             {"301", kTokenAgente, "Cache limpo"},
                             {"302", kTokenAgente, "Comando desconhecido: comando_inexistente"}}));
@@ -198,7 +214,7 @@ TEST_F(ComandosTeste, RetornoQueFalhaDeixaOSegundoParaOProximoCiclo) {
 
 TEST_F(ComandosTeste, ReiniciarOMesmoIdSoDepoisDeDezMinutos) {
   Fila("reiniciar");
-  TAgentCommandsPro::VerificarComandos();
+  VerificarComandos();
   EXPECT_EQ(Shell.Chamadas.size(), 1u);
   EXPECT_EQ(TConfigINI::LerTexto("COMANDOS_REMOTOS", "REINICIAR_ID", ""), "113");
 
@@ -207,7 +223,7 @@ TEST_F(ComandosTeste, ReiniciarOMesmoIdSoDepoisDeDezMinutos) {
   TPedidoSaida::Reiniciar();
   RelogioTeste().Avancar(9 * 60 * 1000);
   Fila("reiniciar");
-  TAgentCommandsPro::VerificarComandos();
+  VerificarComandos();
   EXPECT_EQ(Shell.Chamadas.size(), 1u);
   EXPECT_FALSE(TPedidoSaida::Solicitado());
   EXPECT_EQ(Retornos(),
@@ -220,19 +236,19 @@ TEST_F(ComandosTeste, ReiniciarOMesmoIdSoDepoisDeDezMinutos) {
 
   // Another id restarts at once; the same id again after ten minutes.
   FilaLiteral(R"([{"id":114,"comando":"reiniciar"}])");
-  TAgentCommandsPro::VerificarComandos();
+  VerificarComandos();
   EXPECT_EQ(Shell.Chamadas.size(), 2u);
   TPedidoSaida::Reiniciar();
   RelogioTeste().Avancar(10 * 60 * 1000 + 1000);
   FilaLiteral(R"([{"id":114,"comando":"reiniciar"}])");
-  TAgentCommandsPro::VerificarComandos();
+  VerificarComandos();
   EXPECT_EQ(Shell.Chamadas.size(), 3u);
 }
 
 TEST_F(ComandosTeste, ReiniciarSemNovaInstanciaNaoEncerra) {
   Shell.Resultado = 5;  // SE_ERR_ACCESSDENIED, as a blocked start gives
   Fila("reiniciar");
-  TAgentCommandsPro::VerificarComandos();
+  VerificarComandos();
   EXPECT_EQ(Shell.Chamadas.size(), 1u);
   EXPECT_EQ(Saidas, 0);
   EXPECT_FALSE(TPedidoSaida::Solicitado());
@@ -263,7 +279,7 @@ TEST_F(ComandosTeste, NoMaximoTresReiniciosPorComandoNaHora) {
     TPedidoSaida::Reiniciar();
     ++id;
     FilaLiteral(R"([{"id":)" + std::to_string(id) + R"(,"comando":"reiniciar"}])");
-    TAgentCommandsPro::VerificarComandos();
+    VerificarComandos();
     if (p.Reinicia) ++reinicios;
     EXPECT_EQ(Shell.Chamadas.size(), reinicios);
     EXPECT_EQ(TPedidoSaida::Solicitado(), p.Reinicia);
@@ -283,7 +299,7 @@ TEST_F(ComandosTeste, NoMaximoTresReiniciosPorComandoNaHora) {
 TEST_F(ComandosTeste, DepoisDoPedidoDeSaidaOsDemaisFicamNaFila) {
   FilaLiteral(R"([{"id":1,"comando":"reiniciar"},{"id":2,"comando":"limpar_cache"},
                   {"id":3,"comando":"reiniciar"}])");
-  TAgentCommandsPro::VerificarComandos();
+  VerificarComandos();
   EXPECT_EQ(Retornos(), (std::vector<TRetorno>{{"1", kTokenAgente, "Reiniciando agente"}}));
   EXPECT_EQ(Shell.Chamadas.size(), 1u);
   // Logged once, also when later steps ask again.
@@ -314,7 +330,7 @@ TEST_F(ComandosTeste, RespostasRuinsTerminamOCicloSemQuebrar) {
   for (const auto& c : casos) {
     RespostaLiteral(c.Corpo);
     const size_t antes = Linhas().size();
-    TAgentCommandsPro::VerificarComandos();
+    VerificarComandos();
     const auto l = Linhas();
     ASSERT_GE(l.size(), antes + 1) << c.Corpo;
     EXPECT_EQ(l[antes], "Consultando comandos remotos...");
@@ -331,7 +347,7 @@ TEST_F(ComandosTeste, RespostasRuinsTerminamOCicloSemQuebrar) {
 
 TEST_F(ComandosTeste, ServidorForaOuMuitosComandos) {
   TConfigINI::EscreverTexto("SERVIDOR", "URL", EnderecoFechado());
-  TAgentCommandsPro::VerificarComandos();
+  VerificarComandos();
   auto l = Linhas();
   EXPECT_EQ(l.back().rfind("Erro comandos remotos: ", 0), 0u);
   EXPECT_EQ(
@@ -341,7 +357,7 @@ TEST_F(ComandosTeste, ServidorForaOuMuitosComandos) {
 
   TConfigINI::EscreverTexto("SERVIDOR", "URL", Url("demo/intranet"));
   Fila("many");
-  TAgentCommandsPro::VerificarComandos();
+  VerificarComandos();
   const auto r = Retornos();
   ASSERT_EQ(r.size(), TAgentCommandsPro::kMaxComandosPorCiclo);
   EXPECT_EQ(r.front().Id, "10000");

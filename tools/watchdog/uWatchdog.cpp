@@ -300,7 +300,8 @@ int TWatchdog::Executar(const std::vector<std::string>& AArgumentos) {
     }
     uint32_t codigo = 0;
     // An unreadable exit code says nothing either way; it is only logged.
-    if (!FProcessos.CodigoSaida(agente, codigo) || codigo == 259) codigo = 0xFFFFFFFFu;
+    if (!FProcessos.CodigoSaida(agente, codigo) || codigo == kCodigoAindaAtivo)
+      codigo = 0xFFFFFFFFu;
     const uint32_t pid = FProcessos.IdDoProcesso(agente);
     const uint64_t inicio = FProcessos.HoraInicio(agente);
     FProcessos.Fechar(agente);
