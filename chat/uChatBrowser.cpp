@@ -3,6 +3,7 @@
 
 #include "config/uConfigINI.h"
 #include "log/uLogger.h"
+#include "net/uConvencoes.h"
 #include "net/uEnderecosAgente.h"
 #include "net/uJsonHelper.h"
 #include "platform/uArquivos.h"

@@ -9,6 +9,7 @@
 #include "chat/uChatToast.h"
 #include "config/uConfigINI.h"
 #include "log/uLogger.h"
+#include "net/uConvencoes.h"
 #include "net/uJsonHelper.h"
 #include "platform/uJanelasExternas.h"
 #include "platform/uRelogio.h"

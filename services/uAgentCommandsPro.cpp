@@ -1,4 +1,5 @@
 // Remote commands of "api/agent_commands.php".
+#include "net/uConvencoes.h"
 #include "services/uAgentCommandsPro.h"
 
 #include <rapidjson/document.h>

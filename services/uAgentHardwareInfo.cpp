@@ -1,4 +1,5 @@
 // Hardware inventory collection over the system, WMI and registry concerns.
+#include "net/uConvencoes.h"
 #include "services/uAgentHardwareInfo.h"
 
 #include <cstdio>
