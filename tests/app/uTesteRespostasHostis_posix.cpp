@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "chat/uChatFloat.h"
+#include "chat/uChatUnread.h"
 #include "config/uConfigINI.h"
 #include "config/uVersao.h"
 #include "log/uLogger.h"
@@ -110,8 +110,8 @@ TEST_F(RespostasHostisTeste, AninhamentoProfundoEmCadaRespostaEInvalido) {
       {"confirmacao de entrega", [this] { EXPECT_FALSE(RespostaOk(FTransporte.Corpo)); }, ""},
       {"chat nao lidas",
        [this] {
-         EXPECT_EQ(TFrmChatFloat::ExtrairNaoLidas(FTransporte.Corpo), 0);
-         EXPECT_EQ(TFrmChatFloat::ExtrairCampoJson(FTransporte.Corpo, "preview"), "");
+         EXPECT_EQ(TChatUnread::ExtrairNaoLidas(FTransporte.Corpo), 0);
+         EXPECT_EQ(TChatUnread::ExtrairCampoJson(FTransporte.Corpo, "preview"), "");
        },
        ""},
   };
