@@ -4,7 +4,9 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -35,6 +37,66 @@ struct TEstadoTrabalho {
   bool Concluido = false;
   std::exception_ptr Erro;
 };
+
+void Executar(TEstadoTrabalho& AEstado) {
+  try {
+    AEstado.Trabalho(AEstado.Cancelamento);
+  } catch (...) {
+    AEstado.Erro = std::current_exception();
+  }
+  // What the work held goes with it, and the count drops, before the
+  // waiter is told: whatever it does next sees no transfer of this one.
+  AEstado.Trabalho = nullptr;
+  {
+    std::lock_guard<std::mutex> trava(GTravaPendentes);
+    --GPendentes;
+    GFimPendente.notify_all();
+  }
+  std::lock_guard<std::mutex> trava(AEstado.Trava);
+  AEstado.Concluido = true;
+  AEstado.Pronto.notify_all();
+}
+
+// One long-lived worker takes the transfers in turn: starting a thread per
+// request (its stack mapped and cleared) cost more than the request itself.
+// Transfers never overlap, so a job waits only behind an abandoned one, as
+// the next transfer did before. Never destroyed: the worker may still be
+// waiting on it while the program ends.
+struct TTrabalhador {
+  std::mutex Trava;
+  std::condition_variable Chegou;
+  std::deque<std::shared_ptr<TEstadoTrabalho>> Fila;
+  bool Iniciado = false;
+};
+
+TTrabalhador& Trabalhador() {
+  static TTrabalhador* t = new TTrabalhador;
+  return *t;
+}
+
+void Entregar(std::shared_ptr<TEstadoTrabalho> AEstado) {
+  TTrabalhador& t = Trabalhador();
+  std::lock_guard<std::mutex> trava(t.Trava);
+  if (!t.Iniciado) {
+    // Detached: a request that hangs until its time-outs must not hold up
+    // the program's end.
+    std::thread([&t] {
+      for (;;) {
+        std::shared_ptr<TEstadoTrabalho> estado;
+        {
+          std::unique_lock<std::mutex> espera(t.Trava);
+          t.Chegou.wait(espera, [&] { return !t.Fila.empty(); });
+          estado = std::move(t.Fila.front());
+          t.Fila.pop_front();
+        }
+        Executar(*estado);
+      }
+    }).detach();
+    t.Iniciado = true;
+  }
+  t.Fila.push_back(std::move(AEstado));
+  t.Chegou.notify_one();
+}
 
 }  // namespace
 
@@ -70,24 +132,7 @@ void ExecutarFora(std::function<void(TCancelamento& ACancelamento)> ATrabalho) {
   estado->Trabalho = std::move(ATrabalho);
   ++GPendentes;
   try {
-    std::thread([estado] {
-      try {
-        estado->Trabalho(estado->Cancelamento);
-      } catch (...) {
-        estado->Erro = std::current_exception();
-      }
-      // What the work held goes with it, and the count drops, before the
-      // waiter is told: whatever it does next sees no transfer of this one.
-      estado->Trabalho = nullptr;
-      {
-        std::lock_guard<std::mutex> trava(GTravaPendentes);
-        --GPendentes;
-        GFimPendente.notify_all();
-      }
-      std::lock_guard<std::mutex> trava(estado->Trava);
-      estado->Concluido = true;
-      estado->Pronto.notify_all();
-    }).detach();
+    Entregar(estado);
   } catch (...) {
     --GPendentes;
     throw;
