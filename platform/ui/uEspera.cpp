@@ -57,48 +57,48 @@ void Executar(TEstadoTrabalho& AEstado) {
   AEstado.Pronto.notify_all();
 }
 
-// One long-lived worker takes the transfers in turn: starting a thread per
-// request (its stack mapped and cleared) cost more than the request itself.
-// Transfers never overlap, so a job waits only behind an abandoned one, as
-// the next transfer did before. Never destroyed: the worker may still be
-// waiting on it while the program ends.
-struct TTrabalhador {
-  std::mutex Trava;
-  std::condition_variable Chegou;
-  std::deque<std::shared_ptr<TEstadoTrabalho>> Fila;
-  bool Iniciado = false;
-};
-
-TTrabalhador& Trabalhador() {
-  static TTrabalhador* t = new TTrabalhador;
-  return *t;
-}
-
+// One long-lived worker takes the transfers in turn. Transfers never overlap,
+// so a job waits only behind an abandoned one, as the next transfer did before.
 void Entregar(std::shared_ptr<TEstadoTrabalho> AEstado) {
-  TTrabalhador& t = Trabalhador();
-  std::lock_guard<std::mutex> trava(t.Trava);
-  if (!t.Iniciado) {
-    // Detached: a request that hangs until its time-outs must not hold up
-    // the program's end.
-    std::thread([&t] {
-      for (;;) {
-        std::shared_ptr<TEstadoTrabalho> estado;
-        {
-          std::unique_lock<std::mutex> espera(t.Trava);
-          t.Chegou.wait(espera, [&] { return !t.Fila.empty(); });
-          estado = std::move(t.Fila.front());
-          t.Fila.pop_front();
-        }
-        Executar(*estado);
-      }
-    }).detach();
-    t.Iniciado = true;
-  }
-  t.Fila.push_back(std::move(AEstado));
-  t.Chegou.notify_one();
+  static ui::TTrabalhadorDedicado* t = new ui::TTrabalhadorDedicado;
+  t->Entregar([AEstado = std::move(AEstado)] { Executar(*AEstado); });
 }
 
 }  // namespace
+
+struct TTrabalhadorDedicado::TEstado {
+  std::mutex Trava;
+  std::condition_variable Chegou;
+  std::deque<std::function<void()>> Fila;
+};
+
+void TTrabalhadorDedicado::Entregar(std::function<void()> ATrabalho) {
+  if (!FEstado) {
+    // A thread that cannot start leaves the worker as it was, for a later try.
+    auto* e = new TEstado;
+    try {
+      std::thread([e] {
+        for (;;) {
+          std::function<void()> trabalho;
+          {
+            std::unique_lock<std::mutex> espera(e->Trava);
+            e->Chegou.wait(espera, [&] { return !e->Fila.empty(); });
+            trabalho = std::move(e->Fila.front());
+            e->Fila.pop_front();
+          }
+          trabalho();
+        }
+      }).detach();
+    } catch (...) {
+      delete e;
+      throw;
+    }
+    FEstado = e;
+  }
+  std::lock_guard<std::mutex> trava(FEstado->Trava);
+  FEstado->Fila.push_back(std::move(ATrabalho));
+  FEstado->Chegou.notify_one();
+}
 
 EEsperaAbandonada::EEsperaAbandonada()
     : EVesk("A espera foi abandonada: o agente esta encerrando.", "EEsperaAbandonada") {}
