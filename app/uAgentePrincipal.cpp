@@ -145,6 +145,7 @@ void TFrmAgentePrincipal::CriarControles() {
     if (DecodificarImagemMemoria(LerRecursoDados(IDR_LOGO_PNG), TFormatoImagem::Png, logo))
       imgLogoAgente->DefinirImagem(std::make_shared<TBitmap>(std::move(logo)));
   } catch (...) {
+    // The embedded logo is decoration: without it the window keeps its plain header.
   }
 
   lblTitulo = new ui::TRotulo(pnlTopo);
@@ -276,6 +277,7 @@ void TFrmAgentePrincipal::FormDestroy() {
   try {
     Chamar(FPassos.FinalizarChat);
   } catch (...) {
+    // The window is going away; a chat that will not close must not stop it.
   }
   TTrayAgent::Remover(this);
 }
@@ -322,6 +324,7 @@ void TFrmAgentePrincipal::FormEndSession() {
   try {
     Chamar(FPassos.FinalizarChat);
   } catch (...) {
+    // A log-off must end: the chat's own failure to close cannot hold it up.
   }
   TTrayAgent::Remover(this);
   AdicionarLog("Sessao do Windows encerrando; agente finalizado.");
@@ -549,6 +552,7 @@ void TFrmAgentePrincipal::CentralizarCabecalho() {
     lblTitulo->DefinirPosicao((pnlTopo->ClientWidth() - lblTitulo->Width()) / 2, lblTitulo->Top());
     lblVersao->DefinirPosicao((pnlTopo->ClientWidth() - lblVersao->Width()) / 2, lblVersao->Top());
   } catch (...) {
+    // Layout only: a header left where it was is better than a window that fails.
   }
 }
 
@@ -561,6 +565,7 @@ void TFrmAgentePrincipal::CarregarLogo() {
     if (CarregarImagemArquivo(caminho, TFormatoImagem::Png, logo) && !logo.Vazio())
       imgLogoAgente->DefinirImagem(std::make_shared<TBitmap>(std::move(logo)));
   } catch (...) {
+    // A logo beside the program is optional; any failure keeps the built-in one.
   }
 }
 
@@ -585,6 +590,7 @@ void TFrmAgentePrincipal::RestaurarDaBandeja() {
   try {
     AplicarPolitica(TConfigINI::Politica(), TConfigINI::Carregar());
   } catch (...) {
+    // Kept as it was shown: the next restore or pass reads the policy again.
   }
   TTrayAgent::Restaurar(this);
 }

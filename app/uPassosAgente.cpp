@@ -22,9 +22,12 @@ TPassosAgente PassosAgentePadrao() {
   p.VerificarMensagens = [] { TAgentMessages::VerificarMensagens(); };
   p.SincronizarInventario = [] { TAgentHardwareSync::SincronizarInventario(); };
   p.VerificarTarefas = [] { TAgentTasks::VerificarTarefas(); };
-  p.VerificarComandos = [] { TAgentCommandsPro::VerificarComandos(); };
   p.VerificarAtualizacao = [](const std::string& AVersao) {
     TAutoUpdatePro::VerificarAtualizacao(AVersao);
+  };
+  // "forcar_update" runs the same update check as the pass.
+  p.VerificarComandos = [atualizar = p.VerificarAtualizacao] {
+    TAgentCommandsPro::VerificarComandos(atualizar);
   };
   p.LimparTemporarios = [] { TCacheCleaner::LimparTemporarios(); };
   p.AvisarPastaCompartilhada = [] { TPastaPrograma::AvisarSeCompartilhada(); };
@@ -34,7 +37,5 @@ TPassosAgente PassosAgentePadrao() {
   p.AtualizarUnreadChat = [] { TVeskChatFloat::AtualizarUnread(); };
   p.IniciarChat = [](ui::TJanela& AForm) { TVeskChatFloat::Iniciar(&AForm); };
   p.FinalizarChat = [] { TVeskChatFloat::Finalizar(); };
-  // "forcar_update" runs the same update check as the pass.
-  TAgentCommandsPro::VerificarAtualizacao = p.VerificarAtualizacao;
   return p;
 }

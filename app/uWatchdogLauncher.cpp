@@ -16,5 +16,6 @@ void TWatchdogLauncher::IniciarWatchdog() noexcept {
     // The agent neither waits for the watchdog nor checks that it started.
     Shell().Executar(c);
   } catch (...) {
+    // Starting the watchdog is best effort: the agent runs without it.
   }
 }

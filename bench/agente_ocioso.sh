@@ -41,6 +41,26 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
+# Both programs run stripped, as the release ships them: Wine copies a PE image
+# whose sections are not page-aligned in the file into private memory whole,
+# debugging sections included, which would count megabytes the shipped agent
+# never has. Whatever else the build folder holds beside them goes along.
+objcopy=${VESK_OBJCOPY:-x86_64-w64-mingw32-objcopy}
+command -v "$objcopy" >/dev/null || { echo "agente_ocioso: $objcopy is not installed" >&2; exit 1; }
+mkdir "$work/programas"
+for f in "$win"/*; do
+  [ -f "$f" ] || continue
+  case $f in
+    *.exe) ;;
+    *.ico | *.png | *.bmp | *.ini | *.dll) cp "$f" "$work/programas/" ;;
+  esac
+done
+for p in Zelvan programa_nu; do
+  "$objcopy" --strip-all "$win/$p.exe" "$work/programas/$p.exe" ||
+    { echo "agente_ocioso: $p.exe could not be stripped" >&2; exit 1; }
+done
+win=$work/programas
+
 "$srv_bin" --port 0 --port-file "$work/port" --scenario "$repo/tools/devserver/scenarios/test.json" \
   >"$work/devserver.log" 2>&1 &
 srv_pid=$!

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "config/uConfigINI.h"
+#include "net/uConvencoes.h"
 #include "net/uJsonHelper.h"
 #include "notices/uAgentMessages.h"
 #include "notices/uEstadoMensagens.h"

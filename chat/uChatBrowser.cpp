@@ -3,6 +3,7 @@
 
 #include "config/uConfigINI.h"
 #include "log/uLogger.h"
+#include "net/uConvencoes.h"
 #include "net/uEnderecosAgente.h"
 #include "net/uJsonHelper.h"
 #include "platform/uArquivos.h"
@@ -108,6 +109,7 @@ bool TVeskChatBrowser::ProcessoChatAtivo() {
     GProcessoChat = 0;
     GProcessoChatId = 0;
   } catch (...) {
+    // Cannot tell: the chat counts as not open, and the next click starts it again.
   }
   return false;
 }
@@ -219,6 +221,7 @@ void TVeskChatBrowser::Fechar() {
       EncerrarProcessoDaJanela(j);
     }
   } catch (...) {
+    // Closing the chat is best effort; the window may already be gone.
   }
   try {
     for (int i = 0; i < 8; ++i) {
@@ -229,6 +232,7 @@ void TVeskChatBrowser::Fechar() {
       Relogio().Dormir(80);
     }
   } catch (...) {
+    // Same: a title search that fails leaves nothing more to close.
   }
   try {
     if (GProcessoChat) {
@@ -237,6 +241,7 @@ void TVeskChatBrowser::Fechar() {
       JanelasExternas().FecharHandle(GProcessoChat);
     }
   } catch (...) {
+    // The process handle is released as far as the system lets it.
   }
   GProcessoChat = 0;
   GProcessoChatId = 0;
@@ -248,5 +253,6 @@ void TVeskChatBrowser::FecharSeMinimizado() {
     if (!j) j = LocalizarJanelaPorTitulo();
     if (j && JanelasExternas().Minimizada(j)) Fechar();
   } catch (...) {
+    // A chat that cannot be inspected is left as it is until the next tick.
   }
 }

@@ -7,8 +7,10 @@
 #include "chat/uChatBrowser.h"
 #include "chat/uChatPedidos.h"
 #include "chat/uChatToast.h"
+#include "chat/uChatUnread.h"
 #include "config/uConfigINI.h"
 #include "log/uLogger.h"
+#include "net/uConvencoes.h"
 #include "net/uJsonHelper.h"
 #include "platform/uTexto.h"
 
@@ -77,6 +79,7 @@ void LiberarToast(TFrmChatToast* AToast) {
   try {
     delete AToast;
   } catch (...) {
+    // A toast that fails to destroy itself must not take the bubble with it.
   }
 }
 
@@ -146,6 +149,7 @@ TFrmChatFloat::~TFrmChatFloat() {
   try {
     TVeskChatBrowser::Fechar();
   } catch (...) {
+    // The bubble is being destroyed; closing the chat is best effort.
   }
   try {
     SalvarPosicao();
@@ -255,6 +259,7 @@ void TFrmChatFloat::TimerChatTimer() {
   try {
     TVeskChatBrowser::FecharSeMinimizado();
   } catch (...) {
+    // The tick goes on; the next one looks at the chat again.
   }
   if (FFlashTicks > 0) --FFlashTicks;
   Repintar();
@@ -325,7 +330,7 @@ void TFrmChatFloat::AbrirChatInterno() {
                  "... pc=" + ObterNomeComputador() + " user=" + ObterUsuarioWindows());
     std::weak_ptr<bool> vivo = FVivo;
     TPedidosChat::Enfileirar(
-        MontarUrlMarcarLidas(), [this, vivo](const TPedidosChat::TResultado& R) {
+        TChatUnread::MontarUrlMarcarLidas(), [this, vivo](const TPedidosChat::TResultado& R) {
           if (vivo.expired()) return;
           // Whatever mark-all-read answered, the chat opens.
           try {
@@ -392,6 +397,7 @@ void TVeskChatFloat::Finalizar() {
   try {
     TVeskChatBrowser::Fechar();
   } catch (...) {
+    // Ending: closing the chat is best effort, the bubble still goes.
   }
   if (TFrmChatFloat* b = GBolha) {
     GBolha = nullptr;
@@ -421,10 +427,94 @@ void TVeskChatFloat::DescartarToast() {
   try {
     t->Ocultar();
   } catch (...) {
+    // A toast that cannot hide is dropped all the same.
   }
   LiberarToast(t);
 }
 
 void TVeskChatFloat::DefinirToast(TFrmChatToast* AToast) {
   GToast = AToast;
+}
+
+// --- unread polling and mark-all-read ------------------------------------------
+
+void TFrmChatFloat::ExtrairRemetenteEMensagem(const std::string& ATexto) {
+  FUltimoRemetente = TChatUnread::ExtrairCampoJson(ATexto, "remetente_nome");
+  if (EmBranco(FUltimoRemetente))
+    FUltimoRemetente = TChatUnread::ExtrairCampoJson(ATexto, "ultimo_remetente");
+  FUltimaMensagem = TChatUnread::ExtrairCampoJson(ATexto, "preview");
+  if (EmBranco(FUltimaMensagem))
+    FUltimaMensagem = TChatUnread::ExtrairCampoJson(ATexto, "ultima_mensagem");
+  if (EmBranco(FUltimoRemetente)) FUltimoRemetente = "Nova mensagem";
+  if (EmBranco(FUltimaMensagem)) FUltimaMensagem = "Nova mensagem recebida no chat.";
+  // Whatever the server sends, the log line and the toast get a bounded text.
+  FUltimoRemetente = CortarUtf16(FUltimoRemetente, TFrmChatToast::kMaxTexto);
+  FUltimaMensagem = CortarUtf16(FUltimaMensagem, TFrmChatToast::kMaxTexto);
+}
+
+void TFrmChatFloat::PollUnread() {
+  if (TPedidosChat::Ocupado()) return;
+  try {
+    std::weak_ptr<bool> vivo = FVivo;
+    TPedidosChat::Enfileirar(TChatUnread::MontarUrlUnread(),
+                             [this, vivo](const TPedidosChat::TResultado& R) {
+                               if (vivo.expired()) return;
+                               AplicarUnread(R.Ok, R.Corpo, R.Mensagem);
+                             });
+  } catch (const std::exception& e) {
+    AplicarUnread(false, "", e.what());
+  }
+}
+
+void TFrmChatFloat::AplicarUnread(bool AOk, const std::string& ACorpo, const std::string& AErro) {
+  std::string erro = AErro;
+  if (AOk) {
+    try {
+      int n = TChatUnread::ExtrairNaoLidas(ACorpo);
+      ExtrairRemetenteEMensagem(ACorpo);
+      if (n < 0) n = 0;
+      if (FLastUnread >= 0 && FLastUnread < n) {
+        TocarSomNotificacao();
+        FFlashTicks = 8;
+        if (HandleNativo()) {
+          Piscar();
+          if (ui::TJanela* app = TVeskChatFloat::Aplicacao()) app->Piscar();
+          Repintar();
+        }
+        DefinirUnread(n);
+        ExibirToast();
+        TLogger::Log("Vesk Chat: nova mensagem detectada. Não lidas=" + std::to_string(n) + " de " +
+                     FUltimoRemetente);
+      }
+      FLastUnread = n;
+      DefinirUnread(n);
+      return;
+    } catch (const std::exception& e) {
+      erro = e.what();
+    }
+  }
+  // The address carries the token: masked as in every other line.
+  TLogger::Log("Vesk Chat unread falhou: " + erro +
+               " URL=" + OcultarToken(TChatUnread::MontarUrlUnread()));
+}
+
+void TFrmChatFloat::AplicarMarcarLidas(bool AOk, const std::string& ACorpo,
+                                       const std::string& AErro) {
+  if (!AOk) {
+    TLogger::Log("Vesk Chat: falha ao marcar mensagens como lidas: " + AErro +
+                 " URL=" + OcultarToken(TChatUnread::MontarUrlMarcarLidas()));
+    return;
+  }
+  if (Contem(MinusculasAscii(ACorpo), "\"ok\":true")) {
+    FLastUnread = 0;
+    DefinirUnread(0);
+    FUltimoRemetente.clear();
+    FUltimaMensagem.clear();
+    Repintar();
+    TLogger::Log("Vesk Chat: servidor confirmou marcar tudo como lido. Ret=" +
+                 OcultarToken(PrimeirosCaracteres(ACorpo, 220)));
+  } else {
+    TLogger::Log("Vesk Chat: servidor NAO confirmou marcar tudo como lido. Ret=" +
+                 OcultarToken(PrimeirosCaracteres(ACorpo, 300)));
+  }
 }

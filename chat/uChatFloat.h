@@ -24,13 +24,6 @@ class TFrmChatFloat : public ui::TJanela {
   // while one is under way is skipped.
   void PollUnread();
 
-  // The text scanner of the chat's replies.
-  static int32_t ExtrairNaoLidas(const std::string& ATexto);
-  static std::string ExtrairCampoJson(const std::string& ATexto, const std::string& AChave);
-  static std::string DecodificarTextoJson(const std::string& ATexto);
-  static std::string MontarUrlUnread();
-  static std::string MontarUrlMarcarLidas();
-
   // The badge: its text, and its left edge for a text of that width.
   static std::string TextoBadge(int AUnread);
   static int EsquerdaBadge(int ALarguraTexto);

@@ -3,12 +3,12 @@
 
 #include <deque>
 #include <exception>
-#include <mutex>
-#include <thread>
+#include <functional>
 #include <utility>
 
 #include "net/uEnderecosAgente.h"
 #include "net/uHttpNet.h"
+#include "platform/ui/uEspera.h"
 #include "platform/ui/uKit.h"
 
 namespace {
@@ -27,6 +27,14 @@ TPedidosChat::TAoConcluir GAtual;
 bool GEmVoo = false;
 
 void IniciarProximo();
+
+// The chat's own long-lived worker, not the pass's, so that a poll never waits
+// behind the pass's transfers. A request that hangs until its time-outs finds,
+// when it ends, no one to apply its outcome to.
+void Entregar(std::function<void()> ATrabalho) {
+  static ui::TTrabalhadorDedicado* t = new ui::TTrabalhadorDedicado;
+  t->Entregar(std::move(ATrabalho));
+}
 
 void Concluir(TPedidosChat::TResultado AResultado) {
   // On the UI thread.
@@ -48,11 +56,9 @@ void IniciarProximo() {
   GAtual = std::move(pedido.AoConcluir);
   GEmVoo = true;
   const std::string url = std::move(pedido.URL);
-  // Detached: a request that hangs until its time-outs must not hold up the
-  // program's end; its outcome then finds no one to apply it to.
   try {
     // Read here, on the UI thread: the worker touches no configuration file.
-    std::thread([url, hosts = HostsAutenticacaoIntegrada()] {
+    Entregar([url, hosts = HostsAutenticacaoIntegrada()] {
       TPedidosChat::TResultado r;
       try {
         r.Corpo = THttpNet::GetText(url, hosts);
@@ -63,7 +69,7 @@ void IniciarProximo() {
         r.Mensagem = "Erro desconhecido.";
       }
       ui::app::Postar([r = std::move(r)]() mutable { Concluir(std::move(r)); });
-    }).detach();
+    });
   } catch (const std::exception& e) {
     // No thread to be had: the request fails like one that got no answer.
     TPedidosChat::TResultado r;

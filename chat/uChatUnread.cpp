@@ -1,14 +1,14 @@
-// Unread polling of the chat bubble: the request addresses, the text scanner
-// of the replies, the poll and mark-all-read with their rules.
+// The chat's unread side: its request addresses and the text scanner of its
+// replies.
+#include "chat/uChatUnread.h"
+
 #include <algorithm>
 #include <limits>
 
 #include "chat/uChatBrowser.h"
-#include "chat/uChatFloat.h"
-#include "chat/uChatPedidos.h"
-#include "chat/uChatToast.h"
 #include "config/uConfigINI.h"
 #include "log/uLogger.h"
+#include "net/uConvencoes.h"
 #include "net/uJsonHelper.h"
 #include "platform/uJanelasExternas.h"
 #include "platform/uRelogio.h"
@@ -44,15 +44,15 @@ size_t TamanhoCaractere(const std::string& ATexto, size_t AI) {
 
 }  // namespace
 
-std::string TFrmChatFloat::MontarUrlUnread() {
+std::string TChatUnread::MontarUrlUnread() {
   return MontarUrl("api/agent_chat_unread.php");
 }
 
-std::string TFrmChatFloat::MontarUrlMarcarLidas() {
+std::string TChatUnread::MontarUrlMarcarLidas() {
   return MontarUrl("api/agent_chat_mark_read_all.php");
 }
 
-int32_t TFrmChatFloat::ExtrairNaoLidas(const std::string& ATexto) {
+int32_t TChatUnread::ExtrairNaoLidas(const std::string& ATexto) {
   const std::string L = MinusculasAscii(ATexto);
   size_t k = L.find("\"unread\"");
   if (k == std::string::npos) k = L.find("\"nao_lidas\"");
@@ -70,7 +70,7 @@ int32_t TFrmChatFloat::ExtrairNaoLidas(const std::string& ATexto) {
   return algum ? static_cast<int32_t>(n) : 0;
 }
 
-std::string TFrmChatFloat::ExtrairCampoJson(const std::string& ATexto, const std::string& AChave) {
+std::string TChatUnread::ExtrairCampoJson(const std::string& ATexto, const std::string& AChave) {
   const size_t p = MinusculasAscii(ATexto).find("\"" + MinusculasAscii(AChave) + "\"");
   if (p == std::string::npos) return {};
   const size_t c = ATexto.find(':', p);
@@ -98,7 +98,7 @@ std::string TFrmChatFloat::ExtrairCampoJson(const std::string& ATexto, const std
   return DecodificarTextoJson(v);
 }
 
-std::string TFrmChatFloat::DecodificarTextoJson(const std::string& ATexto) {
+std::string TChatUnread::DecodificarTextoJson(const std::string& ATexto) {
   std::string r;
   r.reserve(ATexto.size());
   // Consecutive \u escapes are joined as UTF-16, so that a surrogate pair
@@ -149,81 +149,4 @@ std::string TFrmChatFloat::DecodificarTextoJson(const std::string& ATexto) {
   }
   descarregar();
   return Aparar(r);
-}
-
-void TFrmChatFloat::ExtrairRemetenteEMensagem(const std::string& ATexto) {
-  FUltimoRemetente = ExtrairCampoJson(ATexto, "remetente_nome");
-  if (EmBranco(FUltimoRemetente)) FUltimoRemetente = ExtrairCampoJson(ATexto, "ultimo_remetente");
-  FUltimaMensagem = ExtrairCampoJson(ATexto, "preview");
-  if (EmBranco(FUltimaMensagem)) FUltimaMensagem = ExtrairCampoJson(ATexto, "ultima_mensagem");
-  if (EmBranco(FUltimoRemetente)) FUltimoRemetente = "Nova mensagem";
-  if (EmBranco(FUltimaMensagem)) FUltimaMensagem = "Nova mensagem recebida no chat.";
-  // Whatever the server sends, the log line and the toast get a bounded text.
-  FUltimoRemetente = CortarUtf16(FUltimoRemetente, TFrmChatToast::kMaxTexto);
-  FUltimaMensagem = CortarUtf16(FUltimaMensagem, TFrmChatToast::kMaxTexto);
-}
-
-void TFrmChatFloat::PollUnread() {
-  if (TPedidosChat::Ocupado()) return;
-  try {
-    std::weak_ptr<bool> vivo = FVivo;
-    TPedidosChat::Enfileirar(MontarUrlUnread(), [this, vivo](const TPedidosChat::TResultado& R) {
-      if (vivo.expired()) return;
-      AplicarUnread(R.Ok, R.Corpo, R.Mensagem);
-    });
-  } catch (const std::exception& e) {
-    AplicarUnread(false, "", e.what());
-  }
-}
-
-void TFrmChatFloat::AplicarUnread(bool AOk, const std::string& ACorpo, const std::string& AErro) {
-  std::string erro = AErro;
-  if (AOk) {
-    try {
-      int n = ExtrairNaoLidas(ACorpo);
-      ExtrairRemetenteEMensagem(ACorpo);
-      if (n < 0) n = 0;
-      if (FLastUnread >= 0 && FLastUnread < n) {
-        TocarSomNotificacao();
-        FFlashTicks = 8;
-        if (HandleNativo()) {
-          Piscar();
-          if (ui::TJanela* app = TVeskChatFloat::Aplicacao()) app->Piscar();
-          Repintar();
-        }
-        DefinirUnread(n);
-        ExibirToast();
-        TLogger::Log("Vesk Chat: nova mensagem detectada. Não lidas=" + std::to_string(n) + " de " +
-                     FUltimoRemetente);
-      }
-      FLastUnread = n;
-      DefinirUnread(n);
-      return;
-    } catch (const std::exception& e) {
-      erro = e.what();
-    }
-  }
-  // The address carries the token: masked as in every other line.
-  TLogger::Log("Vesk Chat unread falhou: " + erro + " URL=" + OcultarToken(MontarUrlUnread()));
-}
-
-void TFrmChatFloat::AplicarMarcarLidas(bool AOk, const std::string& ACorpo,
-                                       const std::string& AErro) {
-  if (!AOk) {
-    TLogger::Log("Vesk Chat: falha ao marcar mensagens como lidas: " + AErro +
-                 " URL=" + OcultarToken(MontarUrlMarcarLidas()));
-    return;
-  }
-  if (Contem(MinusculasAscii(ACorpo), "\"ok\":true")) {
-    FLastUnread = 0;
-    DefinirUnread(0);
-    FUltimoRemetente.clear();
-    FUltimaMensagem.clear();
-    Repintar();
-    TLogger::Log("Vesk Chat: servidor confirmou marcar tudo como lido. Ret=" +
-                 OcultarToken(PrimeirosCaracteres(ACorpo, 220)));
-  } else {
-    TLogger::Log("Vesk Chat: servidor NAO confirmou marcar tudo como lido. Ret=" +
-                 OcultarToken(PrimeirosCaracteres(ACorpo, 300)));
-  }
 }

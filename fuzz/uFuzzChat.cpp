@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "chat/uChatFloat.h"
+#include "chat/uChatUnread.h"
 #include "fuzz/uFuzzApoio.h"
 #include "platform/uTexto.h"
 
@@ -26,7 +26,7 @@ std::string EscaparTudo(const std::string& ATexto) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
   const std::string texto(reinterpret_cast<const char*>(AData), ASize);
 
-  const int32_t n = TFrmChatFloat::ExtrairNaoLidas(texto);
+  const int32_t n = TChatUnread::ExtrairNaoLidas(texto);
   VERIFICAR(n >= 0);
 
   // The members the bubble and its toast show, and one key from the input.
@@ -34,22 +34,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
   const std::string chave = partes.Proxima();
   for (const std::string& k : {std::string("remetente_nome"), std::string("ultimo_remetente"),
                                std::string("preview"), std::string("ultima_mensagem"), chave}) {
-    const std::string v = TFrmChatFloat::ExtrairCampoJson(texto, k);
+    const std::string v = TChatUnread::ExtrairCampoJson(texto, k);
     // Trimmed, and a well-formed reply gives well-formed text.
     VERIFICAR(v == Aparar(v));
     if (Utf8Valido(texto)) VERIFICAR(Utf8Valido(v));
   }
 
-  const std::string d = TFrmChatFloat::DecodificarTextoJson(texto);
+  const std::string d = TChatUnread::DecodificarTextoJson(texto);
   VERIFICAR(d == Aparar(d));
   if (Utf8Valido(texto)) VERIFICAR(Utf8Valido(d));
 
   // Round trips. A count written by the server reads back as itself.
   const int32_t contagem = static_cast<int32_t>(ASize * 7919 % 2147483647);
-  VERIFICAR(TFrmChatFloat::ExtrairNaoLidas("{\"unread\":" + std::to_string(contagem) + "}") ==
+  VERIFICAR(TChatUnread::ExtrairNaoLidas("{\"unread\":" + std::to_string(contagem) + "}") ==
             contagem);
-  VERIFICAR(TFrmChatFloat::ExtrairNaoLidas("{\"ok\":true,\"NAO_LIDAS\": \"" +
-                                           std::to_string(contagem) + "\"}") == contagem);
+  VERIFICAR(TChatUnread::ExtrairNaoLidas("{\"ok\":true,\"NAO_LIDAS\": \"" +
+                                         std::to_string(contagem) + "\"}") == contagem);
   // A text escaped whole, inside a reply, decodes to itself trimmed (bad UTF-8
   // as U+FFFD, line breaks as blanks).
   std::string limpo = Utf16ParaUtf8(Utf8ParaUtf16(texto));
@@ -57,8 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
     if (c == '\n' || c == '\r' || c == '\t') c = ' ';
   const std::string escapado = EscaparTudo(limpo);
   std::string esperado = Aparar(limpo);
-  VERIFICAR(TFrmChatFloat::DecodificarTextoJson(escapado) == esperado);
-  VERIFICAR(TFrmChatFloat::ExtrairCampoJson("{\"unread\":1,\"Preview\" : \"" + escapado + "\"}",
-                                            "preview") == esperado);
+  VERIFICAR(TChatUnread::DecodificarTextoJson(escapado) == esperado);
+  VERIFICAR(TChatUnread::ExtrairCampoJson("{\"unread\":1,\"Preview\" : \"" + escapado + "\"}",
+                                          "preview") == esperado);
   return 0;
 }

@@ -5,6 +5,7 @@
 
 #include "config/uConfigINI.h"
 #include "fuzz/uFuzzApoio.h"
+#include "net/uConvencoes.h"
 #include "net/uJsonHelper.h"
 #include "platform/uTexto.h"
 

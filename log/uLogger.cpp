@@ -139,6 +139,7 @@ void TLogger::LimparLogsAntigos() {
     }
     LimitarTotal(fs, pasta, NomeDoDia());
   } catch (...) {
+    // Cleanup is best effort: the next hour tries again, and logging goes on.
   }
 }
 
@@ -159,6 +160,7 @@ void TLogger::RotacionarLog(const std::string& ACaminho) {
     LimitarTotal(fs, ACaminho.substr(0, barra + 1),
                  barra == std::string::npos ? ACaminho : ACaminho.substr(barra + 1));
   } catch (...) {
+    // The rotated file stays; the hourly cleanup keeps the folder's total.
   }
 }
 
@@ -185,6 +187,7 @@ void TLogger::Log(const std::string& AMsg) noexcept {
     GarantirPasta(pasta);
     fs.Anexar(caminho, linha);
   } catch (...) {
+    // A line that cannot be written is lost; logging never fails its caller.
   }
 }
 
@@ -192,6 +195,7 @@ void TLogger::Debug(const std::string& AMsg) noexcept {
   try {
     if (LogDetalhadoAtivo()) Log("[DEBUG] " + AMsg);
   } catch (...) {
+    // Same for the detailed line: the log never fails its caller.
   }
 }
 

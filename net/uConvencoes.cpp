@@ -1,7 +1,7 @@
 // Query encoding, the computer and user names, and the masking of the API
 // token in log lines.
 #include "config/uConfigINI.h"
-#include "net/uJsonHelper.h"
+#include "net/uConvencoes.h"
 #include "platform/uSistema.h"
 #include "platform/uTexto.h"
 

@@ -1,4 +1,5 @@
 // The services' HTTP helper with attempts, log lines and pauses.
+#include "net/uConvencoes.h"
 #include "net/uHttpRetry.h"
 
 #include <functional>

@@ -1,5 +1,5 @@
-// What every server call shares: query encoding, the JSON member readers, the
-// judging of an answer, the computer and user names, and token masking.
+// The JSON side of every server call: the member readers, the one parse of the
+// program, and the judging of an answer.
 #pragma once
 
 #include <rapidjson/document.h>
@@ -7,12 +7,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-
-// --- encoding ----------------------------------------------------------------
-
-// A query value: UTF-8 bytes with letters, digits and ! $ ' ( ) * - . @ _ kept,
-// space as "+", every other byte as %XX (upper-case hex).
-std::string CodificarURL(std::string_view ATexto);
 
 // --- JSON readers --------------------------------------------------------------
 // AObj may be null or not an object: the default applies. Of two members with
@@ -77,21 +71,3 @@ class TRespostaJson {
 // The first AMax characters (UTF-16 code units, no character split), for the
 // log lines that quote only part of an answer.
 std::string PrimeirosCaracteres(std::string_view ATexto, size_t AMax);
-
-// --- computer and user names ------------------------------------------------------
-
-std::string ObterNomeComputador();           // as the system gives it; "PC" when unavailable
-std::string ObterNomeComputadorMaiusculo();  // trimmed, A-Z upper case; "PC" when unavailable
-std::string ObterNomeUsuario();              // USERNAME as it is, "" when unset
-std::string ObterUsuarioTarefas();           // USERNAME, "USER" when blank
-std::string ObterUsuarioWindows();           // the logon name, "Usuario" when unavailable
-
-// --- the API token in log lines -------------------------------------------------
-
-// First 6 characters, "...", last 4; "***" for a token of 12 characters or fewer.
-std::string MascararToken(std::string_view AToken);
-// The text with every occurrence of the token, raw or query-encoded, masked.
-std::string MascararTokenNoTexto(std::string_view ATexto, std::string_view AToken);
-// The text with the configured token masked, and with the value of every
-// "api_token=" parameter masked, for lines that quote addresses or answers.
-std::string OcultarToken(std::string_view ATexto);

@@ -1,4 +1,5 @@
 // The delivery acknowledgement of a notice and the judging of its reply.
+#include "net/uConvencoes.h"
 #include "notices/uAckMensagem.h"
 
 #include "config/uVersao.h"

@@ -1,5 +1,6 @@
 // The notice pass over the server's answer, the local state, the media cache,
 // the popup and the acknowledgement.
+#include "net/uConvencoes.h"
 #include "notices/uAgentMessages.h"
 
 #include "log/uLogger.h"

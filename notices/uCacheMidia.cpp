@@ -78,6 +78,7 @@ void BaixarMidia(const std::string& AURL, const std::string& ACaminho) {
     try {
       RemoverResto(ACaminho);
     } catch (...) {
+      // The failure being reported is the download's; a leftover goes at the next start.
     }
     TLogger::Log("Falha ao baixar mídia: " + AURL + " - " + MensagemDoErro(E));
   }

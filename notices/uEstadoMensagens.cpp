@@ -1,4 +1,5 @@
 // The notice state store over the profile file, one read or write per call.
+#include "net/uConvencoes.h"
 #include "notices/uEstadoMensagens.h"
 
 #include <limits>

@@ -1,4 +1,5 @@
 // The employee link check of every notice pass.
+#include "net/uConvencoes.h"
 #include "notices/uVinculoColaborador.h"
 
 #include "config/uVersao.h"

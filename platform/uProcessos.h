@@ -16,6 +16,9 @@ inline constexpr uint32_t kEsperaInfinita = 0xFFFFFFFFu;
 enum class TResultadoEspera { Terminou, TempoEsgotado, Falha };
 enum class TInstanciaUnica { Primeira, JaExiste, Falha };
 
+// The exit code Windows reports for a process that has not ended yet (STILL_ACTIVE).
+constexpr uint32_t kCodigoAindaAtivo = 259;
+
 class IProcessos {
  public:
   virtual ~IProcessos() = default;

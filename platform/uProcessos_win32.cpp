@@ -10,6 +10,8 @@
 #include "platform/uProcessos.h"
 #include "platform/uWin32Texto.h"
 
+static_assert(kCodigoAindaAtivo == STILL_ACTIVE, "the portable name must be the system's code");
+
 namespace {
 
 // Owns a HANDLE; NULL and INVALID_HANDLE_VALUE both count as empty.

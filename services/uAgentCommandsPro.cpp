@@ -1,4 +1,5 @@
 // Remote commands of "api/agent_commands.php".
+#include "net/uConvencoes.h"
 #include "services/uAgentCommandsPro.h"
 
 #include <rapidjson/document.h>
@@ -43,6 +44,9 @@ static_assert(TAgentCommandsPro::kMaxReiniciosPorHora == 3, "the texts name the 
 const char* const kRetornoFalhaRegistro =
     "Falha ao reiniciar agente: comando nao registrado no config.ini";
 const char* const kRetornoFalhaInicio = "Falha ao reiniciar agente: nova instancia nao iniciada";
+// Only a caller that gives the service no update check meets it; the agent always does.
+const char* const kRetornoUpdateIndisponivel =
+    "Update recusado: verificacao de atualizacao indisponivel";
 
 // The moments of the latest restarts by command, oldest first, as stored.
 std::vector<TDateTime> ReiniciosGuardados() {
@@ -122,16 +126,21 @@ void Reiniciar(const std::string& AToken, int32_t AId) {
   TPedidoSaida::Solicitar("reiniciar");
 }
 
-void Executar(const std::string& AToken, int32_t AId, const std::string& AComando) {
+void Executar(const std::string& AToken, int32_t AId, const std::string& AComando,
+              const TAgentCommandsPro::TVerificacaoAtualizacao& AVerificarAtualizacao) {
   if (AComando == "limpar_cache") {
     TCacheCleaner::LimparTudoCache();
     TAgentCommandsPro::EnviarRetornoComando(AToken, AId, "Cache limpo");
     TLogger::Log("Comando executado: limpar_cache");
   } else if (AComando == "forcar_update") {
+    if (!AVerificarAtualizacao) {
+      TAgentCommandsPro::EnviarRetornoComando(AToken, AId, kRetornoUpdateIndisponivel);
+      TLogger::Log("Comando forcar_update recusado: verificacao de atualizacao indisponivel.");
+      return;
+    }
     TAgentCommandsPro::EnviarRetornoComando(AToken, AId, "Update iniciado");
     TLogger::Log("Comando executado: forcar_update");
-    if (TAgentCommandsPro::VerificarAtualizacao)
-      TAgentCommandsPro::VerificarAtualizacao(VersaoAgente());
+    AVerificarAtualizacao(VersaoAgente());
   } else if (AComando == "reiniciar") {
     Reiniciar(AToken, AId);
   } else {
@@ -173,7 +182,8 @@ size_t TAgentCommandsPro::ReiniciosNaUltimaHora(TDateTime AAgora) {
   return n;
 }
 
-void TAgentCommandsPro::VerificarComandos() noexcept {
+void TAgentCommandsPro::VerificarComandos(
+    const TVerificacaoAtualizacao& AVerificarAtualizacao) noexcept {
   try {
     const TConfigAgente cfg = TConfigINI::Carregar();
     const std::string token = MontarTokenAgente();
@@ -202,7 +212,7 @@ void TAgentCommandsPro::VerificarComandos() noexcept {
       if (!e.IsObject()) throw EVesk("comando remoto nao e um objeto JSON");
       const int32_t id = ObterJsonInteiro(&e, "id", 0);
       const std::string comando = ObterJsonTexto(&e, "comando", "");
-      Executar(token, id, comando);
+      Executar(token, id, comando, AVerificarAtualizacao);
     }
   } catch (const std::exception& E) {
     TLogger::Log("Erro comandos remotos: " + OcultarToken(MensagemDoErro(E)));

@@ -19,8 +19,12 @@ class TAgentCommandsPro {
   static constexpr size_t kMaxReiniciosPorHora = 3;
   static constexpr double kJanelaReiniciosDias = 1.0 / 24.0;
 
+  // The update check that "forcar_update" runs (the self-update's entry point).
+  using TVerificacaoAtualizacao = std::function<void(const std::string& AVersao)>;
+
   // Every error is caught and logged; the commands not run stay for the next pass.
-  static void VerificarComandos() noexcept;
+  // Without an update check "forcar_update" is refused, not reported as started.
+  static void VerificarComandos(const TVerificacaoAtualizacao& AVerificarAtualizacao) noexcept;
 
   // ObterNomeComputador + "_" + ObterNomeUsuario.
   static std::string MontarTokenAgente();
@@ -32,7 +36,4 @@ class TAgentCommandsPro {
   static bool ReinicioRecente(int32_t AId, TDateTime AAgora);
   // Restarts by command within an hour of AAgora, as config.ini remembers them.
   static size_t ReiniciosNaUltimaHora(TDateTime AAgora);
-
-  // The update check "forcar_update" runs (the self-update's entry point).
-  static inline std::function<void(const std::string& AVersao)> VerificarAtualizacao;
 };

@@ -1,4 +1,5 @@
 // Configuration sync with the server's "api/agent_config.php".
+#include "net/uConvencoes.h"
 #include "services/uAgentConfigSync.h"
 
 #include "config/uConfigINI.h"

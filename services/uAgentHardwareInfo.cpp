@@ -1,4 +1,5 @@
 // Hardware inventory collection over the system, WMI and registry concerns.
+#include "net/uConvencoes.h"
 #include "services/uAgentHardwareInfo.h"
 
 #include <cstdio>
@@ -110,6 +111,7 @@ TAgentHardwareInfo TAgentHardwareInfoHelper::Coletar() noexcept {
     try {
       AAcao();
     } catch (...) {
+      // That source keeps its fallback value; the other sources still run.
     }
   };
   r.Computador = "PC";

@@ -1,4 +1,5 @@
 // Inventory upload to "api/agent_hardware.php", remembered in [HARDWARE].
+#include "net/uConvencoes.h"
 #include "services/uAgentHardwareSync.h"
 
 #include <cstdio>

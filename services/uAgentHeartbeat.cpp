@@ -1,4 +1,5 @@
 // Heartbeat with the server's "api/agent_heartbeat.php".
+#include "net/uConvencoes.h"
 #include "services/uAgentHeartbeat.h"
 
 #include "config/uConfigINI.h"

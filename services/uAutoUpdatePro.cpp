@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "config/uConfigINI.h"
-#include "config/uPassagemAtualizacao.h"
+#include "config/uRepasseAtualizacao.h"
 #include "config/uVersao.h"
 #include "log/uLogger.h"
 #include "net/uHttpCorpo.h"
@@ -49,6 +49,7 @@ void ApagarSemFalha(const std::string& ACaminho) {
     }
     Arquivos().Apagar(ACaminho);
   } catch (...) {
+    // A file that cannot be removed is taken up again by the next check or start.
   }
 }
 
@@ -187,7 +188,7 @@ void Executar(const std::string& AVersaoAtual) {
   }
 
   const std::string exe = Arquivos().CaminhoExecutavel();
-  const std::string revertida = TRegistroPassagem::Revertida(exe);
+  const std::string revertida = TRegistroRepasse::Revertida(exe);
   if (!revertida.empty() && TAutoUpdatePro::CompararVersoes(revertida, versao) == 0) {
     TLogger::Log("Auto update: versao " + versao +
                  " revertida pelo watchdog apos falhas; atualizacao ignorada.");
@@ -321,14 +322,14 @@ void Executar(const std::string& AVersaoAtual) {
   TLogger::Log("Auto update: BAT criado em " + script);
   TLogger::Log("Auto update: fechando agente para aplicar atualizacao.");
   // The watchdog learns of the hand-over before the script can end this process.
-  TPassagemAtualizacao passagem;
-  passagem.Pid = pid;
-  passagem.VersaoAnterior = AVersaoAtual;
-  passagem.VersaoNova = versao;
-  passagem.Hora = agora;
-  if (!TRegistroPassagem::Gravar(exe, passagem)) {
+  TRepasseAtualizacao repasse;
+  repasse.Pid = pid;
+  repasse.VersaoAnterior = AVersaoAtual;
+  repasse.VersaoNova = versao;
+  repasse.Hora = agora;
+  if (!TRegistroRepasse::Gravar(exe, repasse)) {
     ApagarSemFalha(instalar);
-    TLogger::Log("Auto update: falha ao gravar " + TRegistroPassagem::Arquivo(exe) +
+    TLogger::Log("Auto update: falha ao gravar " + TRegistroRepasse::Arquivo(exe) +
                  "; atualizacao cancelada.");
     return;
   }
@@ -340,7 +341,7 @@ void Executar(const std::string& AVersaoAtual) {
   c.Mostrar = kSwShowNormal;
   const intptr_t res = Shell().Executar(c);
   if (res <= 32) {
-    TRegistroPassagem::Cancelar(exe);
+    TRegistroRepasse::Cancelar(exe);
     ApagarSemFalha(instalar);
     TLogger::Log("Auto update: falha ao iniciar o BAT (ShellExecute=" +
                  std::to_string(static_cast<long long>(res)) + "); agente continua em execucao.");

@@ -78,9 +78,11 @@ void TCacheCleaner::LimparTudoCache() noexcept {
         if (ArquivoPorLigacao(a, caminho)) continue;
         if (Arquivos().Apagar(caminho)) TLogger::Log("Cache removido: " + caminho);
       } catch (...) {
+        // A file in use or protected stays; the rest are still removed.
       }
     }
   } catch (...) {
+    // Cleaning the cache is best effort; the command still reports its end.
   }
 }
 
@@ -99,9 +101,11 @@ void TCacheCleaner::LimparCacheAntigo(int32_t ADias) noexcept {
         if (ArquivoPorLigacao(a, caminho)) continue;
         if (Arquivos().Apagar(caminho)) TLogger::Log("Cache antigo removido: " + caminho);
       } catch (...) {
+        // A file in use or protected stays; the rest are still removed.
       }
     }
   } catch (...) {
+    // The daily cleanup is best effort and runs again tomorrow.
   }
 }
 
@@ -122,5 +126,6 @@ void TCacheCleaner::LimparTemporarios() noexcept {
     if (!usuario.empty()) ApagarTemporarios(usuario + "update" + kSep);
     ApagarBitmapsAntigos(PastaCache());
   } catch (...) {
+    // Start-up goes on: the temporary files are tried again at the next start.
   }
 }

@@ -17,8 +17,10 @@ namespace {
 const char* const kChave = "Software\\Vesk\\Agent";
 const char* const kValor = "AvisoPastaCompartilhada";
 
-// The day of a warning whose record the registry refused.
-std::string GUltimoDia;
+// The day and program this process has already decided on (warned, found
+// nobody, or had its record refused): the registry and the access rights are
+// then not read again at every pass that day.
+std::string GDecidido;
 
 }  // namespace
 
@@ -28,21 +30,29 @@ void TPastaPrograma::AvisarSeCompartilhada() noexcept {
     const std::string pasta = PastaDe(exe);
     if (pasta.empty()) return;
     const std::string hoje = FormatarDataHora("yyyy-mm-dd", Agora());
+    const std::string decisao = hoje + "|" + exe;
+    if (GDecidido == decisao) return;
     std::string ultimo;
-    if (GUltimoDia == hoje ||
-        (Registro().LerTextoUsuario(kChave, kValor, ultimo) && ultimo == hoje))
+    if (Registro().LerTextoUsuario(kChave, kValor, ultimo) && ultimo == hoje) {
+      GDecidido = decisao;
       return;
+    }
     std::vector<std::string> quem;
     Permissoes().OutrosPodemEscrever(pasta, quem);
     Permissoes().OutrosPodemEscrever(exe, quem);
-    if (quem.empty()) return;
+    if (quem.empty()) {
+      GDecidido = decisao;
+      return;
+    }
     std::string lista;
     for (const std::string& q : quem) lista += (lista.empty() ? "" : ", ") + q;
     TLogger::Log("Aviso de seguranca: a pasta do agente " + pasta +
                  " pode ser alterada por outros usuarios deste computador (" + lista +
                  "); instale o agente pelo pacote VeskAgent.msi ou na pasta local do usuario "
                  "(%LOCALAPPDATA%\\Talmeq\\VESKINTRANET\\agente\\).");
-    if (!Registro().GravarTextoUsuario(kChave, kValor, hoje)) GUltimoDia = hoje;
+    Registro().GravarTextoUsuario(kChave, kValor, hoje);
+    GDecidido = decisao;
   } catch (...) {
+    // The warning is advice only; the check runs again at the next pass.
   }
 }

@@ -1,4 +1,5 @@
 // The task service: task list, change detection by signature, and the actions.
+#include "net/uConvencoes.h"
 #include "tasks/uAgentTasks.h"
 
 #include <rapidjson/stringbuffer.h>

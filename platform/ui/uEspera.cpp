@@ -4,7 +4,9 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -36,7 +38,67 @@ struct TEstadoTrabalho {
   std::exception_ptr Erro;
 };
 
+void Executar(TEstadoTrabalho& AEstado) {
+  try {
+    AEstado.Trabalho(AEstado.Cancelamento);
+  } catch (...) {
+    AEstado.Erro = std::current_exception();
+  }
+  // What the work held goes with it, and the count drops, before the
+  // waiter is told: whatever it does next sees no transfer of this one.
+  AEstado.Trabalho = nullptr;
+  {
+    std::lock_guard<std::mutex> trava(GTravaPendentes);
+    --GPendentes;
+    GFimPendente.notify_all();
+  }
+  std::lock_guard<std::mutex> trava(AEstado.Trava);
+  AEstado.Concluido = true;
+  AEstado.Pronto.notify_all();
+}
+
+// One long-lived worker takes the transfers in turn. Transfers never overlap,
+// so a job waits only behind an abandoned one, as the next transfer did before.
+void Entregar(std::shared_ptr<TEstadoTrabalho> AEstado) {
+  static ui::TTrabalhadorDedicado* t = new ui::TTrabalhadorDedicado;
+  t->Entregar([AEstado = std::move(AEstado)] { Executar(*AEstado); });
+}
+
 }  // namespace
+
+struct TTrabalhadorDedicado::TEstado {
+  std::mutex Trava;
+  std::condition_variable Chegou;
+  std::deque<std::function<void()>> Fila;
+};
+
+void TTrabalhadorDedicado::Entregar(std::function<void()> ATrabalho) {
+  if (!FEstado) {
+    // A thread that cannot start leaves the worker as it was, for a later try.
+    auto* e = new TEstado;
+    try {
+      std::thread([e] {
+        for (;;) {
+          std::function<void()> trabalho;
+          {
+            std::unique_lock<std::mutex> espera(e->Trava);
+            e->Chegou.wait(espera, [&] { return !e->Fila.empty(); });
+            trabalho = std::move(e->Fila.front());
+            e->Fila.pop_front();
+          }
+          trabalho();
+        }
+      }).detach();
+    } catch (...) {
+      delete e;
+      throw;
+    }
+    FEstado = e;
+  }
+  std::lock_guard<std::mutex> trava(FEstado->Trava);
+  FEstado->Fila.push_back(std::move(ATrabalho));
+  FEstado->Chegou.notify_one();
+}
 
 EEsperaAbandonada::EEsperaAbandonada()
     : EVesk("A espera foi abandonada: o agente esta encerrando.", "EEsperaAbandonada") {}
@@ -70,24 +132,7 @@ void ExecutarFora(std::function<void(TCancelamento& ACancelamento)> ATrabalho) {
   estado->Trabalho = std::move(ATrabalho);
   ++GPendentes;
   try {
-    std::thread([estado] {
-      try {
-        estado->Trabalho(estado->Cancelamento);
-      } catch (...) {
-        estado->Erro = std::current_exception();
-      }
-      // What the work held goes with it, and the count drops, before the
-      // waiter is told: whatever it does next sees no transfer of this one.
-      estado->Trabalho = nullptr;
-      {
-        std::lock_guard<std::mutex> trava(GTravaPendentes);
-        --GPendentes;
-        GFimPendente.notify_all();
-      }
-      std::lock_guard<std::mutex> trava(estado->Trava);
-      estado->Concluido = true;
-      estado->Pronto.notify_all();
-    }).detach();
+    Entregar(estado);
   } catch (...) {
     --GPendentes;
     throw;

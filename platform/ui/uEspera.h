@@ -22,6 +22,21 @@ class EEsperaAbandonada : public EVesk {
   EEsperaAbandonada();
 };
 
+// One long-lived worker thread that runs the jobs handed to it in turn:
+// starting a thread per request (its stack mapped and cleared) costs more than
+// the request itself. The thread starts with the first job and is detached, so
+// that a job hanging until its time-outs never holds up the program's end; a
+// worker is therefore never destroyed (make it with new and keep it).
+class TTrabalhadorDedicado {
+ public:
+  // From one thread only (the user-interface thread, for every worker here).
+  void Entregar(std::function<void()> ATrabalho);
+
+ private:
+  struct TEstado;
+  TEstado* FEstado = nullptr;
+};
+
 // True on the thread that owns the windows (the one that started the program).
 bool NaThreadDaInterface();
 

@@ -4,7 +4,9 @@
 #include <algorithm>
 
 #include "platform/uWin32Texto.h"
-#include "platform/ui/uKitWin32.h"
+#include "platform/ui/uKitCaixasWin32.h"
+#include "platform/ui/uKitBackendWin32.h"
+#include "platform/ui/uKitJanelaWin32.h"
 
 namespace ui::w32 {
 

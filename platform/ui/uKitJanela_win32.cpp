@@ -7,7 +7,10 @@
 #include <vector>
 
 #include "platform/uWin32Texto.h"
-#include "platform/ui/uKitWin32.h"
+#include "platform/ui/uKitJanelaWin32.h"
+#include "platform/ui/uKitBackendWin32.h"
+#include "platform/ui/uKitControlesWin32.h"
+#include "platform/ui/uKitPinturaWin32.h"
 
 namespace ui::w32 {
 

@@ -8,7 +8,7 @@
 
 #include "platform/uWin32Texto.h"
 #include "platform/ui/uKitPixels.h"
-#include "platform/ui/uKitWin32.h"
+#include "platform/ui/uKitPinturaWin32.h"
 
 namespace ui::w32 {
 

@@ -1,9 +1,10 @@
-// Internals shared by the Win32 backend's files (only platform/ui/*_win32.cpp include this).
+// What every file of the Win32 backend shares: the window classes, DPI scaling
+// and the counterpart of a kit object (only platform/ui/*_win32.cpp include this).
+// Functions are declared by the header of the file that defines them.
 #pragma once
 
 #include <windows.h>
 
-#include <exception>
 #include <string>
 #include <vector>
 
@@ -62,73 +63,7 @@ class TPeerWin32 final : public TPeer {
   TRetangulo DibRegiao;
 };
 
-TPeerWin32* PeerDe(HWND AJanela);
-void LigarPeer(HWND AJanela, TPeerWin32* APeer);  // null unlinks
-TControle* ControleDe(HWND AJanela);
-TControle* ControlePorId(UINT AId);
-HWND HandleDe(const TControle* AControle);
-
-// GDI resources, cached for the program's life (few distinct fonts and colours).
-HFONT FonteGdi(const TFonte& AFonte, int ADpi);
-HBRUSH PincelGdi(COLORREF ACor);
-COLORREF CorGdi(TCor ACor);
-COLORREF CorFundo(const TControle& AControle);  // its own colour (kCorDoPai resolved)
-COLORREF CorAtras(const TControle& AControle);  // what shows behind it: the parent's
-
-// Window styles of a top-level window for the kit's style.
-DWORD EstiloJanela(const TEstiloJanela& AEstilo);
-DWORD EstiloExJanela(const TEstiloJanela& AEstilo);
-void AplicarEstiloJanela(TPeerWin32& APeer);
-void AplicarEstadoJanela(TPeerWin32& APeer);
-void MostrarJanela(TPeerWin32& APeer);
-void AplicarRegiaoJanela(TPeerWin32& APeer);
 // Posted to the hidden window when actions wait in app::Postar's queue.
 inline constexpr UINT kMsgPostados = WM_APP + 77;
-
-void RegistrarClasses();
-HWND JanelaOculta();
-LRESULT CALLBACK ProcJanela(HWND AJanela, UINT AMsg, WPARAM AW, LPARAM AL);
-// Messages children send to their parent (commands, notifications, colours, cursor).
-bool TratarMensagemDeFilho(HWND AJanela, UINT AMsg, WPARAM AW, LPARAM AL, LRESULT& AResultado);
-// The scroll box's own bar messages.
-void TratarRolagem(TPeerWin32& APeer, bool AVertical, WORD ACodigo);
-// One dispatch of a message of the thread's queue, with wheel routing and dialog keys.
-void Despachar(MSG& AMsg);
-bool RotearRoda(HWND AAlvo, WPARAM AW, LPARAM AL);
-// Controls that Tab stops at (in the order the kit built them).
-bool EhParadaDeTab(const TControle& C);
-
-// Painting of the controls of our own classes: ACliente is the whole client
-// area, ARecorte the part of it to paint (nothing outside it is touched, and
-// the work follows it, not the client area).
-void Pintar(TPeerWin32& APeer, HDC ADc, const RECT& ACliente, const RECT& ARecorte);
-// The part of the window's client area that its parents leave visible, in its
-// own client coordinates: a child larger than its scroll box shows only that.
-RECT ParteVisivel(HWND AJanela);
-// A failure caught inside a window procedure: reported, and the window goes on.
-void RelatarFalhaJanela(HWND AJanela, UINT AMsg, const char* ATexto) noexcept;
-// Runs one message's handling; an error that escapes it is reported, and the
-// message gets the default handling instead.
-template <class F>
-LRESULT Protegido(HWND AJanela, UINT AMsg, WPARAM AW, LPARAM AL, F&& AProc) {
-  try {
-    return AProc();
-  } catch (const std::exception& e) {
-    RelatarFalhaJanela(AJanela, AMsg, e.what());
-  } catch (...) {
-    RelatarFalhaJanela(AJanela, AMsg, "erro desconhecido");
-  }
-  return DefWindowProcW(AJanela, AMsg, AW, AL);
-}
-
-// Boxes and menus.
-TResposta CaixaMensagemWin32(TJanela* ADono, const std::string& ATexto, const std::string& ATitulo,
-                             TTipoCaixa ATipo, TBotoesCaixa ABotoes);
-bool CaixaEntradaWin32(const std::string& ATitulo, const std::string& APrompt, std::string& AValor);
-void ExibirMenuWin32(TMenuPopup& AMenu, TJanela* ADono, TPonto APosicao);
-
-// Text of a native window in UTF-8, and back.
-std::string TextoDe(HWND AJanela);
-void DefinirTextoNativo(HWND AJanela, const std::string& ATexto);
 
 }  // namespace ui::w32

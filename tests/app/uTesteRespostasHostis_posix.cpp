@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "chat/uChatFloat.h"
+#include "chat/uChatUnread.h"
 #include "config/uConfigINI.h"
 #include "config/uVersao.h"
 #include "log/uLogger.h"
@@ -96,7 +96,8 @@ TEST_F(RespostasHostisTeste, AninhamentoProfundoEmCadaRespostaEInvalido) {
   const Caso casos[] = {
       {"manifesto de atualizacao", [] { TAutoUpdatePro::VerificarAtualizacao(VersaoAgente()); },
        "Auto update: update.json invalido/HTML: "},
-      {"comandos remotos", [] { TAgentCommandsPro::VerificarComandos(); }, ""},
+      {"comandos remotos", [] { TAgentCommandsPro::VerificarComandos([](const std::string&) {}); },
+       ""},
       {"sincronizacao de configuracao", [] { TAgentConfigSync::Sincronizar(); },
        "agent_config retornou conteúdo inválido: "},
       {"heartbeat", [] { TAgentHeartbeat::EnviarHeartbeat(VersaoAgente()); },
@@ -109,8 +110,8 @@ TEST_F(RespostasHostisTeste, AninhamentoProfundoEmCadaRespostaEInvalido) {
       {"confirmacao de entrega", [this] { EXPECT_FALSE(RespostaOk(FTransporte.Corpo)); }, ""},
       {"chat nao lidas",
        [this] {
-         EXPECT_EQ(TFrmChatFloat::ExtrairNaoLidas(FTransporte.Corpo), 0);
-         EXPECT_EQ(TFrmChatFloat::ExtrairCampoJson(FTransporte.Corpo, "preview"), "");
+         EXPECT_EQ(TChatUnread::ExtrairNaoLidas(FTransporte.Corpo), 0);
+         EXPECT_EQ(TChatUnread::ExtrairCampoJson(FTransporte.Corpo, "preview"), "");
        },
        ""},
   };

@@ -14,6 +14,7 @@
 #include "config/uConfigINI.h"
 #include "config/uVersao.h"
 #include "log/uLogger.h"
+#include "net/uConvencoes.h"
 #include "net/uHttpNet.h"
 #include "net/uJsonHelper.h"
 #include "platform/uArquivos.h"

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "config/uConfigINI.h"
-#include "config/uPassagemAtualizacao.h"
+#include "config/uRepasseAtualizacao.h"
 #include "log/uLogger.h"
 #include "net/uJsonHelper.h"
 #include "platform/uArquivos.h"
@@ -180,7 +180,7 @@ TEST_F(AtualizacaoE2E, VersaoQueFalhaLogoERevertidaPeloWatchdog) {
       "Watchdog: erro: versao 1.0.117 terminou com falha 3 vezes logo apos a atualizacao; "
       "backup restaurado: Zelvan_backup_"));
   EXPECT_EQ(LerArquivo(FPasta + "Zelvan.exe"), FOriginal);
-  EXPECT_EQ(TRegistroPassagem::Revertida(FPasta + "Zelvan.exe"), "1.0.117");
+  EXPECT_EQ(TRegistroRepasse::Revertida(FPasta + "Zelvan.exe"), "1.0.117");
   // The restored agent runs, reports 1.0.115 and does not install 1.0.117 again.
   Admin("admin/requests/clear", "{}");
   EXPECT_TRUE(TDriver::AguardarAte([&] { return HeartbeatCom("1.0.115"); }, 30000, 300));

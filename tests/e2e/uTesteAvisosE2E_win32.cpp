@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "config/uConfigINI.h"
+#include "net/uConvencoes.h"
 #include "platform/uArquivos.h"
 #include "platform/uTexto.h"
 #include "tests/e2e/uAgentesE2E.h"

@@ -17,6 +17,7 @@
 
 #include "config/uConfigINI.h"
 #include "log/uLogger.h"
+#include "net/uConvencoes.h"
 #include "platform/uArquivos.h"
 #include "platform/uTexto.h"
 #include "platform/uWin32Texto.h"

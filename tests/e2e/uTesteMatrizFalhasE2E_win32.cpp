@@ -22,6 +22,7 @@
 
 #include "config/uConfigINI.h"
 #include "log/uLogger.h"
+#include "net/uConvencoes.h"
 #include "platform/uArquivos.h"
 #include "platform/uTexto.h"
 #include "tests/e2e/uAgentesE2E.h"

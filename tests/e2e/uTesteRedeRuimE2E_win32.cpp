@@ -16,6 +16,7 @@
 
 #include "app/uTrayAgent.h"
 #include "config/uConfigINI.h"
+#include "net/uConvencoes.h"
 #include "platform/uTexto.h"
 #include "tests/e2e/uAgentesE2E.h"
 #include "tools/wine/uCaptura.h"

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "config/uConfigINI.h"
+#include "net/uConvencoes.h"
 #include "net/uHttpClientVesk.h"
 #include "platform/uArquivos.h"
 #include "platform/uTexto.h"

@@ -1,7 +1,6 @@
 // Remote commands against the development server: the command table and its
 // reports, the restart guard, a restart that could not start its copy, the
-// quit request that stands the rest down, bad answers and the encoded token;
-// cache cleanup with set file times.
+// quit request that stands the rest down, bad answers and the encoded token.
 #include <gtest/gtest.h>
 
 #include <rapidjson/document.h>
@@ -47,14 +46,10 @@ class ComandosTeste : public TAmbienteHttp {
     TConfigINI::EscreverTexto("LOG", "DETALHADO", "1");
     TPedidoSaida::Reiniciar();
     TPedidoSaida::DefinirAcao([this] { ++Saidas; });
-    TAgentCommandsPro::VerificarAtualizacao = [this](const std::string& V) {
-      Atualizacoes.push_back(V);
-    };
     Admin("admin/reset");
   }
   void TearDown() override {
     if (!IsSkipped()) Admin("admin/reset");
-    TAgentCommandsPro::VerificarAtualizacao = nullptr;
     TPedidoSaida::DefinirAcao(nullptr);
     TPedidoSaida::Reiniciar();
     FTrocas.reset();
@@ -112,6 +107,11 @@ class ComandosTeste : public TAmbienteHttp {
   std::unique_ptr<Trocas> FTrocas;
   int Saidas = 0;
   std::vector<std::string> Atualizacoes;
+  // The agent's way: the service is given the update check of the pass.
+  void VerificarComandos() {
+    TAgentCommandsPro::VerificarComandos(
+        [this](const std::string& V) { Atualizacoes.push_back(V); });
+  }
 };
 
 }  // namespace
@@ -120,7 +120,7 @@ TEST_F(ComandosTeste, CadaComandoDaTabelaComSeuRetornoNaOrdem) {
   GravarArquivoTeste(Cache() + "a.png", "x");
   GravarArquivoTeste(Cache() + "b.mp3", "y");
   Fila("each");
-  TAgentCommandsPro::VerificarComandos();
+  VerificarComandos();
 
   EXPECT_EQ(Retornos(), (std::vector<TRetorno>{{"101", kTokenAgente, "Cache limpo"},
                                                {"102", kTokenAgente, "Update iniciado"},
@@ -147,6 +147,21 @@ TEST_F(ComandosTeste, CadaComandoDaTabelaComSeuRetornoNaOrdem) {
   EXPECT_EQ(l.back(), "Comando executado: reiniciar");
 }
 
+// A caller that gives the service no update check must not report an update
+// as started that nothing will run.
+TEST_F(ComandosTeste, ForcarUpdateSemVerificacaoERecusado) {
+  Fila("forcar_update");
+  TAgentCommandsPro::VerificarComandos(nullptr);
+  EXPECT_EQ(Retornos(),
+            (std::vector<TRetorno>{{"112", kTokenAgente,
+                                    "Update recusado: verificacao de atualizacao indisponivel"}}));
+  const auto l = Linhas();
+  EXPECT_EQ(std::count(l.begin(), l.end(), "Comando executado: forcar_update"), 0);
+  EXPECT_EQ(std::count(l.begin(), l.end(),
+                       "Comando forcar_update recusado: verificacao de atualizacao indisponivel."),
+            1);
+}
+
 TEST_F(ComandosTeste, DesconhecidoMaiusculasEspacosESemId) {
   struct {
     const char* Kind;
@@ -168,7 +183,7 @@ TEST_F(ComandosTeste, DesconhecidoMaiusculasEspacosESemId) {
   for (const auto& c : casos) {
     Admin("admin/reset");
     Fila(c.Kind);
-    TAgentCommandsPro::VerificarComandos();
+    VerificarComandos();
     EXPECT_EQ(Retornos(), std::vector<TRetorno>{c.Retorno}) << c.Kind;
     EXPECT_EQ(Linhas().back(), c.Linha) << c.Kind;
     EXPECT_EQ(Shell.Chamadas.size(), c.Reinicios) << c.Kind;
@@ -178,7 +193,7 @@ TEST_F(ComandosTeste, DesconhecidoMaiusculasEspacosESemId) {
 TEST_F(ComandosTeste, RetornoQueFalhaDeixaOSegundoParaOProximoCiclo) {
   GravarArquivoTeste(Cache() + "a.png", "x");
   Fila("two", ",\"report\":\"drop\"");
-  TAgentCommandsPro::VerificarComandos();
+  VerificarComandos();
   // The cache command ran before its report failed.
   EXPECT_FALSE(Arquivos().ArquivoExiste(Cache() + "a.png"));
   EXPECT_TRUE(Retornos().empty());
@@ -190,7 +205,7 @@ TEST_F(ComandosTeste, RetornoQueFalhaDeixaOSegundoParaOProximoCiclo) {
 
   // Next pass with the report back: both run and are reported in order.
   Admin("admin/fault", R"({"endpoint":"api/agent_commands.php","kind":"none"})");
-  TAgentCommandsPro::VerificarComandos();
+  VerificarComandos();
   EXPECT_EQ(Retornos(), (std::vector<TRetorno>{
                             {"301", kTokenAgente, "Cache limpo"},
                             {"302", kTokenAgente, "Comando desconhecido: comando_inexistente"}}));
@@ -198,7 +213,7 @@ TEST_F(ComandosTeste, RetornoQueFalhaDeixaOSegundoParaOProximoCiclo) {
 
 TEST_F(ComandosTeste, ReiniciarOMesmoIdSoDepoisDeDezMinutos) {
   Fila("reiniciar");
-  TAgentCommandsPro::VerificarComandos();
+  VerificarComandos();
   EXPECT_EQ(Shell.Chamadas.size(), 1u);
   EXPECT_EQ(TConfigINI::LerTexto("COMANDOS_REMOTOS", "REINICIAR_ID", ""), "113");
 
@@ -207,7 +222,7 @@ TEST_F(ComandosTeste, ReiniciarOMesmoIdSoDepoisDeDezMinutos) {
   TPedidoSaida::Reiniciar();
   RelogioTeste().Avancar(9 * 60 * 1000);
   Fila("reiniciar");
-  TAgentCommandsPro::VerificarComandos();
+  VerificarComandos();
   EXPECT_EQ(Shell.Chamadas.size(), 1u);
   EXPECT_FALSE(TPedidoSaida::Solicitado());
   EXPECT_EQ(Retornos(),
@@ -220,19 +235,19 @@ TEST_F(ComandosTeste, ReiniciarOMesmoIdSoDepoisDeDezMinutos) {
 
   // Another id restarts at once; the same id again after ten minutes.
   FilaLiteral(R"([{"id":114,"comando":"reiniciar"}])");
-  TAgentCommandsPro::VerificarComandos();
+  VerificarComandos();
   EXPECT_EQ(Shell.Chamadas.size(), 2u);
   TPedidoSaida::Reiniciar();
   RelogioTeste().Avancar(10 * 60 * 1000 + 1000);
   FilaLiteral(R"([{"id":114,"comando":"reiniciar"}])");
-  TAgentCommandsPro::VerificarComandos();
+  VerificarComandos();
   EXPECT_EQ(Shell.Chamadas.size(), 3u);
 }
 
 TEST_F(ComandosTeste, ReiniciarSemNovaInstanciaNaoEncerra) {
   Shell.Resultado = 5;  // SE_ERR_ACCESSDENIED, as a blocked start gives
   Fila("reiniciar");
-  TAgentCommandsPro::VerificarComandos();
+  VerificarComandos();
   EXPECT_EQ(Shell.Chamadas.size(), 1u);
   EXPECT_EQ(Saidas, 0);
   EXPECT_FALSE(TPedidoSaida::Solicitado());
@@ -263,7 +278,7 @@ TEST_F(ComandosTeste, NoMaximoTresReiniciosPorComandoNaHora) {
     TPedidoSaida::Reiniciar();
     ++id;
     FilaLiteral(R"([{"id":)" + std::to_string(id) + R"(,"comando":"reiniciar"}])");
-    TAgentCommandsPro::VerificarComandos();
+    VerificarComandos();
     if (p.Reinicia) ++reinicios;
     EXPECT_EQ(Shell.Chamadas.size(), reinicios);
     EXPECT_EQ(TPedidoSaida::Solicitado(), p.Reinicia);
@@ -283,7 +298,7 @@ TEST_F(ComandosTeste, NoMaximoTresReiniciosPorComandoNaHora) {
 TEST_F(ComandosTeste, DepoisDoPedidoDeSaidaOsDemaisFicamNaFila) {
   FilaLiteral(R"([{"id":1,"comando":"reiniciar"},{"id":2,"comando":"limpar_cache"},
                   {"id":3,"comando":"reiniciar"}])");
-  TAgentCommandsPro::VerificarComandos();
+  VerificarComandos();
   EXPECT_EQ(Retornos(), (std::vector<TRetorno>{{"1", kTokenAgente, "Reiniciando agente"}}));
   EXPECT_EQ(Shell.Chamadas.size(), 1u);
   // Logged once, also when later steps ask again.
@@ -314,7 +329,7 @@ TEST_F(ComandosTeste, RespostasRuinsTerminamOCicloSemQuebrar) {
   for (const auto& c : casos) {
     RespostaLiteral(c.Corpo);
     const size_t antes = Linhas().size();
-    TAgentCommandsPro::VerificarComandos();
+    VerificarComandos();
     const auto l = Linhas();
     ASSERT_GE(l.size(), antes + 1) << c.Corpo;
     EXPECT_EQ(l[antes], "Consultando comandos remotos...");
@@ -331,7 +346,7 @@ TEST_F(ComandosTeste, RespostasRuinsTerminamOCicloSemQuebrar) {
 
 TEST_F(ComandosTeste, ServidorForaOuMuitosComandos) {
   TConfigINI::EscreverTexto("SERVIDOR", "URL", EnderecoFechado());
-  TAgentCommandsPro::VerificarComandos();
+  VerificarComandos();
   auto l = Linhas();
   EXPECT_EQ(l.back().rfind("Erro comandos remotos: ", 0), 0u);
   EXPECT_EQ(
@@ -341,7 +356,7 @@ TEST_F(ComandosTeste, ServidorForaOuMuitosComandos) {
 
   TConfigINI::EscreverTexto("SERVIDOR", "URL", Url("demo/intranet"));
   Fila("many");
-  TAgentCommandsPro::VerificarComandos();
+  VerificarComandos();
   const auto r = Retornos();
   ASSERT_EQ(r.size(), TAgentCommandsPro::kMaxComandosPorCiclo);
   EXPECT_EQ(r.front().Id, "10000");
@@ -351,162 +366,4 @@ TEST_F(ComandosTeste, ServidorForaOuMuitosComandos) {
                        "Aviso: 10000 comandos remotos na fila; 200 executados neste ciclo, os "
                        "demais no proximo."),
             1);
-}
-
-namespace {
-
-// The real files, except that one file cannot be deleted (another program holds it).
-class TArquivosPresos : public TArquivosComFalhas {
- public:
-  bool Apagar(const std::string& C) override {
-    if (NomeDe(C) == Preso) return false;
-    return TArquivosComFalhas::Apagar(C);
-  }
-  std::string Preso;
-};
-
-class CacheTeste : public ::testing::Test {
- protected:
-  std::string Cache() const { return TConfigINI::PastaBase() + "cache" + kSep; }
-  void Arquivo(const std::string& ANome, double ADiasAtras) {
-    GravarArquivoTeste(Cache() + ANome, "x");
-    ASSERT_TRUE(Arquivos().DefinirDataModificacao(Cache() + ANome, Agora() - ADiasAtras));
-  }
-  bool Existe(const std::string& ANome) const { return Arquivos().ArquivoExiste(Cache() + ANome); }
-  TBaseTemporaria Base;
-  TRelogioFalso Relogio{46000.5};
-  SubstituirConcern<IRelogio> FRelogio{Relogio};
-};
-
-}  // namespace
-
-TEST_F(CacheTeste, LimparTudoPulaOPresoEDeixaSubpastas) {
-  Arquivo("a.png", 1);
-  Arquivo("b.mp3", 0);
-  Arquivo(".oculto", 30);
-  ASSERT_TRUE(Arquivos().CriarPastas(Cache() + "sub"));
-  GravarArquivoTeste(Cache() + "sub" + kSep + "c.jpg", "x");
-  TArquivosPresos presos;
-  presos.Preso = "b.mp3";
-  SubstituirConcern<IArquivos> troca(presos);
-  TCacheCleaner::LimparTudoCache();
-  EXPECT_FALSE(Existe("a.png"));
-  EXPECT_FALSE(Existe(".oculto"));
-  EXPECT_TRUE(Existe("b.mp3"));
-  EXPECT_TRUE(Existe("sub" + std::string(1, kSep) + "c.jpg"));
-}
-
-TEST_F(CacheTeste, LimparAntigoPorDias) {
-  struct {
-    int Dias;
-    std::vector<double> Idades;  // days
-    std::vector<bool> Ficam;
-  } casos[] = {
-      {7, {6, 8, 7.001, 6.999}, {true, false, false, true}},
-      {0, {0.0001, 2}, {false, false}},
-      {-1, {0, 0.0001}, {false, false}},
-      {30, {29, 31}, {true, false}},
-  };
-  for (const auto& c : casos) {
-    std::vector<std::string> nomes;
-    for (size_t i = 0; i < c.Idades.size(); ++i) {
-      nomes.push_back("f" + std::to_string(i) + ".bin");
-      Arquivo(nomes.back(), c.Idades[i]);
-    }
-    // Files made this instant count as "now" for the negative case.
-    if (c.Dias < 0) Relogio.Avancar(1);
-    TCacheCleaner::LimparCacheAntigo(c.Dias);
-    for (size_t i = 0; i < nomes.size(); ++i)
-      EXPECT_EQ(Existe(nomes[i]), c.Ficam[i]) << c.Dias << " dias, idade " << c.Idades[i];
-    for (const auto& n : nomes) Arquivos().Apagar(Cache() + n);
-  }
-}
-
-#ifndef _WIN32
-// Natively only: under Wine 8 no link can be made (CreateSymbolicLinkW answers
-// success and makes nothing; FSCTL_SET_REPARSE_POINT for a junction fails).
-// Another user turns "cache" (or the base folder) into a link to the
-// employee's files, or puts a link among the media: nothing is deleted
-// through it, and the log says why.
-TEST_F(CacheTeste, LigacaoNaoESeguida) {
-  TPastaTemporaria outra;
-  const std::string S(1, kSep);
-  GravarArquivoTeste(outra / "documento.docx", "do empregado");
-  ASSERT_TRUE(Arquivos().DefinirDataModificacao(outra / "documento.docx", Agora() - 30));
-  const std::string cache = Cache();
-  const std::string log = TLogger::ArquivoLogDoDia();
-
-  // A link among the files of a real cache folder: the others still go.
-  Arquivo("a.png", 30);
-  ASSERT_TRUE(CriarLigacao(outra / "documento.docx", cache + "b.png"));
-  TCacheCleaner::LimparCacheAntigo(7);
-  TCacheCleaner::LimparTudoCache();
-  EXPECT_FALSE(Existe("a.png"));
-  EXPECT_TRUE(Arquivos().EhLigacao(cache + "b.png"));
-  EXPECT_EQ(LerArquivoTeste(outra / "documento.docx"), "do empregado");
-  EXPECT_TRUE(Contem(LerArquivoTeste(log), "Aviso: cache mantido: " + cache + "b.png" +
-                                               " e uma juncao ou link simbolico."));
-  ASSERT_TRUE(Arquivos().Apagar(cache + "b.png"));
-
-  // The cache folder itself a link.
-  ASSERT_TRUE(std::filesystem::remove(std::filesystem::u8path(cache)));
-  ASSERT_TRUE(CriarLigacao(outra.Caminho(), cache.substr(0, cache.size() - 1)));
-  TCacheCleaner::LimparTudoCache();
-  TCacheCleaner::LimparCacheAntigo(7);
-  EXPECT_EQ(LerArquivoTeste(outra / "documento.docx"), "do empregado");
-  EXPECT_TRUE(Contem(LerArquivoTeste(log),
-                     "Aviso: limpeza de cache ignorada: " + cache.substr(0, cache.size() - 1) +
-                         " e uma juncao ou link simbolico."));
-}
-#endif
-
-TEST_F(CacheTeste, PastaAusenteNadaFaz) {
-  const std::string pasta = Cache();
-  for (const auto& a : Arquivos().Listar(pasta, "*")) Arquivos().Apagar(pasta + a.Nome);
-  ASSERT_TRUE(std::filesystem::remove(std::filesystem::path(pasta)) ||
-              !Arquivos().PastaExiste(pasta));
-  TArquivosComFalhas contagem;
-  SubstituirConcern<IArquivos> troca(contagem);
-  TCacheCleaner::LimparTudoCache();
-  TCacheCleaner::LimparCacheAntigo(7);
-  EXPECT_EQ(contagem.Apagamentos, 0);
-}
-
-// At start-up: temporary files of downloads cut short go, in the cache and in
-// the update folder, once no download could still be writing them; of the
-// wallpaper bitmaps only the newest stays; nothing else is touched.
-TEST_F(CacheTeste, TemporariosDeDownloadsEBitmapsAntigos) {
-  // The update's download lives in the employee's own folder.
-  const std::string update = TConfigINI::PastaUsuario() + "update" + kSep;
-  ASSERT_TRUE(Arquivos().CriarPastas(update));
-  const double minuto = 1.0 / (24 * 60);
-  struct Caso {
-    std::string Pasta, Nome;
-    double Idade;  // days
-    bool Fica;
-  };
-  const Caso casos[] = {
-      {Cache(), "msg_0123.png.tmp4321_99000", 20 * minuto, false},
-      {Cache(), "aud_0123.mp3.tmp77_1", 2, false},
-      {Cache(), "logo_0123.png.tmp4321_99001", 5 * minuto, true},  // may still be written
-      {Cache(), "msg_0123.png", 2, true},
-      {Cache(), "notas.tmp", 2, true},
-      {Cache(), "a.tmpx_1", 2, true},
-      {Cache(), "a.tmp1_", 2, true},
-      {Cache(), "wall_aaaa.bmp", 3, false},
-      {Cache(), "wall_bbbb.bmp", 1, true},  // the newest: the desktop may show it
-      {Cache(), "wall_cccc.jpg", 3, true},
-      {Cache(), "msg_dddd.bmp", 3, true},
-      {update, "Zelvan_new.exe.tmp4321_12", 1, false},
-      {update, "Zelvan_new.exe", 1, true},
-      {update, "aplicar_update_agente.bat", 1, true},
-  };
-  for (const Caso& c : casos) {
-    GravarArquivoTeste(c.Pasta + c.Nome, "x");
-    ASSERT_TRUE(Arquivos().DefinirDataModificacao(c.Pasta + c.Nome, Agora() - c.Idade));
-  }
-  TCacheCleaner::LimparTemporarios();
-  for (const Caso& c : casos)
-    EXPECT_EQ(Arquivos().ArquivoExiste(c.Pasta + c.Nome), c.Fica) << c.Nome;
-  EXPECT_TRUE(TCacheCleaner::NomeTemporario(TemporarioAoLado(Cache() + "x.png")));
 }

@@ -13,7 +13,7 @@
 
 #include "notices/uPopupMensagem.h"
 #include "platform/uShell.h"
-#include "tests/notices/uApoioNotices.h"
+#include "tests/notices/uApoioAvisos.h"
 #include "tests/support/uTestSupport.h"
 #include "tests/ui/uKitTesteWin32.h"
 #include "tools/wine/uCaptura.h"

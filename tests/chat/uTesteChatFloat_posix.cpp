@@ -10,6 +10,7 @@
 
 #include "chat/uChatBrowser.h"
 #include "chat/uChatFloat.h"
+#include "chat/uChatUnread.h"
 #include "chat/uChatPedidos.h"
 #include "chat/uChatToast.h"
 #include "tests/chat/uApoioChat.h"
@@ -75,7 +76,7 @@ TEST(ChatTexto, NaoLidas) {
       {"", 0},
   };
   for (const auto& k : casos)
-    EXPECT_EQ(TFrmChatFloat::ExtrairNaoLidas(k.Texto), k.Esperado) << k.Texto;
+    EXPECT_EQ(TChatUnread::ExtrairNaoLidas(k.Texto), k.Esperado) << k.Texto;
 }
 
 TEST(ChatTexto, CampoEDecodificacao) {
@@ -101,13 +102,13 @@ TEST(ChatTexto, CampoEDecodificacao) {
       {"{\"preview\":\"\\u0041\\u00zz\"}", "preview", "A"},
   };
   for (const auto& k : casos)
-    EXPECT_EQ(TFrmChatFloat::ExtrairCampoJson(k.Texto, k.Chave), k.Esperado) << k.Texto;
-  EXPECT_EQ(TFrmChatFloat::DecodificarTextoJson("  fim\\"), "fim\\");
-  EXPECT_EQ(TFrmChatFloat::DecodificarTextoJson("\\u12"), "12");
+    EXPECT_EQ(TChatUnread::ExtrairCampoJson(k.Texto, k.Chave), k.Esperado) << k.Texto;
+  EXPECT_EQ(TChatUnread::DecodificarTextoJson("  fim\\"), "fim\\");
+  EXPECT_EQ(TChatUnread::DecodificarTextoJson("\\u12"), "12");
   // The four digits of \u are characters, not bytes: an accent counts as one
   // (a 0) and is never cut in two.
-  EXPECT_EQ(TFrmChatFloat::DecodificarTextoJson("\\uu12\xDB\x82!"), "\xC4\xA0!");
-  EXPECT_EQ(TFrmChatFloat::DecodificarTextoJson("\\u\u00e9ab"), "\u00e9ab");
+  EXPECT_EQ(TChatUnread::DecodificarTextoJson("\\uu12\xDB\x82!"), "\xC4\xA0!");
+  EXPECT_EQ(TChatUnread::DecodificarTextoJson("\\u\u00e9ab"), "\u00e9ab");
 }
 
 TEST(ChatTexto, BadgeEToast) {

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "net/uConvencoes.h"
 #include "net/uHttpCorpo.h"
 #include "net/uJsonHelper.h"
 #include "platform/uErros.h"

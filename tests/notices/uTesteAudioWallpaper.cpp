@@ -9,7 +9,7 @@
 #include "platform/uImagem.h"
 #include "platform/uMci.h"
 #include "platform/uShell.h"
-#include "tests/notices/uApoioNotices.h"
+#include "tests/notices/uApoioAvisos.h"
 #include "tests/support/uTestSupport.h"
 
 namespace {

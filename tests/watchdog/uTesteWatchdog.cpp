@@ -7,7 +7,7 @@
 #include "config/uSaidaAutorizada.h"
 #include "log/uLogger.h"
 #include "tests/watchdog/uProcessosFalso.h"
-#include "tools/watchdog/uWatchdog.h"
+#include "watchdog/uWatchdog.h"
 
 namespace {
 

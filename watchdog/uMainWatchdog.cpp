@@ -7,7 +7,7 @@
 #include "platform/uProcessos.h"
 #include "platform/uRelogio.h"
 #include "platform/uSistema.h"
-#include "tools/watchdog/uWatchdog.h"
+#include "watchdog/uWatchdog.h"
 
 int main() {
   try {

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "tests/notices/uApoioNotices.h"
+#include "tests/notices/uApoioAvisos.h"
 
 namespace {
 

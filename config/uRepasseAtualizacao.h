@@ -9,7 +9,7 @@
 
 #include "platform/uDataHora.h"
 
-struct TPassagemAtualizacao {
+struct TRepasseAtualizacao {
   uint32_t Pid = 0;            // the agent being replaced
   uint64_t Inicio = 0;         // when that process started (0: not known)
   std::string VersaoAnterior;  // its version
@@ -18,15 +18,15 @@ struct TPassagemAtualizacao {
   std::string Revertida;       // the last version the watchdog rolled back
 };
 
-class TRegistroPassagem {
+class TRegistroRepasse {
  public:
   // "backup\atualizacao.ini" in the folder of the executable AExe.
   static std::string Arquivo(const std::string& AExe);
   // False when the file holds no hand-over (Pid 0 or no time).
-  static bool Ler(const std::string& AExe, TPassagemAtualizacao& APassagem);
+  static bool Ler(const std::string& AExe, TRepasseAtualizacao& ARepasse);
   // Writes every field but Revertida; false when the file cannot be written.
   // Without Inicio, the start of this process is written when Pid is its id.
-  static bool Gravar(const std::string& AExe, const TPassagemAtualizacao& APassagem);
+  static bool Gravar(const std::string& AExe, const TRepasseAtualizacao& ARepasse);
   // Clears the hand-over (a script that did not start, a new version that has
   // run long enough), keeping Revertida.
   static void Cancelar(const std::string& AExe);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "net/uConvencoes.h"
 #include "net/uJsonHelper.h"
 #include "platform/uErros.h"
 #include "tests/tasks/uApoioTarefas.h"

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "config/uConfigINI.h"
+#include "net/uConvencoes.h"
 #include "net/uJsonHelper.h"
 #include "notices/uAckMensagem.h"
 #include "notices/uCacheMidia.h"

@@ -1,5 +1,5 @@
 // Fixtures of the notice tests: a small PNG encoder over zlib and a stored JPEG.
-#include "tests/notices/uApoioNotices.h"
+#include "tests/notices/uApoioAvisos.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

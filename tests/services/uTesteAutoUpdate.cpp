@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "config/uConfigINI.h"
-#include "config/uPassagemAtualizacao.h"
+#include "config/uRepasseAtualizacao.h"
 #include "config/uVersao.h"
 #include "net/uJsonHelper.h"
 #include "platform/uArquivos.h"
@@ -447,8 +447,8 @@ TEST_F(AutoUpdateTeste, AtualizacaoCompletaEntregueAoScript) {
   EXPECT_EQ(Saidas, 1);
   EXPECT_TRUE(TPedidoSaida::Solicitado());
   // The watchdog's hand-over record and the attempt record.
-  TPassagemAtualizacao p;
-  ASSERT_TRUE(TRegistroPassagem::Ler(FArquivos.Exe, p));
+  TRepasseAtualizacao p;
+  ASSERT_TRUE(TRegistroRepasse::Ler(FArquivos.Exe, p));
   EXPECT_EQ(p.Pid, 4321u);
   EXPECT_EQ(p.VersaoAnterior, "1.0.115");
   EXPECT_EQ(p.VersaoNova, "1.0.116");
@@ -565,8 +565,8 @@ TEST_F(AutoUpdateTeste, ManifestosQueParamAntesDoDownload) {
   EXPECT_TRUE(Shell.Chamadas.empty());
   EXPECT_EQ(Saidas, 0);
   EXPECT_FALSE(TConfigINI::ChaveExiste("AUTO_UPDATE", "ULTIMA_TENTATIVA_VERSAO"));
-  TPassagemAtualizacao p;
-  EXPECT_FALSE(TRegistroPassagem::Ler(FArquivos.Exe, p));
+  TRepasseAtualizacao p;
+  EXPECT_FALSE(TRegistroRepasse::Ler(FArquivos.Exe, p));
 }
 
 TEST_F(AutoUpdateTeste, UrlVaziaNaoFazPedido) {
@@ -674,13 +674,13 @@ TEST_F(AutoUpdateTeste, ShellExecuteQueFalhaMantemOAgente) {
             "Auto update: falha ao iniciar o BAT (ShellExecute=2); agente continua em execucao.");
   EXPECT_EQ(Saidas, 0);
   EXPECT_FALSE(TPedidoSaida::Solicitado());
-  TPassagemAtualizacao p;
-  EXPECT_FALSE(TRegistroPassagem::Ler(FArquivos.Exe, p)) << "no hand-over for the watchdog";
+  TRepasseAtualizacao p;
+  EXPECT_FALSE(TRegistroRepasse::Ler(FArquivos.Exe, p)) << "no hand-over for the watchdog";
   EXPECT_FALSE(Arquivos().ArquivoExiste(Instalar())) << "the copy beside the executable goes";
 }
 
 TEST_F(AutoUpdateTeste, VersaoRevertidaNaoVoltaAInstalar) {
-  ASSERT_TRUE(TRegistroPassagem::MarcarRevertida(FArquivos.Exe, "1.0.116"));
+  ASSERT_TRUE(TRegistroRepasse::MarcarRevertida(FArquivos.Exe, "1.0.116"));
   Publicar(kManifesto116, Executavel(1, 0, 116, 0));
   TAutoUpdatePro::VerificarAtualizacao("1.0.115");
   EXPECT_EQ(

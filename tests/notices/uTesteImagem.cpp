@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/uImagem.h"
-#include "tests/notices/uApoioNotices.h"
+#include "tests/notices/uApoioAvisos.h"
 #include "tests/support/uTestSupport.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include "platform/uTexto.h"
 #include "platform/uWin32Texto.h"
 #include "tests/support/uTestSupport.h"
-#include "tools/watchdog/uWatchdog.h"
+#include "watchdog/uWatchdog.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 // The watchdog's policy: find the agent by its path, wait for it, and decide on each exit.
-#include "tools/watchdog/uWatchdog.h"
+#include "watchdog/uWatchdog.h"
 
 #include <algorithm>
 #include <cmath>
 #include <utility>
 
-#include "config/uPassagemAtualizacao.h"
+#include "config/uRepasseAtualizacao.h"
 #include "config/uSaidaAutorizada.h"
 #include "config/uVersao.h"
 #include "platform/uArquivos.h"
@@ -153,8 +153,8 @@ THandleProcesso TWatchdog::TratarFalha(uint32_t ACodigo, int& ASaida) {
 }
 
 bool TWatchdog::EmSubstituicao(uint32_t AId, uint64_t AInicio) {
-  TPassagemAtualizacao p;
-  if (AId == 0 || !TRegistroPassagem::Ler(FCaminho, p) || p.Pid != AId) return false;
+  TRepasseAtualizacao p;
+  if (AId == 0 || !TRegistroRepasse::Ler(FCaminho, p) || p.Pid != AId) return false;
   // The same id on a process started at another time is someone else.
   if (p.Inicio != 0 && AInicio != 0 && p.Inicio != AInicio) return false;
   // A record from long ago names a process id that may have been reused.
@@ -167,7 +167,7 @@ void TWatchdog::EncerrarAtualizacao() {
   FAtualizacao.Ativa = false;
   // Left behind, the record would name a process id that the system may give
   // to another program, or to a later copy of the agent.
-  TRegistroPassagem::Cancelar(FCaminho);
+  TRegistroRepasse::Cancelar(FCaminho);
 }
 
 bool TWatchdog::AguardarFim(THandleProcesso AAgente) {
@@ -188,7 +188,7 @@ bool TWatchdog::AguardarFim(THandleProcesso AAgente) {
 THandleProcesso TWatchdog::Reverter() {
   const std::string versao = FAtualizacao.Versao;
   EncerrarAtualizacao();
-  const std::string revertida = TRegistroPassagem::Revertida(FCaminho);
+  const std::string revertida = TRegistroRepasse::Revertida(FCaminho);
   if (!revertida.empty() && revertida == versao) {
     FLog("Watchdog: erro: versao " + versao + " ja foi revertida uma vez; sem nova reversao");
     return 0;
@@ -220,7 +220,7 @@ THandleProcesso TWatchdog::Reverter() {
     FLog("Watchdog: erro: falha ao restaurar o backup " + nome + " sobre " + FCaminho);
     return 0;
   }
-  TRegistroPassagem::MarcarRevertida(FCaminho, versao);
+  TRegistroRepasse::MarcarRevertida(FCaminho, versao);
   FLog("Watchdog: erro: versao " + versao + " terminou com falha " +
        std::to_string(FConfig.FalhasParaReverter) +
        " vezes logo apos a atualizacao; backup restaurado: " + nome);
@@ -277,8 +277,8 @@ int TWatchdog::Executar(const std::vector<std::string>& AArgumentos) {
     }
     // On a busy machine the agent that started us may already have quit for
     // an update before we looked: its hand-over record says so.
-    TPassagemAtualizacao p;
-    if (!TRegistroPassagem::Ler(FCaminho, p) || !EmSubstituicao(p.Pid, 0)) {
+    TRepasseAtualizacao p;
+    if (!TRegistroRepasse::Ler(FCaminho, p) || !EmSubstituicao(p.Pid, 0)) {
       FLog("Watchdog: aviso: agente nao esta em execucao; watchdog encerrado");
       return kSaidaNormal;
     }
@@ -300,7 +300,8 @@ int TWatchdog::Executar(const std::vector<std::string>& AArgumentos) {
     }
     uint32_t codigo = 0;
     // An unreadable exit code says nothing either way; it is only logged.
-    if (!FProcessos.CodigoSaida(agente, codigo) || codigo == 259) codigo = 0xFFFFFFFFu;
+    if (!FProcessos.CodigoSaida(agente, codigo) || codigo == kCodigoAindaAtivo)
+      codigo = 0xFFFFFFFFu;
     const uint32_t pid = FProcessos.IdDoProcesso(agente);
     const uint64_t inicio = FProcessos.HoraInicio(agente);
     FProcessos.Fechar(agente);

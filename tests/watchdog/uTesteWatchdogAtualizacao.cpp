@@ -6,11 +6,11 @@
 
 #include <algorithm>
 
-#include "config/uPassagemAtualizacao.h"
+#include "config/uRepasseAtualizacao.h"
 #include "platform/uArquivos.h"
 #include "tests/support/uPeTeste.h"
 #include "tests/watchdog/uProcessosFalso.h"
-#include "tools/watchdog/uWatchdog.h"
+#include "watchdog/uWatchdog.h"
 
 namespace {
 
@@ -33,13 +33,13 @@ class WatchdogAtualizacaoTeste : public ::testing::Test {
   // The agent (process id returned) quits for the script at AFim with ACodigo.
   uint32_t AgenteSubstituido(uint32_t AFim, uint32_t ACodigo) {
     const uint32_t id = FProc.Adicionar({FExe, FProc.Agora(), AFim, ACodigo});
-    TPassagemAtualizacao p;
+    TRepasseAtualizacao p;
     p.Pid = id;
     p.Inicio = FProc.Agora() + 1;  // as the fake tells the process's start
     p.VersaoAnterior = "1.0.115";
     p.VersaoNova = "1.0.117";
     p.Hora = FRelogio.Agora();
-    EXPECT_TRUE(TRegistroPassagem::Gravar(FExe, p));
+    EXPECT_TRUE(TRegistroRepasse::Gravar(FExe, p));
     return id;
   }
   int Rodar() {
@@ -91,7 +91,7 @@ TEST_F(WatchdogAtualizacaoTeste, AgenteJaSubstituidoAoIniciarSegueANovaVersao) {
 }
 
 // Without a hand-over record an absent agent still ends the watchdog.
-TEST_F(WatchdogAtualizacaoTeste, AgenteAusenteSemPassagemEncerra) {
+TEST_F(WatchdogAtualizacaoTeste, AgenteAusenteSemRepasseEncerra) {
   EXPECT_EQ(Rodar(), kSaidaNormal);
   EXPECT_TRUE(Registrou("agente nao esta em execucao; watchdog encerrado"));
   EXPECT_TRUE(FProc.TicksInicio.empty());
@@ -105,7 +105,7 @@ TEST_F(WatchdogAtualizacaoTeste, TresFalhasRestauramOBackupMaisNovoUmaVez) {
   EXPECT_EQ(Rodar(), kSaidaNormal);
   EXPECT_EQ(FProc.TicksInicio.size(), 3u) << "two restarts, then the restored agent";
   EXPECT_EQ(LerArquivoTeste(FExe), kAnterior);
-  EXPECT_EQ(TRegistroPassagem::Revertida(FExe), "1.0.117");
+  EXPECT_EQ(TRegistroRepasse::Revertida(FExe), "1.0.117");
   EXPECT_TRUE(
       Registrou("Watchdog: erro: versao 1.0.117 terminou com falha 3 vezes logo apos a "
                 "atualizacao; backup restaurado: Zelvan_backup_20240301_120000.exe"));
@@ -151,7 +151,7 @@ TEST_F(WatchdogAtualizacaoTeste, SoOBackupDaVersaoAnteriorERestaurado) {
     SCOPED_TRACE(c.Nome);
     FLog.clear();
     FProc.TicksInicio.clear();
-    TRegistroPassagem::MarcarRevertida(FExe, "");
+    TRegistroRepasse::MarcarRevertida(FExe, "");
     GravarArquivoTeste(FExe, kNova);
     if (c.ComAnterior)
       GravarArquivoTeste(Backup("20240301_120000"), kAnterior);
@@ -168,7 +168,7 @@ TEST_F(WatchdogAtualizacaoTeste, SoOBackupDaVersaoAnteriorERestaurado) {
     } else {
       EXPECT_EQ(LerArquivoTeste(FExe), kNova);
       EXPECT_TRUE(Registrou("nao ha backup valido da versao 1.0.115 para restaurar"));
-      EXPECT_EQ(TRegistroPassagem::Revertida(FExe), "");
+      EXPECT_EQ(TRegistroRepasse::Revertida(FExe), "");
     }
   }
 }
@@ -179,7 +179,7 @@ TEST_F(WatchdogAtualizacaoTeste, SoOBackupDaVersaoAnteriorERestaurado) {
 // goes (the rollback memory stays), so that the id it names, which the system
 // may give to another process, is never taken for the agent being replaced.
 TEST_F(WatchdogAtualizacaoTeste, RegistroApagadoQuandoANovaVersaoCompletaDezMinutos) {
-  TRegistroPassagem::MarcarRevertida(FExe, "1.0.110");
+  TRegistroRepasse::MarcarRevertida(FExe, "1.0.110");
   AgenteSubstituido(1000 + 20000, 0);
   // Fine for eleven minutes, then it crashes once and is restarted.
   const uint32_t fim = 1000 + 24000 + 11 * 60000u;
@@ -187,8 +187,8 @@ TEST_F(WatchdogAtualizacaoTeste, RegistroApagadoQuandoANovaVersaoCompletaDezMinu
   FProc.Roteiro = {SaidaDeProposito(60000u)};
   bool registroNaQueda = true;
   FProc.AoLerCodigo = [&] {
-    TPassagemAtualizacao p;
-    if (FProc.Agora() == fim) registroNaQueda = TRegistroPassagem::Ler(FExe, p);
+    TRepasseAtualizacao p;
+    if (FProc.Agora() == fim) registroNaQueda = TRegistroRepasse::Ler(FExe, p);
   };
   EXPECT_EQ(Rodar(), kSaidaNormal);
   EXPECT_FALSE(registroNaQueda) << "still there eleven minutes after the hand-over";
@@ -196,7 +196,7 @@ TEST_F(WatchdogAtualizacaoTeste, RegistroApagadoQuandoANovaVersaoCompletaDezMinu
       Registrou("Watchdog: versao 1.0.117 em execucao desde a atualizacao; registro da "
                 "atualizacao encerrado"));
   EXPECT_TRUE(Registrou("Watchdog: agente reiniciado apos falha (codigo 3)"));
-  EXPECT_EQ(TRegistroPassagem::Revertida(FExe), "1.0.110");
+  EXPECT_EQ(TRegistroRepasse::Revertida(FExe), "1.0.110");
   EXPECT_EQ(LerArquivoTeste(FExe), kNova);
 }
 
@@ -218,13 +218,13 @@ TEST_F(WatchdogAtualizacaoTeste, RegistroNomeiaOProcessoPeloIdEPeloInicio) {
     TProcessosFalso proc(relogio);
     proc.Existentes = {FExe};
     const uint32_t id = proc.Adicionar({FExe, 1000, 1000 + 20000, 1});
-    TPassagemAtualizacao p;
+    TRepasseAtualizacao p;
     p.Pid = id;
     p.Inicio = c.Inicio;
     p.VersaoAnterior = "1.0.115";
     p.VersaoNova = "1.0.117";
     p.Hora = relogio.Agora();
-    ASSERT_TRUE(TRegistroPassagem::Gravar(FExe, p));
+    ASSERT_TRUE(TRegistroRepasse::Gravar(FExe, p));
     proc.Roteiro = {SaidaDeProposito(60000u)};
     std::vector<std::string> log;
     TWatchdog w(proc, relogio, [&](const std::string& M) { log.push_back(M); });
@@ -275,12 +275,12 @@ TEST_F(WatchdogAtualizacaoTeste, RegistroVelhoAoIniciarNaoESeguido) {
     SCOPED_TRACE(c.Nome);
     FLog.clear();
     FProc.TicksInicio.clear();
-    TPassagemAtualizacao p;
+    TRepasseAtualizacao p;
     p.Pid = 4242;  // no such process now
     p.VersaoAnterior = "1.0.115";
     p.VersaoNova = "1.0.117";
     p.Hora = FRelogio.Agora() + c.Minutos * kMinutoDias;
-    ASSERT_TRUE(TRegistroPassagem::Gravar(FExe, p));
+    ASSERT_TRUE(TRegistroRepasse::Gravar(FExe, p));
     FProc.Roteiro = {SaidaDeProposito(60000u)};
     EXPECT_EQ(Rodar(), kSaidaNormal);
     EXPECT_EQ(Registrou("antes de ser acompanhado; acompanhando a nova versao"), c.Segue);

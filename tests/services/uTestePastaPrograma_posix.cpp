@@ -81,6 +81,20 @@ TEST_F(PastaProgramaTeste, PastaQueTodosEscrevemAvisaUmaVezPorDia) {
   ASSERT_EQ(chmod(FPasta.Caminho().c_str(), 0700), 0);
 }
 
+// Each pass asks; the access rights are read once a day, so a folder shared
+// after today's look is warned about the next day.
+TEST_F(PastaProgramaTeste, PastaSemAvisoNaoEOlhadaDeNovoNoMesmoDia) {
+  TPastaPrograma::AvisarSeCompartilhada();
+  ASSERT_EQ(chmod(FPasta.Caminho().c_str(), 0777), 0);
+  FRelogio.Avancar(3 * 3600000);
+  TPastaPrograma::AvisarSeCompartilhada();
+  EXPECT_TRUE(Avisos().empty());
+  FRelogio.Avancar(24 * 3600000);
+  TPastaPrograma::AvisarSeCompartilhada();
+  EXPECT_EQ(Avisos().size(), 1u);
+  ASSERT_EQ(chmod(FPasta.Caminho().c_str(), 0700), 0);
+}
+
 TEST_F(PastaProgramaTeste, ExecutavelQueOGrupoEscreveAvisa) {
   ASSERT_EQ(chmod(FArquivos.Exe.c_str(), 0770), 0);
   TPastaPrograma::AvisarSeCompartilhada();
