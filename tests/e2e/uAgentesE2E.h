@@ -216,6 +216,17 @@ inline void EncerrarProcesso(uint32_t AId) {
   CloseHandle(h);
 }
 
+// Wine 8 has no timeout.exe; the update script's waits run on the stand-in
+// built beside the tests, put in the system folder once. False when it cannot be.
+inline bool InstalarTimeoutSubstituto() {
+  wchar_t sistema[MAX_PATH];
+  if (GetSystemDirectoryW(sistema, MAX_PATH) == 0) return false;
+  const std::string timeout =
+      Utf16ParaUtf8(reinterpret_cast<const char16_t*>(sistema)) + "\\timeout.exe";
+  if (Arquivos().ArquivoExiste(timeout)) return true;
+  return Arquivos().Gravar(timeout, LerArquivo(PastaDoExecutavel() + "timeout.exe"));
+}
+
 // The watchdogs first, so that none restarts an agent ended here.
 inline void EncerrarAgentesEWatchdogs() {
   for (uint32_t id : ProcessosDe("WatchdogAgente.exe")) EncerrarProcesso(id);

@@ -36,14 +36,7 @@ class AtualizacaoE2E : public ::testing::Test {
          {"Zelvan.exe", "WatchdogAgente.exe", "ZelvanNovo.exe", "FalhaImediata.exe"})
       ASSERT_TRUE(Arquivos().ArquivoExiste(PastaDoExecutavel() + p)) << p << " is not built";
     ASSERT_FALSE(Servidor().empty()) << "no development server (run through tools/testenv.sh)";
-    // Wine 8 has no timeout.exe; the script's waits run on a stand-in.
-    wchar_t sistema[MAX_PATH];
-    ASSERT_GT(GetSystemDirectoryW(sistema, MAX_PATH), 0u);
-    const std::string timeout =
-        Utf16ParaUtf8(reinterpret_cast<const char16_t*>(sistema)) + "\\timeout.exe";
-    if (!Arquivos().ArquivoExiste(timeout)) {
-      ASSERT_TRUE(Arquivos().Gravar(timeout, LerArquivo(PastaDoExecutavel() + "timeout.exe")));
-    }
+    ASSERT_TRUE(InstalarTimeoutSubstituto()) << "timeout.exe stand-in";
     EncerrarAgentesEWatchdogs();
     FPasta = Arquivos().PastaTemporaria() + "vesk_e2e_update\\";
     Encerrar();
