@@ -258,4 +258,37 @@ TEST_F(AgenteE2E, IniciadoMinimizadoFicaNaBandeja) {
   FecharComSenha("");
 }
 
+// The IT department's policy gives the server address: the settings tab shows
+// it, disabled, with the note saying who manages it.
+TEST_F(AgenteE2E, ConfiguracoesDaPoliticaSomenteLeitura) {
+  const std::string srv = Servidor().empty() ? "http://127.0.0.1:1/" : Servidor();
+  const std::wstring url = ParaWide(srv + "demo/intranet/");
+  HKEY chave = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\Vesk\\Agent", 0, nullptr, 0,
+                            KEY_SET_VALUE, nullptr, &chave, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExW(chave, L"ServidorURL", 0, REG_SZ, reinterpret_cast<const BYTE*>(url.c_str()),
+                 static_cast<DWORD>((url.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(chave);
+  // Withdrawn however the test ends: the other tests share the prefix.
+  struct TRetirar {
+    ~TRetirar() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\Vesk"); }
+  } retirar;
+  Iniciar();
+  TJanela abas = TDriver::ProcurarControle(FJanela, "SysTabControl32");
+  ASSERT_NE(abas, nullptr);
+  ASSERT_TRUE(TDriver::SelecionarAba(abas, 1));
+  TDriver::Processar(300);
+  TJanela campo = TDriver::ProcurarControle(FJanela, "Edit", srv + "demo/intranet/");
+  ASSERT_NE(campo, nullptr);
+  EXPECT_FALSE(IsWindowEnabled(static_cast<HWND>(campo)));
+  TJanela nota = TDriver::ProcurarControle(
+      FJanela, "",
+      "Campos desativados sao definidos pelo departamento de TI e nao podem ser alterados aqui.");
+  ASSERT_NE(nota, nullptr);
+  EXPECT_TRUE(IsWindowVisible(static_cast<HWND>(nota)));
+  EXPECT_TRUE(CapturarJanela(FJanela, "agente_configuracoes_politica"));
+  FecharComSenha("");
+}
+
 }  // namespace
